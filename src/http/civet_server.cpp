@@ -1,0 +1,156 @@
+#include "http/civet_server.h"
+
+#include <civetweb.h>
+
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+namespace {
+
+constexpr int kMaxListeningPorts = 10;
+
+// Holds the engine's context lock for one scope.
+class ContextLock {
+public:
+    explicit ContextLock(mg_context* context) : context_(context) { mg_lock_context(context_); }
+    ~ContextLock() { mg_unlock_context(context_); }
+    ContextLock(const ContextLock&) = delete;
+    ContextLock& operator=(const ContextLock&) = delete;
+
+private:
+    mg_context* context_;
+};
+
+CivetServer* serverOf(const mg_connection* conn) {
+    const mg_request_info* info = mg_get_request_info(conn);
+    return info == nullptr ? nullptr : static_cast<CivetServer*>(info->user_data);
+}
+
+}  // namespace
+
+CivetServer::CivetServer(const char** options, const mg_callbacks* callbacks) {
+    mg_callbacks local;
+    std::memset(&local, 0, sizeof local);
+    if (callbacks != nullptr) {
+        local = *callbacks;
+        savedCloseCallback_ = callbacks->connection_close;
+    }
+    local.connection_close = onConnectionClose;
+    context_ = mg_start(&local, this, options);
+    if (context_ == nullptr) {
+        throw CivetException(
+            "null context when constructing CivetServer. Possible problem binding to port.");
+    }
+}
+
+CivetServer::~CivetServer() { close(); }
+
+void CivetServer::close() {
+    mg_context* context = context_.load();
+    if (context != nullptr) {
+        mg_stop(context);  // returns after the engine's threads have finished
+        context_ = nullptr;
+    }
+}
+
+void CivetServer::addHandler(const char* uri, CivetHandler* handler) {
+    mg_set_request_handler(context_.load(), uri, dispatchRequest, handler);
+}
+
+std::vector<int> CivetServer::getListeningPorts() {
+    std::vector<int> ports;
+    mg_context* context = context_.load();
+    if (context == nullptr) {
+        return ports;
+    }
+    mg_server_port found[kMaxListeningPorts];
+    std::memset(found, 0, sizeof found);
+    const int count = mg_get_server_ports(context, kMaxListeningPorts, found);
+    for (int i = 0; i < count; ++i) {
+        ports.push_back(found[i].port);
+    }
+    return ports;
+}
+
+std::size_t CivetServer::trackedConnections() {
+    mg_context* context = context_.load();
+    if (context == nullptr) {
+        return 0;
+    }
+    ContextLock lock(context);
+    return connections_.size();
+}
+
+int CivetServer::dispatchRequest(mg_connection* conn, void* handlerData) {
+    CivetServer* server = serverOf(conn);
+    if (server == nullptr) {
+        return 0;
+    }
+    mg_context* context = server->context_.load();
+    if (context == nullptr) {
+        return 0;
+    }
+    try {
+        {
+            ContextLock lock(context);
+            server->connections_[conn] = ConnectionEntry();
+        }
+        auto* handler = static_cast<CivetHandler*>(handlerData);
+        if (handler == nullptr) {
+            return 0;
+        }
+        return callHandler(server, handler, conn, mg_get_request_info(conn)->request_method);
+    } catch (const std::exception& e) {
+        std::fputs(e.what(), stdout);
+        std::fflush(stdout);
+        return 1;
+    } catch (...) {
+        return 1;
+    }
+}
+
+int CivetServer::callHandler(CivetServer* server, CivetHandler* handler, mg_connection* conn,
+                             const char* method) {
+    using Operation = bool (CivetHandler::*)(CivetServer*, mg_connection*);
+    struct Route {
+        const char* method;
+        Operation operation;
+    };
+    static const Route kRoutes[] = {
+        {"GET", &CivetHandler::handleGet},
+        {"POST", &CivetHandler::handlePost},
+        {"HEAD", &CivetHandler::handleHead},
+        {"PUT", &CivetHandler::handlePut},
+        {"DELETE", &CivetHandler::handleDelete},
+        {"OPTIONS", &CivetHandler::handleOptions},
+        {"PATCH", &CivetHandler::handlePatch},
+        {"RDSERVICE", &CivetHandler::handleRdService},
+        {"CAPTURE", &CivetHandler::handleCapture},
+        {"DEVICEINFO", &CivetHandler::handleDeviceInfo},
+        {"TRACE", &CivetHandler::handleTrace},
+        {"CONNECT", &CivetHandler::handleConnect},
+    };
+    for (const Route& route : kRoutes) {
+        if (std::strcmp(method, route.method) == 0) {
+            return (handler->*route.operation)(server, conn) ? 1 : 0;
+        }
+    }
+    return 0;
+}
+
+void CivetServer::onConnectionClose(const mg_connection* conn) {
+    CivetServer* server = serverOf(conn);
+    if (server == nullptr) {
+        return;
+    }
+    mg_context* context = server->context_.load();
+    if (context == nullptr) {
+        return;
+    }
+    if (server->savedCloseCallback_ != nullptr) {
+        server->savedCloseCallback_(conn);
+    }
+    ContextLock lock(context);
+    server->connections_.erase(conn);
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <vector>
+
+#include "http/civet_exception.h"
+#include "http/civet_handler.h"
+#include "http/connection_entry.h"
+
+struct mg_callbacks;
+struct mg_connection;
+struct mg_context;
+
+// Owns one running instance of the HTTP engine and dispatches every request
+// on a registered URI to the matching operation of a CivetHandler.
+// Thread safety: addHandler, getListeningPorts and close are meant for the
+// owning thread; the static callbacks run on the engine's threads.
+class CivetServer {
+public:
+    // `options` is a null-terminated list of name/value texts, handed to the
+    // engine unchanged; `callbacks` may be null. Throws CivetException when
+    // the engine does not start (for example a port that cannot be bound).
+    explicit CivetServer(const char** options, const mg_callbacks* callbacks = nullptr);
+    virtual ~CivetServer();
+
+    CivetServer(const CivetServer&) = delete;
+    CivetServer& operator=(const CivetServer&) = delete;
+
+    // Stops the engine if it runs; later calls do nothing.
+    void close();
+
+    // Registers `handler` (not owned; must outlive the running server) for
+    // `uri`. A second registration of the same URI replaces the handler.
+    void addHandler(const char* uri, CivetHandler* handler);
+
+    // The listening ports in the order of the "listening_ports" option, at most ten.
+    std::vector<int> getListeningPorts();
+
+    // Engine callbacks, not for other callers.
+    static int dispatchRequest(mg_connection* conn, void* handlerData);
+    static void onConnectionClose(const mg_connection* conn);
+
+    // Number of connections currently in the table (for diagnostics and tests).
+    std::size_t trackedConnections();
+
+private:
+    using CloseCallback = void (*)(const mg_connection*);
+
+    static int callHandler(CivetServer* server, CivetHandler* handler, mg_connection* conn,
+                           const char* method);
+
+    // Written by the constructor and close while workers read it.
+    std::atomic<mg_context*> context_{nullptr};
+    std::map<const mg_connection*, ConnectionEntry> connections_;
+    CloseCallback savedCloseCallback_ = nullptr;
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Result of trying to bind a TCP socket to one port on every local address.
+struct BindProbe {
+    bool bindable = false;
+    // Set when the socket layer itself could not start (Windows only): the
+    // code that its start-up returned. 0 otherwise.
+    int socketLayerError = 0;
+};
+
+// Binds an IPv4 stream socket to 0.0.0.0:`port` without any address-reuse
+// option, then closes it. Nothing listens and nothing connects.
+BindProbe probeBindAllInterfaces(int port);
+
+}  // namespace platform

@@ -1,0 +1,29 @@
+#include "platform/net.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace platform {
+
+BindProbe probeBindAllInterfaces(int port) {
+    BindProbe probe;
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) {
+        return probe;
+    }
+    sockaddr_in address;
+    std::memset(&address, 0, sizeof address);
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    const bool closed = ::close(fd) == 0;
+    probe.bindable = bound && closed;
+    return probe;
+}
+
+}  // namespace platform

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace testing_support {
+
+// A TCP socket on the loopback address, closed by its destructor.
+class LoopbackSocket {
+public:
+    LoopbackSocket();
+    ~LoopbackSocket();
+    LoopbackSocket(const LoopbackSocket&) = delete;
+    LoopbackSocket& operator=(const LoopbackSocket&) = delete;
+    LoopbackSocket(LoopbackSocket&& other) noexcept;
+
+    bool connectTo(int port);
+    // Binds 0.0.0.0 (or 127.0.0.1) on `port` (0 = any) and listens.
+    bool listenOn(int port, bool allInterfaces = true);
+    LoopbackSocket acceptOne(int timeoutMs);
+    int localPort() const;
+    bool sendAll(const std::string& bytes);
+    // Reads until the peer closes, `limit` bytes arrive, or `timeoutMs` passes.
+    std::string receiveUntilClosed(int timeoutMs, std::size_t limit = 64u << 20);
+    // Reads until `marker` has been seen (or close/time-out).
+    std::string receiveUntil(const std::string& marker, int timeoutMs);
+    void shutdownWrite();
+    bool valid() const;
+    void close();
+
+private:
+    explicit LoopbackSocket(std::intptr_t handle);
+    // One receive of at most `size` bytes; 0 on close, error or time-out.
+    long receiveSome(char* buffer, std::size_t size, int timeoutMs);
+    std::string receive(const std::string& marker, int timeoutMs, std::size_t limit);
+    std::intptr_t handle_;
+};
+
+// Sends `request` to 127.0.0.1:`port` and returns every byte answered until
+// the server closes the connection.
+std::string exchange(int port, const std::string& request, int timeoutMs = 10000);
+
+// A port that is free on every address right now.
+int freePort();
+
+// The first port p >= `from` such that p..p+count-1 are all free right now.
+int freePortRange(int count, int from = 20000);
+
+}  // namespace testing_support
