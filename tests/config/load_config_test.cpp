@@ -1,0 +1,107 @@
+#include "config/load_config.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "config/ini_test_folder.h"
+#include "host/program_settings.h"
+
+namespace {
+
+const char* const kNotConfigured = "Server port start is not configured in config.ini\n";
+
+// Runs loadConfig inside a temporary working folder, with the program
+// settings set to recognisable values and restored afterwards.
+class LoadConfigTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        savedDirectory_ = std::filesystem::current_path();
+        std::filesystem::current_path(folder_.path());
+        portRangeStart = 4242;
+        sslCertificatePath = "untouched.pem";
+    }
+    void TearDown() override {
+        std::filesystem::current_path(savedDirectory_);
+        portRangeStart = kDefaultPortRangeStart;
+        sslCertificatePath = kDefaultSslCertificatePath;
+    }
+
+    void writeConfig(const std::string& contents) { folder_.write("config.ini", contents); }
+
+    // Calls loadConfig; keeps what it printed in `printed`.
+    int run() {
+        ::testing::internal::CaptureStdout();
+        const int result = loadConfig();
+        printed = ::testing::internal::GetCapturedStdout();
+        return result;
+    }
+
+    std::string printed;
+
+private:
+    ini_test::TempFolder folder_;
+    std::filesystem::path savedDirectory_;
+};
+
+TEST_F(LoadConfigTest, MissingFileFailsSilentlyAndKeepsTheSettings) {
+    EXPECT_EQ(1, run());
+    EXPECT_EQ("", printed);
+    EXPECT_EQ(4242, portRangeStart);
+    EXPECT_EQ("untouched.pem", sslCertificatePath);
+}
+
+TEST_F(LoadConfigTest, ReadsBothSettings) {
+    writeConfig("SERVER_PORT_START = 12000\nSERVER_SSL_CERTICICATE = \"C:/certs/x.pem\"\n");
+    EXPECT_EQ(0, run());
+    EXPECT_EQ("", printed);
+    EXPECT_EQ(12000, portRangeStart);
+    EXPECT_EQ("C:/certs/x.pem", sslCertificatePath);
+}
+
+TEST_F(LoadConfigTest, MissingCertificateKeyGivesAnEmptyPath) {
+    writeConfig("SERVER_PORT_START = 12000\r\n");
+    EXPECT_EQ(0, run());
+    EXPECT_EQ("", sslCertificatePath);
+}
+
+TEST_F(LoadConfigTest, HighestUsableStartLeavesRoomForTenPorts) {
+    writeConfig("SERVER_PORT_START = 65526\nSERVER_SSL_CERTICICATE = a.pem\n");
+    EXPECT_EQ(0, run());
+    EXPECT_EQ(65526, portRangeStart);
+    EXPECT_EQ("a.pem", sslCertificatePath);
+}
+
+TEST_F(LoadConfigTest, UnusablePortStartFallsBackToTheDefault) {
+    for (const char* start : {"SERVER_PORT_START=12000", "SERVER_PORT_START = 0",
+                              "SERVER_PORT_START = -5", "SERVER_PORT_START = 65527",
+                              "SERVER_PORT_START = 99999999999", "SERVER_PORT_START = port",
+                              "server_port_start = 12000"}) {
+        SCOPED_TRACE(start);
+        writeConfig(std::string(start) + "\nSERVER_SSL_CERTICICATE = a.pem\n");
+        portRangeStart = 4242;
+        EXPECT_EQ(1, run());
+        EXPECT_EQ(kNotConfigured, printed);
+        EXPECT_EQ(kDefaultPortRangeStart, portRangeStart);
+        EXPECT_EQ("untouched.pem", sslCertificatePath);
+    }
+}
+
+TEST_F(LoadConfigTest, ShippedSampleGivesTheInitialSettings) {
+    const auto sample =
+        std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "config" /
+        "config.ini";
+    std::ifstream in(sample, std::ios::binary);
+    ASSERT_TRUE(in) << sample;
+    std::ostringstream contents;
+    contents << in.rdbuf();
+    writeConfig(contents.str());
+    EXPECT_EQ(0, run());
+    EXPECT_EQ(kDefaultPortRangeStart, portRangeStart);
+    EXPECT_EQ(kDefaultSslCertificatePath, sslCertificatePath);
+}
+
+}  // namespace
