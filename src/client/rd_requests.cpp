@@ -1,0 +1,23 @@
+#include "client/rd_requests.h"
+
+#include "client/rest_connection.h"
+
+RestResponse rdServiceRequest(const std::string& url, std::int32_t timeoutSeconds) {
+    RestConnection connection("");
+    connection.setTimeout(timeoutSeconds);
+    return connection.sendRdService(url);
+}
+
+RestResponse captureRequest(const std::string& url, const std::string& contentType,
+                            const std::string& body, std::int32_t timeoutSeconds) {
+    RestConnection connection("");
+    connection.setTimeout(timeoutSeconds);
+    connection.appendHeader("Content-Type", contentType);
+    return connection.sendCapture(url, body);
+}
+
+RestResponse deviceInfoRequest(const std::string& url, std::int32_t timeoutSeconds) {
+    RestConnection connection("");
+    connection.setTimeout(timeoutSeconds);
+    return connection.sendDeviceInfo(url);
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "client/curl_handles.h"
+#include "client/rest_response.h"
+
+// One HTTP/1.1 request over its own transfer handle and TCP connection,
+// sending an RD verb as the request method. Not copyable; use from one
+// thread. None of the send operations throws for transfer failures: they
+// are reported in RestResponse::code and body. Redirects are not followed.
+class RestConnection {
+public:
+    // `baseUrl` is put in front of every request URI. Throws
+    // std::runtime_error("Couldn't initialize curl handle") when the
+    // transfer handle cannot be created.
+    explicit RestConnection(std::string baseUrl);
+    RestConnection(const RestConnection&) = delete;
+    RestConnection& operator=(const RestConnection&) = delete;
+
+    // Whole-transfer time-out in seconds; 0 (the default) or less means none.
+    void setTimeout(std::int32_t seconds);
+
+    // Sends "name: value" with every request; a later call for the same name
+    // replaces the value. A header with an empty value is not sent at all,
+    // and also keeps the library from sending its own header of that name.
+    void appendHeader(const std::string& name, const std::string& value);
+
+    RestResponse sendRdService(const std::string& uri);
+    RestResponse sendDeviceInfo(const std::string& uri);
+    // Sends `body` with a Content-Length of its byte length.
+    RestResponse sendCapture(const std::string& uri, const std::string& body);
+
+    // Runs the request with `body` (used in place, not copied).
+    RestResponse performWithBody(const std::string& uri, const std::string& body);
+    // Runs the request with the method set so far, then resets the handle.
+    RestResponse performRequest(const std::string& uri);
+
+private:
+    void setMethod(const char* method);
+
+    CurlEasyHandle handle_;
+    std::string baseUrl_;
+    std::map<std::string, std::string> headers_;
+    std::int32_t timeoutSeconds_ = 0;
+};

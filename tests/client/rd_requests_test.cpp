@@ -1,0 +1,170 @@
+#include "client/rd_requests.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+#include <string>
+
+#include "client/fake_upstream.h"
+#include "support/loopback.h"
+
+using client_test::FakeUpstream;
+
+namespace {
+
+const char* const kOk = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+constexpr int kTimeoutSeconds = 10;
+
+// The request head that the client sends to `upstream`, up to its blank line.
+std::string head(const std::string& method, const std::string& path, const FakeUpstream& upstream,
+                 const std::string& extraLines = "") {
+    return method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" +
+           std::to_string(upstream.port()) +
+           "\r\nUser-Agent: rdext-http-client/v1.0\r\nAccept: */*\r\n" + extraLines + "\r\n";
+}
+
+// Bytes 0..255 repeated, NUL included.
+std::string binaryBody(std::size_t size) {
+    std::string body(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        body[i] = static_cast<char>(i % 251);
+    }
+    return body;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST(RdRequestsTest, RdServiceSendsItsVerbAndNoBody) {
+    FakeUpstream upstream(kOk);
+    const RestResponse response = rdServiceRequest(upstream.url("/"), kTimeoutSeconds);
+    EXPECT_EQ(head("RDSERVICE", "/", upstream), upstream.request());
+    EXPECT_EQ(200, response.code);
+    EXPECT_EQ("ok", response.body);
+}
+
+TEST(RdRequestsTest, DeviceInfoSendsItsVerbAndNoBody) {
+    FakeUpstream upstream(kOk);
+    const RestResponse response = deviceInfoRequest(upstream.url("/rd/info"), kTimeoutSeconds);
+    EXPECT_EQ(head("DEVICEINFO", "/rd/info", upstream), upstream.request());
+    EXPECT_EQ(200, response.code);
+}
+
+TEST(RdRequestsTest, CaptureWithEmptyContentTypeSendsOnlyTheLength) {
+    FakeUpstream upstream(kOk);
+    const RestResponse response =
+        captureRequest(upstream.url("/rd/capture"), "", "<PidOptions/>", kTimeoutSeconds);
+    EXPECT_EQ(head("CAPTURE", "/rd/capture", upstream, "Content-Length: 13\r\n") + "<PidOptions/>",
+              upstream.request());
+    EXPECT_EQ(200, response.code);
+}
+
+TEST(RdRequestsTest, CaptureWithEmptyBodySendsLengthZero) {
+    FakeUpstream upstream(kOk);
+    captureRequest(upstream.url("/rd/capture"), "", "", kTimeoutSeconds);
+    EXPECT_EQ(head("CAPTURE", "/rd/capture", upstream, "Content-Length: 0\r\n"), upstream.request());
+}
+
+TEST(RdRequestsTest, CaptureSendsAGivenContentType) {
+    FakeUpstream upstream(kOk);
+    captureRequest(upstream.url("/rd/capture"), "text/xml", "<a/>", kTimeoutSeconds);
+    EXPECT_EQ(head("CAPTURE", "/rd/capture", upstream,
+                   "Content-Type: text/xml\r\nContent-Length: 4\r\n") +
+                  "<a/>",
+              upstream.request());
+}
+
+TEST(RdRequestsTest, LargeBinaryBodiesArriveWhole) {
+    for (const std::size_t size : {std::size_t{1025}, std::size_t{(1u << 20) + 17}}) {
+        SCOPED_TRACE(size);
+        FakeUpstream upstream(kOk);
+        const std::string body = binaryBody(size);
+        const RestResponse response =
+            captureRequest(upstream.url("/rd/capture"), "", body, kTimeoutSeconds);
+        const std::string request = upstream.request();
+        const std::size_t headSize = request.find("\r\n\r\n") + 4;
+        EXPECT_NE(std::string::npos,
+                  request.find("\r\nContent-Length: " + std::to_string(size) + "\r\n"));
+        EXPECT_EQ(headSize + size, request.size());
+        EXPECT_TRUE(request.compare(headSize, std::string::npos, body) == 0);
+        EXPECT_EQ(200, response.code);
+    }
+}
+
+TEST(RdRequestsTest, RefusedPortFailsWithoutWaitingForTheTimeout) {
+    const int closedPort = testing_support::freePort();
+    const auto start = std::chrono::steady_clock::now();
+    const RestResponse response =
+        rdServiceRequest("http://127.0.0.1:" + std::to_string(closedPort) + "/", 30);
+    EXPECT_LT(secondsSince(start), 15.0);
+    EXPECT_EQ(-1, response.code);
+    EXPECT_EQ("Failed to query.", response.body);
+}
+
+TEST(RdRequestsTest, SilentServerTimesOut) {
+    FakeUpstream upstream("", FakeUpstream::Behaviour::kSilent);
+    const auto start = std::chrono::steady_clock::now();
+    const RestResponse response = deviceInfoRequest(upstream.url("/rd/info"), 1);
+    EXPECT_GE(secondsSince(start), 0.9);
+    EXPECT_EQ(28, response.code);
+    EXPECT_EQ("Operation Timeout.", response.body);
+}
+
+TEST(RdRequestsTest, RedirectIsReturnedNotFollowed) {
+    FakeUpstream upstream("");
+    FakeUpstream redirecting("HTTP/1.1 302 Found\r\nLocation: " + upstream.url("/other") +
+                             "\r\nContent-Length: 5\r\n\r\nmoved");
+    const RestResponse response = rdServiceRequest(redirecting.url("/"), kTimeoutSeconds);
+    EXPECT_EQ(302, response.code);
+    EXPECT_EQ("moved", response.body);
+    EXPECT_EQ(upstream.url("/other"), response.headers.at("Location"));
+}
+
+TEST(RdRequestsTest, HeadersSplitAtTheirFirstColon) {
+    FakeUpstream upstream(
+        "HTTP/1.1 200 OK\r\nDate: Mon, 01 Jan 2024 10:20:30 GMT\r\nX-Empty:\r\n"
+        "X-Padded: \t padded value \t\r\nContent-Length: 0\r\n\r\n");
+    const RestResponse response = rdServiceRequest(upstream.url("/"), kTimeoutSeconds);
+    const std::map<std::string, std::string> expected = {
+        {"HTTP/1.1 200 OK", "present"},
+        {"Date", "Mon, 01 Jan 2024 10:20:30 GMT"},
+        {"X-Empty", ""},
+        {"X-Padded", "padded value"},
+        {"Content-Length", "0"}};
+    EXPECT_EQ(expected, response.headers);
+    EXPECT_EQ(200, response.code);
+    EXPECT_EQ("", response.body);
+}
+
+TEST(RdRequestsTest, BodyWithNulBytesComesBackWhole) {
+    const std::string body("a\0b\0\0c\xff", 7);
+    FakeUpstream upstream("HTTP/1.1 200 OK\r\nContent-Length: 7\r\n\r\n" + body);
+    EXPECT_EQ(body, rdServiceRequest(upstream.url("/"), kTimeoutSeconds).body);
+}
+
+TEST(RdRequestsTest, ErrorStatusIsASuccessfulTransfer) {
+    FakeUpstream upstream("HTTP/1.1 500 Internal Server Error\r\nContent-Length: 4\r\n\r\noops");
+    const RestResponse response = deviceInfoRequest(upstream.url("/rd/info"), kTimeoutSeconds);
+    EXPECT_EQ(500, response.code);
+    EXPECT_EQ("oops", response.body);
+}
+
+TEST(RdRequestsTest, MalformedAnswerFails) {
+    FakeUpstream upstream("garbage\r\n\r\n");
+    const RestResponse response = rdServiceRequest(upstream.url("/"), kTimeoutSeconds);
+    EXPECT_EQ(-1, response.code);
+    EXPECT_EQ("Failed to query.", response.body);
+}
+
+TEST(RdRequestsTest, CutBodyFailsButKeepsTheHeaders) {
+    FakeUpstream upstream("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nshort");
+    const RestResponse response = rdServiceRequest(upstream.url("/"), kTimeoutSeconds);
+    EXPECT_EQ(-1, response.code);
+    EXPECT_EQ("Failed to query.", response.body);
+    EXPECT_EQ("present", response.headers.at("HTTP/1.1 200 OK"));
+    EXPECT_EQ("100", response.headers.at("Content-Length"));
+}
+
+}  // namespace
