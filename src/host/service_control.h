@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/service_manager.h"
+
+// Installing, starting, stopping and removing this program as a service.
+// Each operation returns true on success; on failure it prints its own error
+// line to standard output (the caller prints only success lines). Every
+// handle opened is closed on every path. Main thread only, one at a time.
+
+// Registers `name` to run this executable at boot, with no arguments.
+bool installService(const std::string& name);
+// Starts the service without waiting for it to reach the running state.
+bool startService(const std::string& name);
+// Stops the service, waiting at most about 30 seconds; true when it is stopped
+// (also when it already was). Prints "Service stop timed out.\n" when an
+// earlier stop stays pending past the limit.
+bool stopService(const std::string& name);
+// Removes the registration; does not stop the service first.
+bool removeService(const std::string& name);
+
+// The same operations against a given manager.
+bool installService(platform::ServiceManager& manager, const std::string& name);
+bool startService(platform::ServiceManager& manager, const std::string& name);
+bool stopService(platform::ServiceManager& manager, const std::string& name);
+bool removeService(platform::ServiceManager& manager, const std::string& name);
+
+// Overall limit of stopService, counted on the tick counter.
+constexpr std::uint32_t kStopTimeoutMs = 30000;
+
+// Wait between status queries while an earlier stop is pending.
+std::uint32_t pendingStopWaitMs(std::uint32_t waitHint);
+
+// The line printServiceError prints for a system error code, "\n" included.
+std::string serviceErrorLine(std::uint32_t errorCode);
+
+// Prints the line for `errorCode` (a manager's lastError()) to standard output.
+void printServiceError(std::uint32_t errorCode);

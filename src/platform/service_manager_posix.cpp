@@ -1,0 +1,387 @@
+// The service manager mapped onto systemd: a service is the unit
+// "<name>.service" in the unit folder, driven through systemctl. systemctl's
+// refusals are converted into the Windows error codes here, once.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <map>
+#include <vector>
+
+#include "platform/process.h"
+#include "platform/service_manager.h"
+
+extern char** environ;
+
+namespace platform {
+namespace {
+
+// systemd gives no estimate for a pending stop; poll once a second.
+constexpr std::uint32_t kSystemdWaitHintMs = 1000;
+
+// A file descriptor, closed when its owner goes.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() { reset(); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    void reset(int fd = -1) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+
+private:
+    int fd_;
+};
+
+struct CommandResult {
+    bool started = false;
+    bool timedOut = false;
+    int exitCode = -1;  // -1 when the program did not exit normally
+    std::string out;
+    std::string err;
+};
+
+bool makePipe(Fd& readEnd, Fd& writeEnd) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+    readEnd.reset(fds[0]);
+    writeEnd.reset(fds[1]);
+    return true;
+}
+
+// Reads both pipes until the child closes them or the deadline passes.
+bool drain(Fd& out, Fd& err, CommandResult& result, unsigned timeoutMs) {
+    const std::uint32_t start = tickCountMs();
+    Fd* fds[2] = {&out, &err};
+    std::string* sinks[2] = {&result.out, &result.err};
+    while (out.get() >= 0 || err.get() >= 0) {
+        const std::uint32_t elapsed = tickCountMs() - start;
+        if (elapsed >= timeoutMs) return false;
+        pollfd polls[2];
+        for (int i = 0; i < 2; ++i) polls[i] = pollfd{fds[i]->get(), POLLIN, 0};
+        if (::poll(polls, 2, static_cast<int>(timeoutMs - elapsed)) < 0 && errno != EINTR) {
+            return false;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (polls[i].revents == 0) continue;
+            char buffer[4096];
+            const ssize_t n = ::read(fds[i]->get(), buffer, sizeof buffer);
+            if (n > 0) {
+                sinks[i]->append(buffer, static_cast<std::size_t>(n));
+            } else if (n == 0 || errno != EINTR) {
+                fds[i]->reset();
+            }
+        }
+    }
+    return true;
+}
+
+int waitForExit(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs a program found on PATH with stdin from /dev/null, collecting its
+// output. A program that outlives the time-out is killed by its pid.
+CommandResult runCommand(const std::vector<std::string>& args, unsigned timeoutMs) {
+    CommandResult result;
+    Fd outRead, outWrite, errRead, errWrite;
+    if (!makePipe(outRead, outWrite) || !makePipe(errRead, errWrite)) return result;
+    std::vector<char*> argv;
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, outWrite.get(), 1);
+    posix_spawn_file_actions_adddup2(&actions, errWrite.get(), 2);
+    pid_t pid = -1;
+    const int rc = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return result;
+    result.started = true;
+    outWrite.reset();
+    errWrite.reset();
+
+    if (!drain(outRead, errRead, result, timeoutMs)) {
+        result.timedOut = true;
+        ::kill(pid, SIGKILL);
+    }
+    result.exitCode = waitForExit(pid);
+    return result;
+}
+
+bool contains(const std::string& text, const char* part) {
+    return text.find(part) != std::string::npos;
+}
+
+// The one place where systemctl's refusals become system error codes.
+std::uint32_t errorOf(const CommandResult& result) {
+    if (!result.started) return kErrorDatabaseDoesNotExist;
+    if (result.timedOut) return kErrorServiceRequestTimeout;
+    const std::string& err = result.err;
+    if (contains(err, "not found") || contains(err, "not loaded") ||
+        contains(err, "does not exist")) {
+        return kErrorServiceDoesNotExist;
+    }
+    if (contains(err, "Access denied") || contains(err, "authentication required") ||
+        contains(err, "Permission denied")) {
+        return kErrorAccessDenied;
+    }
+    if (contains(err, "masked")) return kErrorServiceDisabled;
+    return kErrorServiceSpecificError;
+}
+
+std::uint32_t errorOfErrno(int error) {
+    switch (error) {
+        case EEXIST: return kErrorServiceExists;
+        case EACCES:
+        case EPERM:
+        case EROFS: return kErrorAccessDenied;
+        case ENOENT: return kErrorServiceDoesNotExist;
+        default: return kErrorServiceSpecificError;
+    }
+}
+
+// systemctl states of `is-active`, as service states; 0 when unknown.
+std::uint32_t stateOf(const std::string& activeState) {
+    if (activeState == "active" || activeState == "reloading" || activeState == "refreshing") {
+        return kServiceRunning;
+    }
+    if (activeState == "activating") return kServiceStartPending;
+    if (activeState == "deactivating") return kServiceStopPending;
+    if (activeState == "inactive" || activeState == "failed" || activeState == "maintenance") {
+        return kServiceStopped;
+    }
+    return 0;
+}
+
+bool isRoot() { return ::geteuid() == 0; }
+
+// A name that is safe as a file name and as a systemctl argument.
+bool validServiceName(const std::string& name) {
+    if (name.empty() || name.size() > 240 || name[0] == '-' || name[0] == '.') return false;
+    for (const char c : name) {
+        const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!alnum && c != '_' && c != '-' && c != '.' && c != ':') return false;
+    }
+    return true;
+}
+
+// The path as the first word of ExecStart: '%' and '$' would be expanded by
+// systemd, blanks and quotes would split the word.
+bool execStartWord(const std::string& path, std::string& word) {
+    if (path.empty() || path[0] != '/') return false;
+    bool quote = false;
+    word.clear();
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) return false;
+        if (c == '%' || c == '$') word += c;
+        if (c == '\\' || c == '"') word += '\\';
+        if (c == ' ' || c == '\\' || c == '"' || c == '\'' || c == ';') quote = true;
+        word += c;
+    }
+    if (quote) word = "\"" + word + "\"";
+    return true;
+}
+
+std::string unitText(const std::string& name, const std::string& execStart) {
+    return "[Unit]\n"
+           "Description=" + name + "\n"
+           "After=network.target\n"
+           "\n"
+           "[Service]\n"
+           "Type=notify\n"
+           "ExecStart=" + execStart + "\n"
+           "Restart=on-failure\n"
+           "\n"
+           "[Install]\n"
+           "WantedBy=multi-user.target\n";
+}
+
+bool writeNewFile(const std::string& path, const std::string& text, int& error) {
+    Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (fd.get() < 0) {
+        error = errno;
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd.get(), text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO;
+            ::unlink(path.c_str());
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+class SystemdServiceManager : public ServiceManager {
+public:
+    explicit SystemdServiceManager(const ServiceManagerSettings& settings) : settings_(settings) {
+        if (settings_.isPrivileged == nullptr) settings_.isPrivileged = isRoot;
+    }
+
+    bool executablePath(std::string& path) override {
+        path = platform::executablePath();
+        return !path.empty() || failed(kErrorFileNotFound);
+    }
+
+    ServiceHandle openManager() override {
+        if (!settings_.isPrivileged()) return refuse(kErrorAccessDenied);
+        struct stat info;
+        if (::stat(settings_.unitDirectory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+            return refuse(kErrorDatabaseDoesNotExist);
+        }
+        return addHandle(std::string());
+    }
+
+    ServiceHandle openService(ServiceHandle manager, const std::string& name,
+                              ServiceAccess) override {
+        if (!isManager(manager)) return refuse(kErrorInvalidHandle);
+        if (!validServiceName(name)) return refuse(kErrorInvalidName);
+        struct stat info;
+        if (::stat(unitPath(name).c_str(), &info) != 0) {
+            return refuse(kErrorServiceDoesNotExist);
+        }
+        return addHandle(name);
+    }
+
+    ServiceHandle createService(ServiceHandle manager, const std::string& name,
+                                const std::string& commandPath) override {
+        if (!isManager(manager)) return refuse(kErrorInvalidHandle);
+        if (!validServiceName(name)) return refuse(kErrorInvalidName);
+        std::string execStart;
+        if (!execStartWord(commandPath, execStart)) {
+            return refuse(kErrorInvalidParameter);
+        }
+        int error = 0;
+        if (!writeNewFile(unitPath(name), unitText(name, execStart), error)) {
+            return refuse(error == ENOENT ? kErrorDatabaseDoesNotExist : errorOfErrno(error));
+        }
+        // Registration is all or nothing: undo the unit file when the
+        // manager refuses it.
+        if (!systemctl({"daemon-reload"}) || !systemctl({"enable", unitName(name)})) {
+            ::unlink(unitPath(name).c_str());
+            runSystemctl({"daemon-reload"});
+            return kNoServiceHandle;
+        }
+        return addHandle(name);
+    }
+
+    bool startService(ServiceHandle service) override {
+        ServiceStatus status;
+        if (!queryStatus(service, status)) return false;
+        if (status.currentState == kServiceRunning ||
+            status.currentState == kServiceStartPending) {
+            return failed(kErrorServiceAlreadyRunning);
+        }
+        return systemctl({"--no-block", "start", unitName(nameOf(service))});
+    }
+
+    bool queryStatus(ServiceHandle service, ServiceStatus& status) override {
+        if (!isService(service)) return failed(kErrorInvalidHandle);
+        const CommandResult result = runSystemctl({"is-active", unitName(nameOf(service))});
+        std::string state = result.out.substr(0, result.out.find('\n'));
+        if (state == "unknown") return failed(kErrorServiceDoesNotExist);
+        const std::uint32_t current = result.timedOut ? 0 : stateOf(state);
+        if (current == 0) return failed(errorOf(result));
+        status = ServiceStatus{current, kSystemdWaitHintMs};
+        return true;
+    }
+
+    bool sendStop(ServiceHandle service, ServiceStatus& status) override {
+        if (!isService(service)) return failed(kErrorInvalidHandle);
+        if (!systemctl({"--no-block", "stop", unitName(nameOf(service))})) return false;
+        return queryStatus(service, status);
+    }
+
+    bool deleteService(ServiceHandle service) override {
+        if (!isService(service)) return failed(kErrorInvalidHandle);
+        const std::string name = nameOf(service);
+        if (!systemctl({"disable", unitName(name)})) return false;
+        if (::unlink(unitPath(name).c_str()) != 0) return failed(errorOfErrno(errno));
+        return systemctl({"daemon-reload"});
+    }
+
+    void close(ServiceHandle handle) override { handles_.erase(handle); }
+
+    std::uint32_t lastError() const override { return lastError_; }
+
+    std::uint32_t tickCountMs() override { return platform::tickCountMs(); }
+
+    void sleepMs(std::uint32_t milliseconds) override { platform::sleepMs(milliseconds); }
+
+private:
+    bool failed(std::uint32_t error) {
+        lastError_ = error;
+        return false;
+    }
+    ServiceHandle refuse(std::uint32_t error) {
+        lastError_ = error;
+        return kNoServiceHandle;
+    }
+
+    CommandResult runSystemctl(std::vector<std::string> args) {
+        args.insert(args.begin(), settings_.systemctl);
+        return runCommand(args, settings_.commandTimeoutMs);
+    }
+
+    // Runs systemctl; on failure records the converted error.
+    bool systemctl(std::vector<std::string> args) {
+        const CommandResult result = runSystemctl(std::move(args));
+        const bool ok = result.started && !result.timedOut && result.exitCode == 0;
+        return ok || failed(errorOf(result));
+    }
+
+    ServiceHandle addHandle(const std::string& serviceName) {
+        const ServiceHandle handle = nextHandle_++;
+        handles_[handle] = serviceName;
+        return handle;
+    }
+
+    // Managers are the handles without a service name.
+    bool isManager(ServiceHandle handle) const {
+        const auto it = handles_.find(handle);
+        return it != handles_.end() && it->second.empty();
+    }
+    bool isService(ServiceHandle handle) const {
+        const auto it = handles_.find(handle);
+        return it != handles_.end() && !it->second.empty();
+    }
+    const std::string& nameOf(ServiceHandle service) const { return handles_.at(service); }
+
+    static std::string unitName(const std::string& name) { return name + ".service"; }
+    std::string unitPath(const std::string& name) const {
+        return settings_.unitDirectory + "/" + unitName(name);
+    }
+
+    ServiceManagerSettings settings_;
+    std::map<ServiceHandle, std::string> handles_;
+    ServiceHandle nextHandle_ = 1;
+    std::uint32_t lastError_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<ServiceManager> makeServiceManager(const ServiceManagerSettings& settings) {
+    return std::make_unique<SystemdServiceManager>(settings);
+}
+
+}  // namespace platform

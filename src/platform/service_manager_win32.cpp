@@ -1,0 +1,109 @@
+#include <windows.h>
+
+#include "platform/service_manager.h"
+
+namespace platform {
+namespace {
+
+// SERVICE_STOP | SERVICE_QUERY_STATUS | SERVICE_ENUMERATE_DEPENDENTS (0x2C).
+constexpr DWORD kStopAccess = SERVICE_STOP | SERVICE_QUERY_STATUS | SERVICE_ENUMERATE_DEPENDENTS;
+
+SC_HANDLE toScHandle(ServiceHandle handle) { return reinterpret_cast<SC_HANDLE>(handle); }
+
+// The manager splits an unquoted path at the first blank and tries each
+// prefix as a program ("C:\Program.exe" before "C:\Program Files\..."), so a
+// path with blanks is registered in quotes. Paths without blanks stay as is.
+std::string serviceCommandLine(const std::string& path) {
+    if (path.find_first_of(" \t") == std::string::npos) return path;
+    return "\"" + path + "\"";
+}
+
+class Win32ServiceManager : public ServiceManager {
+public:
+    bool executablePath(std::string& path) override {
+        char buffer[MAX_PATH + 1];
+        const DWORD n = ::GetModuleFileNameA(nullptr, buffer, sizeof buffer);
+        if (n == 0) return failed();
+        // A full buffer means a truncated path: never register half a path.
+        if (n >= sizeof buffer) return failed(ERROR_INSUFFICIENT_BUFFER);
+        path.assign(buffer, n);
+        return true;
+    }
+
+    ServiceHandle openManager() override {
+        return check(::OpenSCManagerA(nullptr, SERVICES_ACTIVE_DATABASEA, SC_MANAGER_ALL_ACCESS));
+    }
+
+    ServiceHandle openService(ServiceHandle manager, const std::string& name,
+                              ServiceAccess access) override {
+        const DWORD rights = access == ServiceAccess::kStop ? kStopAccess : SERVICE_ALL_ACCESS;
+        return check(::OpenServiceA(toScHandle(manager), name.c_str(), rights));
+    }
+
+    ServiceHandle createService(ServiceHandle manager, const std::string& name,
+                                const std::string& commandPath) override {
+        const std::string commandLine = serviceCommandLine(commandPath);
+        return check(::CreateServiceA(toScHandle(manager), name.c_str(), name.c_str(),
+                                      SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                      SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
+                                      commandLine.c_str(), nullptr, nullptr, nullptr, nullptr,
+                                      nullptr));
+    }
+
+    bool startService(ServiceHandle service) override {
+        return ::StartServiceA(toScHandle(service), 0, nullptr) != FALSE || failed();
+    }
+
+    bool queryStatus(ServiceHandle service, ServiceStatus& status) override {
+        SERVICE_STATUS_PROCESS info{};
+        DWORD needed = 0;
+        if (!::QueryServiceStatusEx(toScHandle(service), SC_STATUS_PROCESS_INFO,
+                                    reinterpret_cast<LPBYTE>(&info), sizeof info, &needed)) {
+            return failed();
+        }
+        status = ServiceStatus{info.dwCurrentState, info.dwWaitHint};
+        return true;
+    }
+
+    bool sendStop(ServiceHandle service, ServiceStatus& status) override {
+        SERVICE_STATUS info{};
+        if (!::ControlService(toScHandle(service), SERVICE_CONTROL_STOP, &info)) return failed();
+        status = ServiceStatus{info.dwCurrentState, info.dwWaitHint};
+        return true;
+    }
+
+    bool deleteService(ServiceHandle service) override {
+        return ::DeleteService(toScHandle(service)) != FALSE || failed();
+    }
+
+    void close(ServiceHandle handle) override { ::CloseServiceHandle(toScHandle(handle)); }
+
+    std::uint32_t lastError() const override { return lastError_; }
+
+    std::uint32_t tickCountMs() override { return static_cast<std::uint32_t>(::GetTickCount()); }
+
+    void sleepMs(std::uint32_t milliseconds) override { ::Sleep(milliseconds); }
+
+private:
+    // Records the calling thread's error right after the failed call, before
+    // anything else can overwrite it.
+    bool failed(DWORD error = ::GetLastError()) {
+        lastError_ = error;
+        return false;
+    }
+
+    ServiceHandle check(SC_HANDLE handle) {
+        if (handle == nullptr) failed();
+        return reinterpret_cast<ServiceHandle>(handle);
+    }
+
+    std::uint32_t lastError_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<ServiceManager> makeServiceManager(const ServiceManagerSettings&) {
+    return std::make_unique<Win32ServiceManager>();
+}
+
+}  // namespace platform
