@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "host/service_control.h"
+#include "platform/process.h"
+#include "support/fake_systemctl.h"
+
+using testing_support::FakeSystemctl;
+using testing_support::readFile;
+
+namespace {
+
+constexpr const char* kName = "Lumetra_RD_ServiceExt";
+constexpr const char* kUnit = "Lumetra_RD_ServiceExt.service";
+
+std::string unitTextFor(const std::string& execStart) {
+    return "[Unit]\nDescription=Lumetra_RD_ServiceExt\nAfter=network.target\n\n"
+           "[Service]\nType=notify\nExecStart=" + execStart + "\nRestart=on-failure\n\n"
+           "[Install]\nWantedBy=multi-user.target\n";
+}
+
+class SystemdManagerTest : public ::testing::Test {
+protected:
+    using Calls = std::vector<std::string>;
+
+    std::string unitPath() const { return systemctl.unitDirectory() + "/" + kUnit; }
+    void writeUnit() { std::ofstream(unitPath()) << "[Service]\n"; }
+    bool unitExists() const { return std::filesystem::exists(unitPath()); }
+
+    // Runs one operation on the service with a manager built from `settings`.
+    std::string run(bool (*operation)(platform::ServiceManager&, const std::string&),
+                    const std::string& name = kName) {
+        const auto manager = platform::makeServiceManager(settings);
+        testing::internal::CaptureStdout();
+        result = operation(*manager, name);
+        return testing::internal::GetCapturedStdout();
+    }
+
+    FakeSystemctl systemctl;
+    platform::ServiceManagerSettings settings = systemctl.settings();
+    bool result = false;
+};
+
+bool notPrivileged() { return false; }
+
+// --- install ---------------------------------------------------------------
+
+TEST_F(SystemdManagerTest, InstallWritesTheUnitReloadsAndEnables) {
+    EXPECT_EQ("", run(installService));
+    EXPECT_TRUE(result);
+    EXPECT_EQ(unitTextFor(platform::executablePath()), readFile(unitPath()));
+    EXPECT_EQ((Calls{"daemon-reload", std::string("enable ") + kUnit}), systemctl.calls());
+}
+
+TEST_F(SystemdManagerTest, InstallOverAnExistingUnitIsRefused) {
+    writeUnit();
+    EXPECT_EQ("The specified service already exists.\n", run(installService));
+    EXPECT_FALSE(result);
+    EXPECT_EQ("[Service]\n", readFile(unitPath()));
+    EXPECT_TRUE(systemctl.calls().empty());
+}
+
+TEST_F(SystemdManagerTest, InstallWhenNotRootIsDenied) {
+    settings.isPrivileged = notPrivileged;
+    EXPECT_EQ("The requested access was denied.\n", run(installService));
+    EXPECT_FALSE(unitExists());
+    EXPECT_TRUE(systemctl.calls().empty());
+}
+
+TEST_F(SystemdManagerTest, InstallRefusedByTheManagerLeavesNoUnit) {
+    systemctl.answer(std::string("enable ") + kUnit, 1, "",
+                     "Failed to enable unit: Access denied");
+    EXPECT_EQ("The requested access was denied.\n", run(installService));
+    EXPECT_FALSE(result);
+    EXPECT_FALSE(unitExists());
+    EXPECT_EQ((Calls{"daemon-reload", std::string("enable ") + kUnit, "daemon-reload"}),
+              systemctl.calls());
+}
+
+TEST_F(SystemdManagerTest, InstallWithoutUnitFolder) {
+    settings.unitDirectory = systemctl.unitDirectory() + "/missing";
+    EXPECT_EQ("The specified service control database does not exist.\n", run(installService));
+}
+
+TEST_F(SystemdManagerTest, InstallOfAnUnsafeNameIsRefused) {
+    EXPECT_EQ("The specified service name is invalid.\n", run(installService, "../evil"));
+    EXPECT_EQ("The specified service name is invalid.\n", run(installService, "--now"));
+    EXPECT_EQ("The specified service name is invalid.\n", run(installService, ""));
+    EXPECT_TRUE(std::filesystem::is_empty(systemctl.unitDirectory()));
+}
+
+// Creates the unit for `path` directly; returns its ExecStart line's value,
+// or the error code when refused.
+std::string execStartFor(FakeSystemctl& systemctl, const std::string& path) {
+    const auto manager = platform::makeServiceManager(systemctl.settings());
+    platform::ServiceHandleOwner scm(*manager, manager->openManager());
+    platform::ServiceHandleOwner service(*manager, manager->createService(scm.get(), "x", path));
+    if (!service) return "error " + std::to_string(manager->lastError());
+    const std::string text = readFile(systemctl.unitDirectory() + "/x.service");
+    const auto start = text.find("ExecStart=") + 10;
+    return text.substr(start, text.find('\n', start) - start);
+}
+
+TEST_F(SystemdManagerTest, ExecStartKeepsThePathOneLiteralWord) {
+    EXPECT_EQ("/opt/rd/rdserver_ext", execStartFor(systemctl, "/opt/rd/rdserver_ext"));
+    std::filesystem::remove(systemctl.unitDirectory() + "/x.service");
+    EXPECT_EQ("\"/opt/my rd/a%%b$$c\\\"d\"", execStartFor(systemctl, "/opt/my rd/a%b$c\"d"));
+}
+
+TEST_F(SystemdManagerTest, ExecStartRefusesPathsThatWouldBreakTheUnit) {
+    EXPECT_EQ("error 87", execStartFor(systemctl, "/opt/rd\nExecStartPre=/bin/evil"));
+    EXPECT_EQ("error 87", execStartFor(systemctl, "relative/rdserver_ext"));
+    EXPECT_TRUE(std::filesystem::is_empty(systemctl.unitDirectory()));
+}
+
+// --- start -----------------------------------------------------------------
+
+TEST_F(SystemdManagerTest, StartQueuesTheStartJob) {
+    writeUnit();
+    systemctl.answer(std::string("is-active ") + kUnit, 3, "inactive");
+    EXPECT_EQ("", run(startService));
+    EXPECT_TRUE(result);
+    EXPECT_EQ((Calls{std::string("is-active ") + kUnit, std::string("--no-block start ") + kUnit}),
+              systemctl.calls());
+}
+
+TEST_F(SystemdManagerTest, StartOfAnActiveUnit) {
+    writeUnit();
+    systemctl.answer(std::string("is-active ") + kUnit, 0, "active");
+    EXPECT_EQ("An instance of the application is already running.\n", run(startService));
+    EXPECT_EQ(1u, systemctl.calls().size());
+}
+
+TEST_F(SystemdManagerTest, StartWithoutUnit) {
+    EXPECT_EQ("The specified service does not exist.\n", run(startService));
+    EXPECT_TRUE(systemctl.calls().empty());
+}
+
+TEST_F(SystemdManagerTest, StartRefusalsMapOntoErrorTexts) {
+    writeUnit();
+    const std::string start = std::string("--no-block start ") + kUnit;
+    systemctl.answer(std::string("is-active ") + kUnit, 3, "failed");
+    systemctl.answer(start, 5, "", "Failed to start x.service: Unit x.service not found.");
+    systemctl.answer(start, 1, "", "Failed to start x.service: Access denied");
+    systemctl.answer(start, 1, "", "Failed to start x.service: Unit x.service is masked.");
+    systemctl.answer(start, 1, "", "Something unexpected");
+    EXPECT_EQ("The specified service does not exist.\n", run(startService));
+    EXPECT_EQ("The requested access was denied.\n", run(startService));
+    EXPECT_EQ("The service cannot be started, either because it is disabled or because it has "
+              "no enabled devices associated with it.\n",
+              run(startService));
+    EXPECT_EQ("System error: 1066\n", run(startService));
+}
+
+TEST_F(SystemdManagerTest, MissingSystemctlMeansNoServiceDatabase) {
+    writeUnit();
+    settings.systemctl = "rdext-no-such-systemctl";
+    EXPECT_EQ("The specified service control database does not exist.\n", run(startService));
+}
+
+TEST_F(SystemdManagerTest, HangingSystemctlIsKilledAndReported) {
+    writeUnit();
+    systemctl.hang(std::string("is-active ") + kUnit);
+    settings.commandTimeoutMs = 300;
+    const std::uint32_t before = platform::tickCountMs();
+    EXPECT_EQ("System error: 1053\n", run(startService));
+    EXPECT_LT(platform::tickCountMs() - before, 10000u);
+}
+
+// --- stop --------------------------------------------------------------------
+
+TEST_F(SystemdManagerTest, StopOfAnInactiveUnitSendsNothing) {
+    writeUnit();
+    systemctl.answer(std::string("is-active ") + kUnit, 3, "inactive");
+    EXPECT_EQ("", run(stopService));
+    EXPECT_TRUE(result);
+    EXPECT_EQ(Calls{std::string("is-active ") + kUnit}, systemctl.calls());
+}
+
+TEST_F(SystemdManagerTest, StopOfAnActiveUnitPollsUntilInactive) {
+    writeUnit();
+    const std::string query = std::string("is-active ") + kUnit;
+    systemctl.answer(query, 0, "active");
+    systemctl.answer(query, 0, "deactivating");
+    systemctl.answer(query, 3, "inactive");
+    EXPECT_EQ("", run(stopService));
+    EXPECT_TRUE(result);
+    EXPECT_EQ((Calls{query, std::string("--no-block stop ") + kUnit, query, query}),
+              systemctl.calls());
+}
+
+TEST_F(SystemdManagerTest, StopWaitsOutAPendingStopWithoutSendingOne) {
+    writeUnit();
+    const std::string query = std::string("is-active ") + kUnit;
+    systemctl.answer(query, 0, "deactivating");
+    systemctl.answer(query, 3, "failed");
+    EXPECT_EQ("", run(stopService));
+    EXPECT_TRUE(result);
+    EXPECT_EQ((Calls{query, query}), systemctl.calls());
+}
+
+TEST_F(SystemdManagerTest, StopWithUnreadableState) {
+    writeUnit();
+    systemctl.answer(std::string("is-active ") + kUnit, 4, "unknown");
+    EXPECT_EQ("The specified service does not exist.\n", run(stopService));
+}
+
+TEST_F(SystemdManagerTest, StopWhenNotRootIsDenied) {
+    writeUnit();
+    settings.isPrivileged = notPrivileged;
+    EXPECT_EQ("The requested access was denied.\n", run(stopService));
+    EXPECT_TRUE(systemctl.calls().empty());
+}
+
+// --- remove ------------------------------------------------------------------
+
+TEST_F(SystemdManagerTest, RemoveDisablesDeletesAndReloads) {
+    writeUnit();
+    EXPECT_EQ("", run(removeService));
+    EXPECT_TRUE(result);
+    EXPECT_FALSE(unitExists());
+    EXPECT_EQ((Calls{std::string("disable ") + kUnit, "daemon-reload"}), systemctl.calls());
+}
+
+TEST_F(SystemdManagerTest, RemoveOfAMissingUnitPrintsTwiceWithTheStop) {
+    EXPECT_EQ("The specified service does not exist.\n", run(stopService));
+    EXPECT_EQ("The specified service does not exist.\n", run(removeService));
+    EXPECT_FALSE(result);
+}
+
+TEST_F(SystemdManagerTest, RemoveRefusedKeepsTheUnit) {
+    writeUnit();
+    systemctl.answer(std::string("disable ") + kUnit, 1, "",
+                     "Failed to disable unit: Interactive authentication required.");
+    EXPECT_EQ("The requested access was denied.\n", run(removeService));
+    EXPECT_TRUE(unitExists());
+}
+
+}  // namespace
