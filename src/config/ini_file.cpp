@@ -52,6 +52,9 @@ private:
     }
 
     std::string expand(std::string value) const {
+        if (value.find('%') == std::string::npos) {
+            return value;  // the common case: nothing to look up
+        }
         int budget = kIniMaxReferenceReplacements;
         for (const IniFile* level : open_) {
             while (budget > 0 && expandPass(level->values_, value, budget)) {

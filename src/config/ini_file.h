@@ -12,7 +12,7 @@ constexpr int kIniMaxReferenceReplacements = 64;
 
 // Expansion also stops before a replacement would make a value longer than
 // this, since references can multiply a value's length with every line.
-constexpr std::size_t kIniMaxExpandedLength = 64 * 1024;
+constexpr std::size_t kIniMaxExpandedLength = 8 * 1024;
 
 // A config.ini file held in memory: KEY = VALUE lines, groups opened by
 // NAME = ( and closed by a line holding ')', and %KEY% references expanded

@@ -132,14 +132,15 @@ TEST_F(IniFileTest, SelfReferenceStopsAfterTheReplacementLimit) {
 }
 
 TEST_F(IniFileTest, ExpansionStopsBeforeTheLengthLimit) {
-    std::string sixtyRefs;
-    for (int i = 0; i < 60; ++i) {
-        sixtyRefs += "%A%";
+    const std::size_t copies = kIniMaxExpandedLength / 1000;  // B fits, twice B does not
+    std::string refs;
+    for (std::size_t i = 0; i < copies; ++i) {
+        refs += "%A%";
     }
-    load("A = " + std::string(1000, 'a') + "\nB = " + sixtyRefs + "\nC = %B%%B%\n");
+    load("A = " + std::string(1000, 'a') + "\nB = " + refs + "\nC = %B%%B%\n");
     const std::string b = ini.getString("B");
-    ASSERT_EQ(std::string(60000, 'a'), b);
-    EXPECT_EQ(b + "%B%", ini.getString("C"));  // a second copy would pass the limit
+    ASSERT_EQ(std::string(copies * 1000, 'a'), b);
+    EXPECT_EQ(b + "%B%", ini.getString("C"));
 }
 
 TEST_F(IniFileTest, LongLinesAreReadIn1023BytePieces) {
