@@ -3,7 +3,7 @@
 # unpacked source folder or a source tarball.
 set(RDEXT_CIVETWEB_SOURCE "${PROJECT_SOURCE_DIR}/.deps/src/civetweb"
     CACHE PATH "civetweb 1.15 source: an unpacked folder or a .tar.* archive")
-set(_cw_patch "${PROJECT_SOURCE_DIR}/third_party/civetweb/rd-methods.patch")
+set(_cw_patch "${PROJECT_SOURCE_DIR}/third_party/civetweb/rd-engine.patch")
 set(_cw_work "${CMAKE_BINARY_DIR}/civetweb")
 
 if(NOT EXISTS "${RDEXT_CIVETWEB_SOURCE}")

@@ -12,8 +12,9 @@ struct BindProbe {
     int socketLayerError = 0;
 };
 
-// Binds an IPv4 stream socket to 0.0.0.0:`port` without any address-reuse
-// option, then closes it. Nothing listens and nothing connects.
+// Binds an IPv4 stream socket to 0.0.0.0:`port`, then closes it. Nothing
+// listens and nothing connects. A port with a listener on any address is not
+// bindable; one with only closed connections waiting out TIME_WAIT is.
 BindProbe probeBindAllInterfaces(int port);
 
 }  // namespace platform

@@ -15,6 +15,12 @@ BindProbe probeBindAllInterfaces(int port) {
     if (fd < 0) {
         return probe;
     }
+    // On Linux a port whose closed connections linger in TIME_WAIT refuses a
+    // plain bind for a minute, although the engine (which sets this option)
+    // can listen on it; with the option a listener still makes the bind fail,
+    // which is the test we want, and the same answer Windows gives.
+    int reuse = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
     sockaddr_in address;
     std::memset(&address, 0, sizeof address);
     address.sin_family = AF_INET;

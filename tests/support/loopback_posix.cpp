@@ -53,6 +53,9 @@ bool LoopbackSocket::connectTo(int port) {
 
 bool LoopbackSocket::listenOn(int port, bool allInterfaces) {
     sockaddr_in address = addressOf(port, allInterfaces);
+    // Test servers reuse fixed ports right after an earlier test closed them.
+    int reuse = 1;
+    ::setsockopt(static_cast<int>(handle_), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
     return valid() &&
            ::bind(static_cast<int>(handle_), reinterpret_cast<sockaddr*>(&address),
                   sizeof address) == 0 &&

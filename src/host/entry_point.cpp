@@ -1,0 +1,105 @@
+#include "host/entry_point.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "config/device_model.h"
+#include "host/program_settings.h"
+#include "host/run_loop.h"
+#include "host/service_control.h"
+#include "host/service_host.h"
+#include "platform/process.h"
+#include "platform/timezone.h"
+
+namespace {
+
+constexpr unsigned kClosingWaitMs = 2000;
+
+struct ServiceCommand {
+    const char* option;
+    bool (*operation)(const std::string& name);
+    const char* word;
+};
+
+bool stopThenRemove(const std::string& name) {
+    stopService(name);  // a failed stop does not prevent the removal
+    return removeService(name);
+}
+
+const ServiceCommand kServiceCommands[] = {
+    {"-install", installService, "installed"},
+    {"-start", startService, "started"},
+    {"-stop", stopService, "stopped"},
+    {"-remove", stopThenRemove, "removed"},
+};
+
+void printWorkingDirectory() {
+    std::string current = platform::currentDirectory();
+    if (current.empty() || current.size() >= 300) {
+        current = ".";
+    }
+    std::printf("Working directory: %s\n", current.c_str());
+}
+
+// Changes to the folder part of argv[0]; silent when that fails.
+void changeToExecutableDirectory(const char* argv0) {
+    std::string directory = argv0;
+    const std::size_t cut = directory.find_last_of("/\\");
+    if (cut != std::string::npos) {
+        directory.erase(cut);
+    }
+    if (platform::changeDirectory(directory)) {
+        std::printf("Working directory changed to: %s\n", directory.c_str());
+    }
+}
+
+}  // namespace
+
+int runServiceCommand(int argc, char** argv) {
+    bool outcome = false;
+    bool known = false;
+    for (const ServiceCommand& command : kServiceCommands) {
+        if (std::strcmp(argv[1], command.option) == 0) {
+            known = true;
+            outcome = command.operation(serviceName);
+            if (outcome) {
+                std::printf("%s was %s successfully.\n", serviceName, command.word);
+            }
+            break;
+        }
+    }
+    if (!known) {
+        std::printf("Usage:\n");
+        std::printf("App.exe -[install|start|stop|remove|console]\n");
+    }
+    const bool closingWait = argc > 2 ? std::atoi(argv[2]) != 0 : true;
+    if (argc > 3 && std::strcmp(argv[3], "/ie") == 0) {
+        outcome = true;
+    }
+    std::fflush(stdout);
+    if (closingWait) {
+        platform::sleepMs(kClosingWaitMs);
+    }
+    return outcome ? 0 : 1;
+}
+
+int runEntryPoint(int argc, char** argv) {
+    if (!platform::setTimeZone("TZ=IST-5:30")) {
+        return 1;
+    }
+    readDeviceModel();  // creates the data folder and a default file when needed
+    std::printf("Command: %s\n", argv[0]);
+    printWorkingDirectory();
+    changeToExecutableDirectory(argv[0]);
+    std::fflush(stdout);
+    if (argc <= 1) {
+        return runServiceDispatcher() ? 0 : 1;
+    }
+    if (std::strcmp(argv[1], "-console") == 0) {
+        return runConsole();
+    }
+    return runServiceCommand(argc, argv);
+}

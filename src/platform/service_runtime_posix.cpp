@@ -1,0 +1,86 @@
+// The service runtime under systemd: the service's main function runs on a
+// thread of its own, as under the Windows dispatcher, while the main thread
+// turns SIGTERM (and SIGINT) into the stop control and state reports into
+// notification-socket messages.
+#include <pthread.h>
+#include <signal.h>
+#include <time.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/service_notify.h"
+#include "platform/service_runtime.h"
+
+namespace platform {
+namespace {
+
+constexpr std::uint32_t kStateStopped = 1;
+constexpr std::uint32_t kStateRunning = 4;
+constexpr std::uint32_t kControlStop = 1;
+constexpr long kSignalPollNs = 200L * 1000000L;
+constexpr ServiceStatusHandle kSystemdHandle = 1;
+
+void (*registeredControl)(std::uint32_t) = nullptr;
+std::atomic<bool> reportedStopped{false};
+std::atomic<bool> reportedFailure{false};
+std::atomic<bool> serviceReturned{false};
+
+bool startedBySystemd() {
+    return std::getenv("NOTIFY_SOCKET") != nullptr || std::getenv("INVOCATION_ID") != nullptr;
+}
+
+}  // namespace
+
+bool runServiceControlDispatcher(const char*, void (*serviceMain)()) {
+    if (!startedBySystemd()) {
+        return false;
+    }
+    // Block the stop signals before the service thread starts, so it
+    // inherits the mask and only this thread takes them, synchronously.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    reportedStopped = false;
+    serviceReturned = false;
+    std::thread service([serviceMain] {
+        serviceMain();
+        serviceReturned = true;
+    });
+    const timespec poll{0, kSignalPollNs};
+    // Ends when the service reports that it stopped, or when its main
+    // function gave up before it could report anything.
+    while (!reportedStopped.load() && !serviceReturned.load()) {
+        if (sigtimedwait(&stopSignals, nullptr, &poll) > 0 && registeredControl != nullptr) {
+            registeredControl(kControlStop);
+        }
+    }
+    service.join();
+    return !reportedFailure.load();
+}
+
+ServiceStatusHandle registerServiceControlHandler(const char*,
+                                                  void (*handleControl)(std::uint32_t)) {
+    registeredControl = handleControl;
+    return kSystemdHandle;
+}
+
+bool reportServiceStatus(ServiceStatusHandle handle, const ServiceStatusRecord& status) {
+    if (handle != kSystemdHandle) {
+        return false;
+    }
+    // Notifications are best effort: a unit without notify access still runs.
+    if (status.currentState == kStateRunning) {
+        notifyServiceManager("READY=1");
+    } else if (status.currentState == kStateStopped) {
+        reportedFailure = status.win32ExitCode != 0;
+        notifyServiceManager("STOPPING=1");
+        reportedStopped = true;
+    }
+    return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,123 @@
+#include "rd/forwarded_requests.h"
+
+#include <civetweb.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "config/xml_parser.h"
+#include "http/civet_server.h"
+#include "rd/rd_documents.h"
+#include "rd/rd_request_handler.h"
+#include "rd/rd_response.h"
+#include "rd/upstream.h"
+
+namespace {
+
+const char* const kLocationHost = "127.0.0.1";
+constexpr std::size_t kReadChunkBytes = 16 * 1024;
+
+// The LOCATION of a forwarded answer: this server's first port and the request URI.
+void requestLocation(char (&location)[kLocationBufferSize], CivetServer* server,
+                     mg_connection* conn) {
+    formatLocation(location, kLocationHost, firstListeningPort(server),
+                   mg_get_request_info(conn)->request_uri);
+}
+
+bool hasLocalUri(mg_connection* conn, const char* path) {
+    return std::strcmp(mg_get_request_info(conn)->local_uri, path) == 0;
+}
+
+void relayOrFail(mg_connection* conn, const char* location, const RestResponse& response) {
+    if (response.code == 200) {
+        writeRdResponse(conn, location, response.body.data(),
+                        static_cast<std::int64_t>(response.body.size()));
+    } else {
+        writePidDataError(conn, location,
+                          RDSWrapperError(RDSWrapperError::RDSERVICE_NOT_AVAILABLE));
+    }
+}
+
+}  // namespace
+
+bool readRequestBody(mg_connection* conn, std::string& body) {
+    const std::int64_t declared = mg_get_request_info(conn)->content_length;
+    body.clear();
+    if (declared > kMaxRequestBodyBytes) {
+        return false;
+    }
+    // The buffer grows with what arrives, so a large declared length alone
+    // commits no memory; one read may return only part of the body.
+    char chunk[kReadChunkBytes];
+    while (declared > 0 && static_cast<std::int64_t>(body.size()) < declared) {
+        const std::size_t wanted = static_cast<std::size_t>(
+            std::min<std::int64_t>(declared - static_cast<std::int64_t>(body.size()),
+                                   static_cast<std::int64_t>(sizeof chunk)));
+        const int n = mg_read(conn, chunk, wanted);
+        if (n <= 0) {
+            break;
+        }
+        body.append(chunk, static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+void relayUpstreamRdService(CivetServer* server, mg_connection* conn) {
+    char location[kLocationBufferSize];
+    requestLocation(location, server, conn);
+    const int port = discoverUpstreamPort(server->getListeningPorts());
+    if (port < 0) {
+        writePidDataError(conn, location,
+                          RDSWrapperError(RDSWrapperError::RDSERVICE_NOT_AVAILABLE));
+        return;
+    }
+    RestResponse response = queryUpstreamRdService(port);
+    XmlParseStatus status;
+    if (response.code == 200) {
+        parseXmlText(response.body.c_str(), &status, "RDService");
+    }
+    if (response.code != 200 || status.code != XmlParseCode::None) {
+        writePidDataError(conn, location,
+                          RDSWrapperError(RDSWrapperError::RDSERVICE_NOT_AVAILABLE));
+        return;
+    }
+    // Relayed as text, up to its first NUL byte.
+    writeRdResponse(conn, location, response.body.c_str(), -1);
+}
+
+void forwardCapture(CivetServer* server, mg_connection* conn) {
+    char location[kLocationBufferSize];
+    requestLocation(location, server, conn);
+    if (!hasLocalUri(conn, "/rd/capture")) {
+        writePidDataError(conn, location, RDSWrapperError(RDSWrapperError::UNSUPPORTED));
+        return;
+    }
+    std::string body;
+    if (!readRequestBody(conn, body)) {
+        writePidDataError(conn, location, RDSWrapperError(RDSWrapperError::INVALID_DATA));
+        return;
+    }
+    const int port = discoverUpstreamPort(server->getListeningPorts());
+    if (port < 0) {
+        writePidDataError(conn, location,
+                          RDSWrapperError(RDSWrapperError::RDSERVICE_NOT_AVAILABLE));
+        return;
+    }
+    relayOrFail(conn, location, queryUpstreamCapture(port, body));
+}
+
+void forwardDeviceInfo(CivetServer* server, mg_connection* conn) {
+    char location[kLocationBufferSize];
+    requestLocation(location, server, conn);
+    if (!hasLocalUri(conn, "/rd/info")) {
+        writePidDataError(conn, location, RDSWrapperError(RDSWrapperError::UNSUPPORTED));
+        return;
+    }
+    const int port = discoverUpstreamPort(server->getListeningPorts());
+    if (port < 0) {
+        writePidDataError(conn, location,
+                          RDSWrapperError(RDSWrapperError::RDSERVICE_NOT_AVAILABLE));
+        return;
+    }
+    relayOrFail(conn, location, queryUpstreamDeviceInfo(port));
+}

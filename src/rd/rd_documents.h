@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// The fixed texts of the RD answers. All functions are stateless and safe
+// to call from any number of threads.
+
+// The info text of this extension's own discovery document.
+extern const char* const extensionInfo;
+
+// Size of a LOCATION buffer; longer locations are cut to 255 characters.
+constexpr std::size_t kLocationBufferSize = 256;
+// Big enough for the RDService document with any status text we use.
+constexpr std::size_t kRdServiceDocumentBufferSize = 512;
+
+// Fills `buffer` with this extension's RDService document for `status`.
+char* formatRdServiceDocument(char (&buffer)[kRdServiceDocumentBufferSize], const char* status);
+
+// Fills `buffer` with "http://<host>:<port><path>"; a null path counts as "".
+char* formatLocation(char (&buffer)[kLocationBufferSize], const char* host, int port,
+                     const char* path);
+
+// The one-line PidData error document for an error code and its name.
+std::string formatPidDataDocument(int code, const char* info);

@@ -1,0 +1,65 @@
+#include "rd/rd_request_handler.h"
+
+#include <civetweb.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "http/civet_server.h"
+#include "rd/forwarded_requests.h"
+#include "rd/rd_documents.h"
+#include "rd/rd_response.h"
+
+namespace {
+
+const char* const kLocationHost = "127.0.0.1";
+
+}  // namespace
+
+int firstListeningPort(CivetServer* server) {
+    const std::vector<int> ports = server->getListeningPorts();
+    return ports.empty() ? -1 : ports.front();
+}
+
+bool RDSWrapperRestfulRequestHandler::handleGet(CivetServer* server, mg_connection* conn) {
+    return answerDiscovery(server, conn);
+}
+
+bool RDSWrapperRestfulRequestHandler::handleRdService(CivetServer* server, mg_connection* conn) {
+    std::printf("RDSERVICE, reqInfo->request_uri: %s \n", mg_get_request_info(conn)->request_uri);
+    std::fflush(stdout);
+    return answerDiscovery(server, conn);
+}
+
+bool RDSWrapperRestfulRequestHandler::answerDiscovery(CivetServer* server, mg_connection* conn) {
+    const char* localUri = mg_get_request_info(conn)->local_uri;
+    if (std::strcmp(localUri, "/rdservice") == 0) {
+        relayUpstreamRdService(server, conn);
+    } else if (std::strcmp(localUri, "/*") == 0 || std::strcmp(localUri, "/") == 0) {
+        char location[kLocationBufferSize];
+        char document[kRdServiceDocumentBufferSize];
+        formatLocation(location, kLocationHost, firstListeningPort(server), "/");
+        writeRdResponse(conn, location, formatRdServiceDocument(document, "READY"), -1);
+    }
+    return true;
+}
+
+bool RDSWrapperRestfulRequestHandler::handleOptions(CivetServer*, mg_connection* conn) {
+    // Browsers send a preflight before a cross-origin request with custom
+    // headers (typically Content-Type on CAPTURE) and refuse the request
+    // unless the answer allows those headers.
+    const char* requested = mg_get_header(conn, "Access-Control-Request-Headers");
+    const bool allow = requested != nullptr && requested[0] != '\0';
+    writeRdResponse(conn, nullptr, nullptr, 0, allow ? requested : nullptr);
+    return true;
+}
+
+bool RDSWrapperRestfulRequestHandler::handleCapture(CivetServer* server, mg_connection* conn) {
+    forwardCapture(server, conn);
+    return true;
+}
+
+bool RDSWrapperRestfulRequestHandler::handleDeviceInfo(CivetServer* server, mg_connection* conn) {
+    forwardDeviceInfo(server, conn);
+    return true;
+}

@@ -1,0 +1,92 @@
+#include "sim/sim_handler.h"
+
+#include <civetweb.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/process.h"
+#include "sim/sim_documents.h"
+
+namespace {
+
+constexpr unsigned kWaitStepMs = 50;
+constexpr std::size_t kMaxCaptureBody = 1024 * 1024;
+
+std::string readBody(mg_connection* conn) {
+    std::string body;
+    char chunk[8192];
+    int n = 0;
+    while (body.size() < kMaxCaptureBody && (n = mg_read(conn, chunk, sizeof chunk)) > 0) {
+        body.append(chunk, static_cast<std::size_t>(n));
+    }
+    return body;
+}
+
+const char* reasonPhrase(int status) {
+    switch (status) {
+        case 200: return "OK";
+        case 302: return "Found";
+        case 404: return "Not Found";
+        case 500: return "Internal Server Error";
+        case 503: return "Service Unavailable";
+        default: return "Status";
+    }
+}
+
+void writeAnswer(mg_connection* conn, int status, const std::string& body) {
+    std::string message = "HTTP/1.1 " + std::to_string(status) + " " + reasonPhrase(status) +
+                          "\r\nContent-Type: text/xml\r\nContent-Length: " +
+                          std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+    mg_write(conn, message.data(), message.size());
+}
+
+}  // namespace
+
+SimulatedDeviceHandler::SimulatedDeviceHandler(const SimOptions& options,
+                                               const std::atomic<bool>& stopping)
+    : options_(options), stopping_(stopping) {
+    if (options_.info.empty()) {
+        options_.info = kSimDefaultInfo;
+    }
+}
+
+void SimulatedDeviceHandler::wait() const {
+    int waited = 0;
+    while (!stopping_.load() && (options_.hang || waited < options_.delayMs)) {
+        platform::sleepMs(kWaitStepMs);
+        waited += static_cast<int>(kWaitStepMs);
+    }
+}
+
+bool SimulatedDeviceHandler::answer(mg_connection* conn, const char* path,
+                                    const std::string& document) {
+    wait();
+    if (options_.hang) {
+        return true;  // stopping: the connection closes without an answer
+    }
+    if (std::strcmp(mg_get_request_info(conn)->local_uri, path) != 0) {
+        writeAnswer(conn, 404, "<Error>no such resource</Error>");
+        return true;
+    }
+    writeAnswer(conn, options_.httpStatus,
+                options_.garbage ? std::string("this is not xml <<<") : document);
+    return true;
+}
+
+bool SimulatedDeviceHandler::handleGet(CivetServer* server, mg_connection* conn) {
+    return handleRdService(server, conn);
+}
+
+bool SimulatedDeviceHandler::handleRdService(CivetServer*, mg_connection* conn) {
+    return answer(conn, "/", simRdServiceDocument(options_.serviceStatus, options_.info));
+}
+
+bool SimulatedDeviceHandler::handleDeviceInfo(CivetServer*, mg_connection* conn) {
+    return answer(conn, "/rd/info", simDeviceInfoDocument());
+}
+
+bool SimulatedDeviceHandler::handleCapture(CivetServer*, mg_connection* conn) {
+    const std::string pidOptions = readBody(conn);
+    return answer(conn, "/rd/capture", simPidDataDocument(pidOptions));
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <atomic>
+
+#include "http/civet_handler.h"
+#include "sim/sim_options.h"
+
+// Answers like an RD device service: RDSERVICE/GET on "/", DEVICEINFO on
+// "/rd/info", CAPTURE on "/rd/capture"; everything else gets 404. The
+// options can delay, fail or withhold every answer. Safe for concurrent calls.
+class SimulatedDeviceHandler : public CivetHandler {
+public:
+    SimulatedDeviceHandler(const SimOptions& options, const std::atomic<bool>& stopping);
+
+    bool handleGet(CivetServer* server, mg_connection* conn) override;
+    bool handleRdService(CivetServer* server, mg_connection* conn) override;
+    bool handleDeviceInfo(CivetServer* server, mg_connection* conn) override;
+    bool handleCapture(CivetServer* server, mg_connection* conn) override;
+
+private:
+    bool answer(mg_connection* conn, const char* path, const std::string& document);
+    // Waits out the delay (or forever in hang mode) unless stopping.
+    void wait() const;
+
+    SimOptions options_;
+    const std::atomic<bool>& stopping_;
+};

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/child_process.h"
+#include "support/temp_folder.h"
+
+namespace e2e {
+
+// The extension's run loop on a thread of this process, in a folder of its
+// own (config.ini with the range start 11100, a private data folder for
+// DeviceConfig.xml), plus simulated RD devices as child processes.
+class ExtensionFixture {
+public:
+    ExtensionFixture();
+    ~ExtensionFixture();
+
+    // Starts the run loop and waits until it answers discovery.
+    bool start();
+    // The extension's first listening port (11100 unless it was busy).
+    int port() const { return port_; }
+    // Writes DeviceConfig.xml with `model` into the private data folder.
+    void setDeviceModel(const std::string& model);
+
+    // Starts rdservice_sim on `port` with extra options; waits until it listens.
+    testing_support::ChildProcess& startDevice(int port,
+                                               const std::vector<std::string>& options = {});
+
+    // Sends one request to the extension and returns the whole answer.
+    std::string send(const std::string& method, const std::string& target,
+                     const std::string& body = "", const std::string& headers = "");
+    // Same, straight to a device.
+    static std::string sendTo(int port, const std::string& method, const std::string& target,
+                              const std::string& body = "");
+    // The body of an HTTP answer (everything after the head).
+    static std::string bodyOf(const std::string& answer);
+
+    std::string location(const std::string& path) const;
+
+private:
+    testing_support::TempFolder folder_;
+    testing_support::TempFolder dataFolder_;
+    std::unique_ptr<testing_support::ScopedWorkingDirectory> inFolder_;
+    std::atomic<bool> stop_{false};
+    std::thread loop_;
+    int port_ = -1;
+    std::vector<std::unique_ptr<testing_support::ChildProcess>> devices_;
+};
+
+}  // namespace e2e

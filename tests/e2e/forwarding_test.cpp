@@ -1,0 +1,115 @@
+// The extension doing its whole job: discovery of the simulated device and
+// the forwarded CAPTURE and DEVICEINFO requests.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "e2e/extension_fixture.h"
+#include "support/rd_answer.h"
+#include "support/scripted_upstream.h"
+
+using e2e::ExtensionFixture;
+using testing_support::pidData;
+using testing_support::rdAnswer;
+
+namespace {
+
+const char* const kPidOptions =
+    "<PidOptions ver=\"1.0\"><Opts fCount=\"1\" fType=\"2\" format=\"0\" pidVer=\"2.0\" "
+    "timeout=\"10000\" env=\"P\" /></PidOptions>";
+
+class ForwardingTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(extension.start()); }
+
+    std::string notAvailable(const std::string& path) {
+        return rdAnswer(extension.location(path), "(null)", pidData(5, "RDSERVICE_NOT_AVAILABLE"));
+    }
+    // What the device itself answers, relayed under the RD header block.
+    std::string relayed(int devicePort, const std::string& method, const std::string& path,
+                        const std::string& body = "") {
+        const std::string direct = ExtensionFixture::sendTo(devicePort, method, path, body);
+        return rdAnswer(extension.location(path), "(null)", ExtensionFixture::bodyOf(direct));
+    }
+
+    ExtensionFixture extension;
+};
+
+TEST_F(ForwardingTest, WithoutUpstreamEveryForwardAnswersNotAvailable) {
+    EXPECT_EQ(notAvailable("/rd/capture"), extension.send("CAPTURE", "/rd/capture", kPidOptions));
+    EXPECT_EQ(notAvailable("/rd/info"), extension.send("DEVICEINFO", "/rd/info"));
+    EXPECT_EQ(notAvailable("/rdservice"), extension.send("GET", "/rdservice"));
+    EXPECT_EQ(notAvailable("/rdservice"), extension.send("RDSERVICE", "/rdservice"));
+}
+
+TEST_F(ForwardingTest, DeviceFiveAboveTheFirstPortIsFoundAndRelayed) {
+    extension.startDevice(11105);
+    EXPECT_EQ(relayed(11105, "CAPTURE", "/rd/capture", kPidOptions),
+              extension.send("CAPTURE", "/rd/capture", kPidOptions));
+    EXPECT_EQ(relayed(11105, "DEVICEINFO", "/rd/info"), extension.send("DEVICEINFO", "/rd/info"));
+    const std::string relayedDiscovery = extension.send("RDSERVICE", "/rdservice");
+    EXPECT_EQ(relayed(11105, "RDSERVICE", "/"),
+              rdAnswer(extension.location("/"), "(null)", ExtensionFixture::bodyOf(relayedDiscovery)));
+    EXPECT_NE(std::string::npos, relayedDiscovery.find("LOCATION:" + extension.location("/rdservice")));
+}
+
+TEST_F(ForwardingTest, CaptureAnswerCarriesTheDevicesPidData) {
+    extension.startDevice(11105);
+    const std::string body =
+        ExtensionFixture::bodyOf(extension.send("CAPTURE", "/rd/capture", kPidOptions));
+    EXPECT_NE(std::string::npos, body.find("errCode=\"0\"")) << body;
+    EXPECT_NE(std::string::npos, body.find("fType=\"2\"")) << body;
+    const std::string refused =
+        ExtensionFixture::bodyOf(extension.send("CAPTURE", "/rd/capture", "<not-options/>"));
+    EXPECT_EQ(std::string::npos, refused.find("errCode=\"0\"")) << refused;
+}
+
+TEST_F(ForwardingTest, LowerOfTwoDevicesWins) {
+    extension.startDevice(11106, {"--info", "Quillaris-USB ZR4410QX Registered Device Service B"});
+    extension.startDevice(11104, {"--info", "Quillaris-USB ZR4410QX Registered Device Service A"});
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NE(std::string::npos, extension.send("GET", "/rdservice").find("Service A\""));
+    }
+}
+
+TEST_F(ForwardingTest, InfoMustNameModelAndServiceCaseSensitively) {
+    extension.startDevice(11103, {"--info", "Quillaris-USB ZR4410QX Device"});
+    extension.startDevice(11104, {"--info", "Other model Registered Device Service"});
+    extension.startDevice(11105, {"--info", "QUILLARIS-USB ZR4410QX Registered Device Service"});
+    EXPECT_EQ(notAvailable("/rd/info"), extension.send("DEVICEINFO", "/rd/info"));
+    extension.startDevice(11106, {"--info", "Registered Device Service of Quillaris-USB ZR4410QX"});
+    EXPECT_EQ(relayed(11106, "DEVICEINFO", "/rd/info"), extension.send("DEVICEINFO", "/rd/info"));
+}
+
+TEST_F(ForwardingTest, StatusOtherThanReadyIsAccepted) {
+    extension.startDevice(11105, {"--service-status", "NOTREADY"});
+    EXPECT_EQ(relayed(11105, "DEVICEINFO", "/rd/info"), extension.send("DEVICEINFO", "/rd/info"));
+}
+
+TEST_F(ForwardingTest, NonXmlAnswerIsSkippedForTheNextPort) {
+    extension.startDevice(11103, {"--garbage"});
+    extension.startDevice(11107);
+    EXPECT_EQ(relayed(11107, "DEVICEINFO", "/rd/info"), extension.send("DEVICEINFO", "/rd/info"));
+}
+
+TEST_F(ForwardingTest, UpstreamErrorStatusIsNotPassedOn) {
+    testing_support::ScriptedUpstream upstream(11105, [](const std::string& request) {
+        if (testing_support::requestMethod(request) == "RDSERVICE") {
+            return testing_support::httpAnswer(
+                "<RDService status=\"READY\" info=\"Quillaris-USB ZR4410QX Registered Device "
+                "Service\" />");
+        }
+        return testing_support::httpAnswer("<Error/>", 503);
+    });
+    EXPECT_EQ(notAvailable("/rd/capture"), extension.send("CAPTURE", "/rd/capture", kPidOptions));
+    EXPECT_EQ(notAvailable("/rd/info"), extension.send("DEVICEINFO", "/rd/info"));
+}
+
+TEST_F(ForwardingTest, CustomModelFromDeviceConfig) {
+    extension.setDeviceModel("Custom Model 9");
+    extension.startDevice(11103);  // the default model: no longer accepted
+    extension.startDevice(11104, {"--info", "Custom Model 9 Registered Device Service"});
+    EXPECT_EQ(relayed(11104, "DEVICEINFO", "/rd/info"), extension.send("DEVICEINFO", "/rd/info"));
+}
+
+}  // namespace

@@ -1,0 +1,49 @@
+// Concurrent forwarded requests while the extension itself listens inside the
+// upstream range: none of them may wait for a probe of the extension itself.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "e2e/extension_fixture.h"
+
+using e2e::ExtensionFixture;
+
+namespace {
+
+TEST(ConcurrentForwarding, ThirtyTwoCapturesAllGetTheDevicesAnswer) {
+    ExtensionFixture extension;
+    ASSERT_TRUE(extension.start());
+    extension.startDevice(11105);
+    const std::string options = "<PidOptions><Opts fCount=\"1\" fType=\"0\" /></PidOptions>";
+    const std::string expected =
+        ExtensionFixture::bodyOf(ExtensionFixture::sendTo(11105, "CAPTURE", "/rd/capture", options));
+    ASSERT_NE("", expected);
+
+    constexpr int kClients = 32;
+    std::vector<std::string> bodies(kClients);
+    std::vector<double> seconds(kClients);
+    std::vector<std::thread> clients;
+    for (int i = 0; i < kClients; ++i) {
+        clients.emplace_back([&, i] {
+            const auto started = std::chrono::steady_clock::now();
+            bodies[i] = ExtensionFixture::bodyOf(extension.send("CAPTURE", "/rd/capture", options));
+            seconds[i] = std::chrono::duration<double>(std::chrono::steady_clock::now() - started)
+                             .count();
+        });
+    }
+    for (std::thread& client : clients) {
+        client.join();
+    }
+    for (int i = 0; i < kClients; ++i) {
+        EXPECT_EQ(expected, bodies[i]) << "client " << i;
+    }
+    std::printf("32 concurrent captures: slowest %.3f s\n",
+                *std::max_element(seconds.begin(), seconds.end()));
+}
+
+}  // namespace

@@ -1,0 +1,118 @@
+// What the upstream receives from the extension, and bodies in both directions.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "e2e/extension_fixture.h"
+#include "platform/process.h"
+#include "support/loopback.h"
+#include "support/rd_answer.h"
+#include "support/scripted_upstream.h"
+
+using e2e::ExtensionFixture;
+using testing_support::httpAnswer;
+using testing_support::rdAnswer;
+using testing_support::requestMethod;
+using testing_support::ScriptedUpstream;
+
+namespace {
+
+const char* const kDiscoveryDocument =
+    "<RDService status=\"READY\" info=\"Quillaris-USB ZR4410QX Registered Device Service\">"
+    "<Interface id=\"CAPTURE\" path=\"/rd/capture\" /></RDService>";
+
+// An upstream on 11107 that answers discovery and returns `answer` to anything else.
+class RecordingUpstreamTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(extension.start());
+        ASSERT_TRUE(upstream.listening());
+    }
+    std::string lastForwarded() {
+        const auto requests = upstream.requests();
+        for (auto it = requests.rbegin(); it != requests.rend(); ++it) {
+            if (requestMethod(*it) != "RDSERVICE") {
+                return *it;
+            }
+        }
+        return std::string();
+    }
+
+    std::string answer = std::string("<PidData>\0binary\0</PidData>", 27);
+    ExtensionFixture extension;
+    ScriptedUpstream upstream{11107, [this](const std::string& request) {
+        return httpAnswer(requestMethod(request) == "RDSERVICE" ? kDiscoveryDocument : answer);
+    }};
+};
+
+TEST_F(RecordingUpstreamTest, CaptureGoesUpstreamWithExactBodyAndNoContentType) {
+    const std::string body = "<PidOptions ver=\"1.0\"><Opts fCount=\"1\" /></PidOptions>";
+    extension.send("CAPTURE", "/rd/capture", body, "Content-Type: text/xml\r\n");
+    const std::string forwarded = lastForwarded();
+    EXPECT_EQ(0u, forwarded.find("CAPTURE /rd/capture HTTP/1.1\r\n")) << forwarded;
+    EXPECT_NE(std::string::npos, forwarded.find("\r\nHost: localhost:11107\r\n"));
+    EXPECT_NE(std::string::npos, forwarded.find("\r\nUser-Agent: rdext-http-client/v1.0\r\n"));
+    EXPECT_NE(std::string::npos,
+              forwarded.find("\r\nContent-Length: " + std::to_string(body.size()) + "\r\n"));
+    EXPECT_EQ(std::string::npos, forwarded.find("Content-Type"));
+    EXPECT_EQ(body, ExtensionFixture::bodyOf(forwarded));
+}
+
+TEST_F(RecordingUpstreamTest, DiscoveryProbesAndDeviceInfoUseTheirVerbs) {
+    const std::size_t before = upstream.requests().size();  // start-up may probe us too
+    extension.send("DEVICEINFO", "/rd/info");
+    const auto requests = upstream.requests();
+    ASSERT_EQ(before + 2, requests.size());
+    EXPECT_EQ(0u, requests[before].find("RDSERVICE / HTTP/1.1\r\n"));
+    EXPECT_EQ(0u, requests[before + 1].find("DEVICEINFO /rd/info HTTP/1.1\r\n"));
+}
+
+TEST_F(RecordingUpstreamTest, BodiesWithNulBytesTravelWhole) {
+    const std::string body = std::string("<PidOptions>\0\x01\xff</PidOptions>", 26);
+    const std::string reply = extension.send("CAPTURE", "/rd/capture", body);
+    EXPECT_EQ(body, ExtensionFixture::bodyOf(lastForwarded()));
+    EXPECT_EQ(rdAnswer(extension.location("/rd/capture"), "(null)", answer), reply);
+}
+
+TEST_F(RecordingUpstreamTest, LargeBodyArrivesWhole) {
+    std::string body;
+    for (int i = 0; body.size() < 200000; ++i) {
+        body += "<Opt n=\"" + std::to_string(i) + "\"/>";
+    }
+    extension.send("CAPTURE", "/rd/capture", body);
+    EXPECT_EQ(body, ExtensionFixture::bodyOf(lastForwarded()));
+}
+
+TEST_F(RecordingUpstreamTest, BodySentInPiecesArrivesWhole) {
+    const std::string body = "<PidOptions><Opts fCount=\"1\" fType=\"2\" /></PidOptions>";
+    testing_support::LoopbackSocket client;
+    ASSERT_TRUE(client.connectTo(extension.port()));
+    client.sendAll("CAPTURE /rd/capture HTTP/1.1\r\nHost: x\r\nContent-Length: " +
+                   std::to_string(body.size()) + "\r\n\r\n");
+    for (std::size_t at = 0; at < body.size(); at += 16) {
+        platform::sleepMs(100);
+        client.sendAll(body.substr(at, 16));
+    }
+    const std::string reply = client.receiveUntilClosed(30000);
+    EXPECT_EQ(body, ExtensionFixture::bodyOf(lastForwarded()));
+    EXPECT_EQ(rdAnswer(extension.location("/rd/capture"), "(null)", answer), reply);
+}
+
+TEST_F(RecordingUpstreamTest, QueryStringIsDroppedAndTrailingSlashIsUnsupported) {
+    const std::string reply = extension.send("CAPTURE", "/rd/capture?session=7", "<x/>");
+    EXPECT_EQ(rdAnswer(extension.location("/rd/capture"), "(null)", answer), reply);
+    const std::size_t before = upstream.requests().size();
+    EXPECT_EQ(rdAnswer(extension.location("/rd/info/"), "(null)",
+                       testing_support::pidData(2, "UNSUPPORTED")),
+              extension.send("DEVICEINFO", "/rd/info/"));
+    EXPECT_EQ(before, upstream.requests().size());
+}
+
+TEST_F(RecordingUpstreamTest, CaptureWithoutContentLengthForwardsAnEmptyBody) {
+    extension.send("CAPTURE", "/rd/capture");
+    const std::string forwarded = lastForwarded();
+    EXPECT_EQ("", ExtensionFixture::bodyOf(forwarded));
+    EXPECT_NE(std::string::npos, forwarded.find("\r\nContent-Length: 0\r\n"));
+}
+
+}  // namespace

@@ -1,0 +1,82 @@
+// The foreground program as a process: start-up lines, signals, exit codes.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/child_process.h"
+#include "support/loopback.h"
+#include "support/temp_folder.h"
+
+using testing_support::ChildProcess;
+using testing_support::TempFolder;
+
+namespace {
+
+// A copy of the program in a folder of its own, with its own config.ini.
+class ConsoleProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        base = testing_support::freePortRange(10, 26000);
+        ASSERT_GT(base, 0);
+        program = (folder.path() / "rdserver_ext").string();
+        std::filesystem::copy_file(testing_support::builtProgram("rdserver_ext"), program);
+        folder.write("config.ini", "SERVER_PORT_START = " + std::to_string(base) + "\n");
+    }
+    std::unique_ptr<ChildProcess> startConsole() {
+        auto process = std::make_unique<ChildProcess>(program, std::vector<std::string>{"-console"});
+        EXPECT_TRUE(process->waitForOutput("Web service hosted at", 10000)) << process->output();
+        return process;
+    }
+
+    TempFolder folder;
+    std::string program;
+    int base = 0;
+};
+
+TEST_F(ConsoleProcessTest, InterruptPrintsCaughtSignalThenByeAndExitsZero) {
+    std::unique_ptr<ChildProcess> process = startConsole();
+    process->signal(SIGINT);
+    EXPECT_EQ(0, process->wait(5000));
+    const std::string output = process->output();
+    const std::size_t caught = output.find("Caught signal 2\n");
+    ASSERT_NE(std::string::npos, caught) << output;
+    EXPECT_NE(std::string::npos, output.find("Bye!\n", caught)) << output;
+}
+
+TEST_F(ConsoleProcessTest, TerminationSignalStopsTheSameWay) {
+    std::unique_ptr<ChildProcess> process = startConsole();
+    process->signal(SIGTERM);
+    EXPECT_EQ(0, process->wait(5000));
+    EXPECT_NE(std::string::npos, process->output().find("Caught signal 15\nBye!\n"));
+}
+
+TEST_F(ConsoleProcessTest, StartupLinesNameCommandAndDirectories) {
+    std::unique_ptr<ChildProcess> process = startConsole();
+    process->signal(SIGINT);
+    process->wait(5000);
+    const std::string output = process->output();
+    EXPECT_EQ(0u, output.find("Command: " + program + "\nWorking directory: ")) << output;
+    EXPECT_NE(std::string::npos,
+              output.find("Working directory changed to: " + folder.path().string() + "\n"));
+    EXPECT_NE(std::string::npos,
+              output.find("Web service hosted at http://127.0.0.1:" + std::to_string(base) + "\n"));
+}
+
+TEST_F(ConsoleProcessTest, EveryPortBusyExitsOne) {
+    std::vector<std::unique_ptr<testing_support::LoopbackSocket>> busy;
+    for (int port = base; port <= base + 9; ++port) {
+        busy.push_back(std::make_unique<testing_support::LoopbackSocket>());
+        ASSERT_TRUE(busy.back()->listenOn(port));
+    }
+    ChildProcess process(program, {"-console"});
+    EXPECT_EQ(1, process.wait(10000));
+    EXPECT_NE(std::string::npos,
+              process.output().find("Server starting failed on ports " + std::to_string(base) +
+                                    "-" + std::to_string(base + 9) + "\n"));
+}
+
+}  // namespace

@@ -1,0 +1,87 @@
+#include "host/run_loop.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/program_settings.h"
+#include "platform/process.h"
+#include "support/loopback.h"
+#include "support/rd_answer.h"
+#include "support/temp_folder.h"
+
+using testing_support::exchange;
+using testing_support::ScopedWorkingDirectory;
+using testing_support::TempFolder;
+
+namespace {
+
+class RunLoopTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        base = testing_support::freePortRange(10, 25000);
+        ASSERT_GT(base, 0);
+        folder.write("config.ini", "SERVER_PORT_START = " + std::to_string(base) + "\n");
+    }
+    void TearDown() override {
+        portRangeStart = kDefaultPortRangeStart;
+        sslCertificatePath = kDefaultSslCertificatePath;
+    }
+    // Polls until the server answers discovery (bounded).
+    std::string waitForDiscovery(int port) {
+        std::string answer;
+        for (int i = 0; i < 200 && answer.empty(); ++i) {
+            answer = exchange(port, "RDSERVICE / HTTP/1.1\r\n\r\n", 2000);
+            if (answer.empty()) {
+                platform::sleepMs(20);
+            }
+        }
+        return answer;
+    }
+
+    TempFolder folder;
+    int base = 0;
+};
+
+TEST_F(RunLoopTest, ServesUntilStopRequestedThenAcknowledges) {
+    ScopedWorkingDirectory inFolder(folder.path());
+    std::atomic<bool> stop{false};
+    int result = -1;
+    testing::internal::CaptureStdout();
+    std::thread loop([&] { result = runLoop(stop); });
+    const std::string answer = waitForDiscovery(base);
+    stop = true;
+    loop.join();
+    const std::string printed = testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ(testing_support::rdAnswer("http://127.0.0.1:" + std::to_string(base) + "/", "(null)",
+                                        testing_support::ownRdServiceDocument()),
+              answer);
+    EXPECT_EQ(0, result);
+    EXPECT_FALSE(stop.load());
+    EXPECT_EQ("Web service hosted at http://127.0.0.1:" + std::to_string(base) +
+                  "\nRDSERVICE, reqInfo->request_uri: / \nBye!\n",
+              printed);
+    EXPECT_EQ("", exchange(base, "RDSERVICE / HTTP/1.1\r\n\r\n", 500));
+}
+
+TEST_F(RunLoopTest, EveryPortBusyReportsTheRangeAndFails) {
+    ScopedWorkingDirectory inFolder(folder.path());
+    std::vector<std::unique_ptr<testing_support::LoopbackSocket>> busy;
+    for (int port = base; port <= base + 9; ++port) {
+        busy.push_back(std::make_unique<testing_support::LoopbackSocket>());
+        ASSERT_TRUE(busy.back()->listenOn(port));
+    }
+    std::atomic<bool> stop{false};
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(1, runLoop(stop));
+    EXPECT_EQ("Server starting failed on ports " + std::to_string(base) + "-" +
+                  std::to_string(base + 9) + "\n",
+              testing::internal::GetCapturedStdout());
+}
+
+}  // namespace

@@ -1,0 +1,99 @@
+// HTTPS beside HTTP, with a certificate made by the openssl command.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/program_settings.h"
+#include "http/web_server_startup.h"
+#include "rd/rd_request_handler.h"
+#include "support/loopback.h"
+#include "support/rd_answer.h"
+#include "support/temp_folder.h"
+
+using testing_support::ScopedWorkingDirectory;
+using testing_support::TempFolder;
+
+namespace {
+
+std::string commandOutput(const std::string& command) {
+    std::string output;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return output;
+    }
+    char buffer[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        output.append(buffer, n);
+    }
+    ::pclose(pipe);
+    return output;
+}
+
+class TlsStartupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string dir = folder.path().string();
+        ASSERT_EQ(0, std::system(("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "
+                                  "/CN=localhost -keyout '" + dir + "/key.pem' -out '" + dir +
+                                  "/cert.pem' >/dev/null 2>&1 && cat '" + dir + "/cert.pem' '" +
+                                  dir + "/key.pem' > '" + dir + "/ssl_localhost.pem'")
+                                     .c_str()));
+        base = testing_support::freePortRange(10, 24000);
+        ASSERT_GT(base, 0);
+        sslCertificatePath = "./ssl_localhost.pem";
+    }
+    void TearDown() override { sslCertificatePath = kDefaultSslCertificatePath; }
+
+    TempFolder folder;
+    int base = 0;
+};
+
+TEST_F(TlsStartupTest, HttpsPortIsTheLowerAndAnswersDiscovery) {
+    ScopedWorkingDirectory inFolder(folder.path());
+    testing_support::LoopbackSocket holder;
+    ASSERT_TRUE(holder.listenOn(base + 1));
+    testing::internal::CaptureStdout();
+    std::unique_ptr<CivetServer> server = startWebServer("127.0.0.1", base, base + 9);
+    const std::string printed = testing::internal::GetCapturedStdout();
+    ASSERT_NE(nullptr, server);
+    const std::string ports = "127.0.0.1:" + std::to_string(base) + "s,127.0.0.1:" +
+                              std::to_string(base + 2);
+    EXPECT_EQ("Web service hosted at http://" + ports + "\n", printed);
+    EXPECT_EQ((std::vector<int>{base, base + 2}), server->getListeningPorts());
+
+    RDSWrapperRestfulRequestHandler handler;
+    server->addHandler("/", &handler);
+    const std::string answer = commandOutput("curl -sk -i -X RDSERVICE https://127.0.0.1:" +
+                                             std::to_string(base) + "/");
+    // The scheme of LOCATION stays "http" even on the HTTPS port.
+    EXPECT_EQ(testing_support::rdAnswer("http://127.0.0.1:" + std::to_string(base) + "/",
+                                        "(null)", testing_support::ownRdServiceDocument()),
+              answer);
+    server->close();
+}
+
+TEST_F(TlsStartupTest, ConfiguredPathOnlyDecidesWhetherHttpsIsOffered) {
+    ScopedWorkingDirectory inFolder(folder.path());
+    sslCertificatePath = "./missing.pem";
+    testing::internal::CaptureStdout();
+    std::unique_ptr<CivetServer> server = startWebServer("127.0.0.1", base, base + 9);
+    testing::internal::GetCapturedStdout();
+    ASSERT_NE(nullptr, server);
+    EXPECT_EQ(std::vector<int>{base}, server->getListeningPorts());
+}
+
+TEST_F(TlsStartupTest, UnusableEngineCertificateStartsNoServer) {
+    ScopedWorkingDirectory inFolder(folder.path());
+    folder.write("ssl_localhost.pem", "not a certificate");
+    testing::internal::CaptureStdout();
+    std::unique_ptr<CivetServer> server = startWebServer("127.0.0.1", base, base + 9);
+    EXPECT_EQ("", testing::internal::GetCapturedStdout());
+    EXPECT_EQ(nullptr, server);
+}
+
+}  // namespace

@@ -1,0 +1,110 @@
+#include "http/web_server_startup.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/program_settings.h"
+#include "support/loopback.h"
+#include "support/temp_folder.h"
+
+using testing_support::LoopbackSocket;
+
+namespace {
+
+// A ten-port range that is free when the test starts, with helpers to make
+// some of its ports busy.
+class PortSelectionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        base = testing_support::freePortRange(10, 23000);
+        ASSERT_GT(base, 0);
+        sslCertificatePath = (folder.path() / "missing.pem").string();
+    }
+    void TearDown() override { sslCertificatePath = kDefaultSslCertificatePath; }
+
+    void occupy(int port) {
+        busy.push_back(std::make_unique<LoopbackSocket>());
+        ASSERT_TRUE(busy.back()->listenOn(port));
+    }
+    std::unique_ptr<CivetServer> start(std::string* printed) {
+        testing::internal::CaptureStdout();
+        std::unique_ptr<CivetServer> server = startWebServer("127.0.0.1", base, base + 9);
+        *printed = testing::internal::GetCapturedStdout();
+        return server;
+    }
+    std::string hostedLine(const std::string& ports) {
+        return "Web service hosted at http://" + ports + "\n";
+    }
+
+    int base = 0;
+    testing_support::TempFolder folder;
+    std::vector<std::unique_ptr<LoopbackSocket>> busy;
+};
+
+TEST_F(PortSelectionTest, FirstFreePortServesHttpOnly) {
+    std::string printed;
+    std::unique_ptr<CivetServer> server = start(&printed);
+    ASSERT_NE(nullptr, server);
+    EXPECT_EQ(std::vector<int>{base}, server->getListeningPorts());
+    EXPECT_EQ(hostedLine("127.0.0.1:" + std::to_string(base)), printed);
+}
+
+TEST_F(PortSelectionTest, BusyPortsAreSkipped) {
+    occupy(base);
+    occupy(base + 1);
+    std::string printed;
+    std::unique_ptr<CivetServer> server = start(&printed);
+    ASSERT_NE(nullptr, server);
+    EXPECT_EQ(std::vector<int>{base + 2}, server->getListeningPorts());
+}
+
+TEST_F(PortSelectionTest, EveryPortBusyGivesNoServerAndNoLine) {
+    for (int port = base; port <= base + 9; ++port) {
+        occupy(port);
+    }
+    std::string printed;
+    EXPECT_EQ(nullptr, start(&printed));
+    EXPECT_EQ("", printed);
+}
+
+TEST_F(PortSelectionTest, PortBusyOnLoopbackOnlyCountsAsBusy) {
+    busy.push_back(std::make_unique<LoopbackSocket>());
+    ASSERT_TRUE(busy.back()->listenOn(base, false));
+    EXPECT_TRUE(isPortInUse(base));
+    EXPECT_FALSE(isPortInUse(base + 1));
+}
+
+TEST_F(PortSelectionTest, CertificateWithOnlyTheLastPortFreeGivesNoServer) {
+    sslCertificatePath = folder.write("configured.pem", "not used by the engine");
+    for (int port = base; port < base + 9; ++port) {
+        occupy(port);
+    }
+    std::string printed;
+    EXPECT_EQ(nullptr, start(&printed));
+    EXPECT_EQ("", printed);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PortProbe, PortWithOnlyClosedConnectionsIsFree) {
+    const int port = testing_support::freePort();
+    {
+        testing_support::LoopbackSocket listener;
+        ASSERT_TRUE(listener.listenOn(port));
+        testing_support::LoopbackSocket client;
+        ASSERT_TRUE(client.connectTo(port));
+        testing_support::LoopbackSocket served = listener.acceptOne(5000);
+        ASSERT_TRUE(served.valid());
+        served.close();  // the server side closes first and keeps TIME_WAIT
+        client.receiveUntilClosed(2000);
+        EXPECT_TRUE(isPortInUse(port));
+    }
+    EXPECT_FALSE(isPortInUse(port));
+}
+
+}  // namespace

@@ -1,0 +1,127 @@
+#include "rd/rd_request_handler.h"
+
+#include <civetweb.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "rd/rd_response.h"
+#include "support/loopback.h"
+#include "support/rd_answer.h"
+#include "support/test_server.h"
+
+using testing_support::exchange;
+using testing_support::ownRdServiceDocument;
+using testing_support::pidData;
+using testing_support::rdAnswer;
+using testing_support::TestServer;
+
+namespace {
+
+class RdHandlerTest : public ::testing::Test {
+protected:
+    void SetUp() override { server.server().addHandler("/", &handler); }
+
+    std::string send(const std::string& method, const std::string& target,
+                     const std::string& headers = "") {
+        return exchange(server.port(),
+                        method + " " + target + " HTTP/1.1\r\nHost: x\r\n" + headers + "\r\n");
+    }
+    std::string location(const std::string& path) {
+        return "http://127.0.0.1:" + std::to_string(server.port()) + path;
+    }
+
+    RDSWrapperRestfulRequestHandler handler;
+    TestServer server;
+};
+
+TEST_F(RdHandlerTest, DiscoveryOnRootAnswersOwnDocument) {
+    const std::string expected = rdAnswer(location("/"), "(null)", ownRdServiceDocument());
+    EXPECT_EQ(expected, send("RDSERVICE", "/"));
+    EXPECT_EQ(expected, send("GET", "/"));
+    EXPECT_EQ(expected, send("RDSERVICE", "/*"));
+    EXPECT_EQ(expected, send("GET", "/*"));
+}
+
+TEST_F(RdHandlerTest, RdServicePrintsLogLineWithBlankBeforeLineFeed) {
+    testing::internal::CaptureStdout();
+    send("RDSERVICE", "/?a=b");
+    send("GET", "/");
+    EXPECT_EQ("RDSERVICE, reqInfo->request_uri: / \n", testing::internal::GetCapturedStdout());
+}
+
+TEST_F(RdHandlerTest, DiscoveryOnOtherPathsWritesNothing) {
+    testing::internal::CaptureStdout();
+    EXPECT_EQ("", send("RDSERVICE", "/other"));
+    EXPECT_EQ("", send("GET", "/rd/info"));
+    EXPECT_EQ("RDSERVICE, reqInfo->request_uri: /other \n", testing::internal::GetCapturedStdout());
+}
+
+TEST_F(RdHandlerTest, OptionsAnswersOriginRules) {
+    EXPECT_EQ(rdAnswer("(null)", "(null)", ""), send("OPTIONS", "/any/path"));
+    EXPECT_EQ(rdAnswer("(null)", "http://a.example", ""),
+              send("OPTIONS", "/", "Access-Control-Allow-Origin: *\r\nOrigin: http://a.example\r\n"));
+    EXPECT_EQ(rdAnswer("(null)", "http://b.example", ""),
+              send("OPTIONS", "/",
+                   "Access-Control-Allow-Origin: http://b.example\r\nOrigin: http://a.example\r\n"));
+    EXPECT_EQ(rdAnswer("(null)", "(null)", ""),
+              send("OPTIONS", "/", "Access-Control-Allow-Origin: \r\n"));
+    EXPECT_EQ(rdAnswer("(null)", "http://a.example", ""),
+              send("OPTIONS", "/", "Access-Control-Allow-Origin:\r\nOrigin: http://a.example\r\n"));
+}
+
+TEST_F(RdHandlerTest, OptionsAllowsTheRequestedHeadersOnly) {
+    EXPECT_EQ(rdAnswer("(null)", "http://a.example", "",
+                       "Access-Control-Allow-Headers: content-type\r\n"),
+              send("OPTIONS", "/rd/capture",
+                   "Origin: http://a.example\r\nAccess-Control-Request-Method: CAPTURE\r\n"
+                   "Access-Control-Request-Headers: content-type\r\n"));
+    EXPECT_EQ(rdAnswer("(null)", "(null)", ""),
+              send("OPTIONS", "/", "Access-Control-Request-Headers: \r\n"));
+}
+
+TEST_F(RdHandlerTest, OtherVerbsAreClaimedWithZeroBytes) {
+    for (const char* method : {"POST", "HEAD", "PUT", "DELETE", "PATCH", "TRACE", "CONNECT"}) {
+        EXPECT_EQ("", send(method, "/rd/capture", "Content-Length: 0\r\n")) << method;
+    }
+}
+
+TEST_F(RdHandlerTest, CaptureOrDeviceInfoOnAnotherPathIsUnsupported) {
+    EXPECT_EQ(rdAnswer(location("/rd/info/"), "(null)", pidData(2, "UNSUPPORTED")),
+              send("DEVICEINFO", "/rd/info/"));
+    EXPECT_EQ(rdAnswer(location("/capture"), "(null)", pidData(2, "UNSUPPORTED")),
+              send("CAPTURE", "/capture?x=1", "Content-Length: 0\r\n"));
+}
+
+TEST_F(RdHandlerTest, LongRequestUriGivesLocationCutAt255) {
+    const std::string target = "/rd/x" + std::string(2000, 'q');
+    const std::string cut = location(target).substr(0, 255);
+    EXPECT_EQ(rdAnswer(cut, "(null)", pidData(2, "UNSUPPORTED")), send("DEVICEINFO", target));
+}
+
+TEST_F(RdHandlerTest, OversizedCaptureBodyIsRefusedUnread) {
+    for (const char* length : {"17825792", "4294967296"}) {
+        EXPECT_EQ(rdAnswer(location("/rd/capture"), "(null)", pidData(4, "INVALID_DATA")),
+                  send("CAPTURE", "/rd/capture", std::string("Content-Length: ") + length + "\r\n"))
+            << length;
+    }
+}
+
+// Writes a fixed body with an explicit length through the RD writer.
+class RawBodyHandler : public CivetHandler {
+public:
+    bool handleGet(CivetServer*, mg_connection* conn) override {
+        static const char kBody[] = "<a>\0<b/>";
+        return writeRdResponse(conn, "loc", kBody, sizeof kBody - 1);
+    }
+};
+
+TEST(RdResponse, BodyWithNulByteGoesOutWhole) {
+    RawBodyHandler handler;
+    TestServer server;
+    server.server().addHandler("/", &handler);
+    EXPECT_EQ(rdAnswer("loc", "(null)", std::string("<a>\0<b/>", 8)),
+              exchange(server.port(), "GET / HTTP/1.1\r\n\r\n"));
+}
+
+}  // namespace

@@ -1,0 +1,83 @@
+#include "support/scripted_upstream.h"
+
+#include <cstdlib>
+
+namespace testing_support {
+namespace {
+
+constexpr int kAcceptSliceMs = 100;
+constexpr int kReceiveMs = 10000;
+const char* const kHeadEnd = "\r\n\r\n";
+
+std::size_t contentLength(const std::string& head) {
+    const std::string field = "\r\nContent-Length: ";
+    const std::size_t at = head.find(field);
+    return at == std::string::npos ? 0
+                                   : std::strtoul(head.c_str() + at + field.size(), nullptr, 10);
+}
+
+}  // namespace
+
+std::string receiveHttpRequest(LoopbackSocket& connection, int timeoutMs) {
+    std::string request = connection.receiveUntil(kHeadEnd, timeoutMs);
+    const std::size_t headEnd = request.find(kHeadEnd);
+    if (headEnd == std::string::npos) {
+        return request;
+    }
+    const std::string head = request.substr(0, headEnd + 4);
+    if (head.find("\r\nExpect: 100-continue\r\n") != std::string::npos) {
+        connection.sendAll("HTTP/1.1 100 Continue\r\n\r\n");
+    }
+    const std::size_t total = head.size() + contentLength(head);
+    while (request.size() < total) {
+        const std::string more = connection.receiveUntilClosed(timeoutMs, total - request.size());
+        if (more.empty()) {
+            break;
+        }
+        request += more;
+    }
+    return request;
+}
+
+std::string requestMethod(const std::string& request) {
+    return request.substr(0, request.find(' '));
+}
+
+std::string httpAnswer(const std::string& body, int status) {
+    return "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+}
+
+ScriptedUpstream::ScriptedUpstream(int port, Responder respond) : respond_(std::move(respond)) {
+    if (listener_.listenOn(port, false)) {
+        port_ = listener_.localPort();
+    }
+    thread_ = std::thread([this] { serve(); });
+}
+
+ScriptedUpstream::~ScriptedUpstream() {
+    stop_ = true;
+    thread_.join();
+}
+
+std::vector<std::string> ScriptedUpstream::requests() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requests_;
+}
+
+void ScriptedUpstream::serve() {
+    while (!stop_.load() && listening()) {
+        LoopbackSocket connection = listener_.acceptOne(kAcceptSliceMs);
+        if (!connection.valid()) {
+            continue;
+        }
+        const std::string request = receiveHttpRequest(connection, kReceiveMs);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            requests_.push_back(request);
+        }
+        connection.sendAll(respond_(request));
+    }
+}
+
+}  // namespace testing_support
