@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+// The directory of the program's machine-wide data: the platform's common
+// application-data folder (see platform/data_folder.h; "C:/ProgramData" when
+// it is unknown) + "/" + "Lumetra-RD-Service-Wrapper". The folder part keeps
+// the platform's separators, so the path may mix them.
+class DataDirectory {
+  public:
+    // Uses the platform's folder, or the one set by setBaseFolderForTesting.
+    // Creates the directory when missing; the outcome is not checked here.
+    DataDirectory();
+    // Uses `baseFolder` in place of the platform's folder.
+    explicit DataDirectory(const std::string& baseFolder);
+
+    const std::string& path() const { return path_; }
+
+    // path + "/" + fileName; the empty text when the directory neither exists
+    // nor can be created.
+    std::string filePath(const std::string& fileName) const;
+
+    // Test seam: while set (not empty), every default-made DataDirectory, and
+    // so readDeviceModel, uses `baseFolder` in place of the platform's folder,
+    // so that tests never touch the machine's real data. The empty text
+    // restores the platform's folder. Safe to call from any thread.
+    static void setBaseFolderForTesting(const std::string& baseFolder);
+
+  private:
+    std::string path_;
+};

@@ -1,0 +1,55 @@
+#include "config/xml_config.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "config/xml_parser.h"
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+struct TextFree {
+    void operator()(char* text) const { std::free(text); }
+};
+
+}  // namespace
+
+XmlConfig::XmlConfig(const std::string& rootName)
+    : rootName_(rootName), root_(makeRootNode(rootName.c_str())) {}
+
+bool XmlConfig::load(const std::string& filePath) {
+    XmlParseStatus status;
+    XmlNodeRef loaded = parseXmlFile(filePath.c_str(), &status, nullptr);
+    // Unlike the XML lookups, the element name must match exactly.
+    if (status.code != XmlParseCode::None || loaded.isEmpty() || loaded.name() == nullptr ||
+        rootName_ != loaded.name()) {
+        return false;
+    }
+    root_ = loaded;
+    return true;
+}
+
+bool XmlConfig::save(const std::string& filePath) const {
+    std::size_t length = 0;
+    std::unique_ptr<char, TextFree> text(root_.serialize(true, &length));
+    // Text mode: on Windows each LF reaches the disk as CR LF.
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(filePath.c_str(), "w"));
+    if (file == nullptr) return false;
+    const std::size_t written =
+        text != nullptr ? std::fwrite(text.get(), 1, length, file.get()) : 0;
+    // A failed flush at close also means the text did not reach the file.
+    return written == length && std::fclose(file.release()) == 0;
+}
+
+const char* XmlConfig::get(const std::string& key) const {
+    const char* value = root_.attributeValue(key.c_str());
+    return value != nullptr ? value : "";
+}
+
+void XmlConfig::set(const std::string& key, const std::string& value) {
+    root_.setAttribute(key.c_str(), value.c_str());
+}

@@ -1,0 +1,245 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "config/data_directory.h"
+#include "config/device_model.h"
+#include "config/xml_config.h"
+#include "platform/data_folder.h"
+#include "support/temp_folder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+#ifdef _WIN32
+const std::string kLineEnd = "\r\n";
+#else
+const std::string kLineEnd = "\n";
+#endif
+
+const std::string kDefaultFile = "<opts devicemodel=\"Quillaris-USB ZR4410QX\"/>" + kLineEnd;
+
+// Points the data directory at a fresh temporary base folder for each test.
+class DeviceConfigTest : public ::testing::Test {
+  protected:
+    void SetUp() override { DataDirectory::setBaseFolderForTesting(base_.path().string()); }
+    void TearDown() override { DataDirectory::setBaseFolderForTesting(""); }
+
+    fs::path directory() const { return base_.path() / "Lumetra-RD-Service-Wrapper"; }
+    fs::path file() const { return directory() / "DeviceConfig.xml"; }
+
+    void writeFile(const std::string& bytes) {
+        fs::create_directory(directory());
+        std::ofstream(file(), std::ios::binary) << bytes;
+    }
+
+    std::string fileBytes() const {
+        return base_.read("Lumetra-RD-Service-Wrapper/DeviceConfig.xml");
+    }
+
+    // Reads the model from a file holding `bytes`.
+    std::string modelFrom(const std::string& bytes) {
+        writeFile(bytes);
+        return readDeviceModel();
+    }
+
+    testing_support::TempFolder base_;
+};
+
+std::string utf16le(const std::string& ascii) {
+    std::string bytes;
+    for (char c : ascii) {
+        bytes += c;
+        bytes += '\0';
+    }
+    return bytes;
+}
+
+}  // namespace
+
+TEST(DataFolder, MachineWideFolder) {
+#ifdef _WIN32
+    EXPECT_FALSE(platform::commonAppDataFolder().empty());
+#else
+    EXPECT_EQ("/var/lib", platform::commonAppDataFolder());
+#endif
+}
+
+TEST(DataDirectory, DefaultModelNamesAFamilyAndAModel) {
+    EXPECT_STREQ("Quillaris-USB ZR4410QX", kDefaultDeviceModel);
+}
+
+TEST_F(DeviceConfigTest, DirectoryIsTheBaseFolderPlusTheProgramName) {
+    const DataDirectory directory;
+    EXPECT_EQ(base_.path().string() + "/Lumetra-RD-Service-Wrapper", directory.path());
+    EXPECT_TRUE(fs::is_directory(directory.path()));
+    EXPECT_EQ(directory.path() + "/DeviceConfig.xml", directory.filePath("DeviceConfig.xml"));
+}
+
+TEST_F(DeviceConfigTest, FilePathRecreatesARemovedDirectory) {
+    const DataDirectory directory;
+    fs::remove(directory.path());
+    EXPECT_EQ(directory.path() + "/x", directory.filePath("x"));
+    EXPECT_TRUE(fs::is_directory(directory.path()));
+}
+
+#ifndef _WIN32
+TEST(DataDirectory, EmptyFolderFallsBackToProgramData) {
+    // A relative path here, created in a scratch working directory.
+    testing_support::TempFolder scratch;
+    testing_support::ScopedWorkingDirectory inScratch(scratch.path());
+    EXPECT_EQ("C:/ProgramData/Lumetra-RD-Service-Wrapper", DataDirectory("").path());
+}
+#endif
+
+TEST_F(DeviceConfigTest, NoDirectoryAndNoFileCreatesBoth) {
+    ASSERT_FALSE(fs::exists(directory()));
+    EXPECT_EQ("Quillaris-USB ZR4410QX", readDeviceModel());
+    EXPECT_EQ(kDefaultFile, fileBytes());
+    EXPECT_EQ(kDefaultFile.size(), fs::file_size(file()));
+#ifdef _WIN32
+    EXPECT_EQ(46u, fs::file_size(file()));
+#else
+    EXPECT_EQ(45u, fs::file_size(file()));
+#endif
+}
+
+TEST_F(DeviceConfigTest, ValidFileIsReadAndNeverRewritten) {
+    const std::string bytes = "  <opts   devicemodel='XYZ' />";
+    EXPECT_EQ("XYZ", modelFrom(bytes));
+    EXPECT_EQ("XYZ", readDeviceModel());
+    EXPECT_EQ(bytes, fileBytes());
+}
+
+TEST_F(DeviceConfigTest, AttributeNameIgnoresCase) {
+    EXPECT_EQ("XYZ", modelFrom("<opts DeviceModel=\"XYZ\"/>"));
+}
+
+TEST_F(DeviceConfigTest, RootNameMustMatchExactly) {
+    EXPECT_EQ("Quillaris-USB ZR4410QX", modelFrom("<OPTS devicemodel=\"XYZ\"/>"));
+    EXPECT_EQ(kDefaultFile, fileBytes());
+}
+
+TEST_F(DeviceConfigTest, MissingSettingGivesTheEmptyTextAndKeepsTheFile) {
+    EXPECT_EQ("", modelFrom("<opts/>"));
+    EXPECT_EQ("<opts/>", fileBytes());
+    EXPECT_EQ("", modelFrom("<opts other=\"1\"/>"));
+    EXPECT_EQ("<opts other=\"1\"/>", fileBytes());
+    EXPECT_EQ("", modelFrom("<opts devicemodel/>"));
+}
+
+TEST_F(DeviceConfigTest, ValueIsDecodedAndTheFirstOfTwoWins) {
+    EXPECT_EQ("A & B", modelFrom("<opts devicemodel='A &amp; B'/>"));
+    EXPECT_EQ("first", modelFrom("<opts devicemodel='first' devicemodel='second'/>"));
+}
+
+TEST_F(DeviceConfigTest, InvalidFilesAreReplacedByTheDefault) {
+    for (const std::string bytes : {
+             "<?xml version=\"1.0\"?>\n<opts devicemodel=\"XYZ\"/>",
+             "<opts devicemodel=\"XYZ\">",
+             "",
+             "  \r\n\t ",
+             "<!-- model --><opts devicemodel=\"XYZ\"/>",
+             "<opts devicemodel=\"XYZ\"/><opts devicemodel=\"ABC\"/>",
+             "<opts devicemodel=\"X &nbsp; Y\"/>",
+             "not xml at all",
+         }) {
+        EXPECT_EQ("Quillaris-USB ZR4410QX", modelFrom(bytes)) << bytes;
+        EXPECT_EQ(kDefaultFile, fileBytes()) << bytes;
+    }
+}
+
+TEST_F(DeviceConfigTest, Utf8FileWithByteOrderMark) {
+    EXPECT_EQ("XYZ", modelFrom("\xEF\xBB\xBF<opts devicemodel=\"XYZ\"/>"));
+}
+
+TEST_F(DeviceConfigTest, Utf16FileWithByteOrderMark) {
+    const std::string bytes = "\xFF\xFE" + utf16le("<opts devicemodel=\"XYZ\"/>\r\n");
+    EXPECT_EQ("XYZ", modelFrom(bytes));
+    EXPECT_EQ(bytes, fileBytes());
+}
+
+TEST_F(DeviceConfigTest, UnconvertibleUtf16FileIsReplaced) {
+    EXPECT_EQ("Quillaris-USB ZR4410QX", modelFrom("\xFF\xFE" + utf16le("<opts devicemodel=\"") +
+                                                  std::string("\x00\xDC", 2) + utf16le("\"/>")));
+    EXPECT_EQ(kDefaultFile, fileBytes());
+}
+
+TEST_F(DeviceConfigTest, DirectoryThatCannotBeCreatedGivesTheDefault) {
+    // The base "folder" is a file, so nothing can be created below it.
+    const std::string blocker = base_.write("blocker", "x");
+    DataDirectory::setBaseFolderForTesting(blocker);
+    EXPECT_EQ("", DataDirectory().filePath("DeviceConfig.xml"));
+    EXPECT_EQ("Quillaris-USB ZR4410QX", readDeviceModel());
+    EXPECT_EQ("x", base_.read("blocker"));
+}
+
+TEST_F(DeviceConfigTest, ConcurrentCallsAllSeeAWholeFile) {
+    constexpr int kThreads = 8;
+    constexpr int kCalls = 25;
+    for (int round = 0; round < 3; ++round) {
+        fs::remove_all(directory());
+        std::atomic<int> ready{0};
+        std::atomic<int> wrong{0};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.emplace_back([&] {
+                ++ready;
+                while (ready.load() < kThreads) std::this_thread::yield();
+                for (int i = 0; i < kCalls; ++i) {
+                    if (readDeviceModel() != "Quillaris-USB ZR4410QX") ++wrong;
+                }
+            });
+        }
+        for (std::thread& thread : threads) thread.join();
+        EXPECT_EQ(0, wrong.load());
+        EXPECT_EQ(kDefaultFile, fileBytes());
+    }
+}
+
+TEST_F(DeviceConfigTest, SeamIsOnlyReadByDefaultMadeDirectories) {
+    testing_support::TempFolder other;
+    EXPECT_EQ(other.path().string() + "/Lumetra-RD-Service-Wrapper",
+              DataDirectory(other.path().string()).path());
+    EXPECT_EQ(base_.path().string() + "/Lumetra-RD-Service-Wrapper", DataDirectory().path());
+}
+
+// --- XmlConfig ---------------------------------------------------------------
+
+TEST_F(DeviceConfigTest, XmlConfigStartsEmptyAndSavesWhatWasSet) {
+    XmlConfig config("settings");
+    EXPECT_STREQ("", config.get("a"));
+    config.set("a", "1 < 2");
+    config.set("B", "x");
+    config.set("b", "y");
+    EXPECT_STREQ("y", config.get("B"));
+    const std::string path = (base_.path() / "settings.xml").string();
+    ASSERT_TRUE(config.save(path));
+    EXPECT_EQ("<settings a=\"1 &lt; 2\" B=\"y\"/>" + kLineEnd, base_.read("settings.xml"));
+
+    XmlConfig loaded("settings");
+    ASSERT_TRUE(loaded.load(path));
+    EXPECT_STREQ("1 < 2", loaded.get("a"));
+    EXPECT_STREQ("y", loaded.get("b"));
+}
+
+TEST_F(DeviceConfigTest, XmlConfigRejectionKeepsTheSettings) {
+    XmlConfig config("opts");
+    config.set("devicemodel", "kept");
+    EXPECT_FALSE(config.load(base_.write("wrong.xml", "<other devicemodel='x'/>")));
+    EXPECT_FALSE(config.load((base_.path() / "missing.xml").string()));
+    EXPECT_FALSE(config.load(""));
+    EXPECT_STREQ("kept", config.get("devicemodel"));
+}
+
+TEST_F(DeviceConfigTest, XmlConfigSaveFailsWhenTheFileCannotBeOpened) {
+    XmlConfig config("opts");
+    EXPECT_FALSE(config.save(""));
+    EXPECT_FALSE(config.save((base_.path() / "no" / "such" / "dir.xml").string()));
+}

@@ -1,0 +1,425 @@
+#include "config/xml_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "config/xml_tables.h"
+#include "xml_test_util.h"
+
+using xml_test::compact;
+using xml_test::parse;
+using xml_test::Parsed;
+using xml_test::text;
+
+namespace {
+
+void expectStatus(const Parsed& parsed, XmlParseCode code, int line, int column) {
+    EXPECT_EQ(code, parsed.status.code);
+    EXPECT_EQ(line, parsed.status.line);
+    EXPECT_EQ(column, parsed.status.column);
+}
+
+XmlParseCode codeOf(const char* text, const char* rootTag = nullptr) {
+    return parse(text, rootTag).status.code;
+}
+
+}  // namespace
+
+// --- elements and end tags ---------------------------------------------------
+
+TEST(XmlParser, EmptyElementForms) {
+    for (const char* text : {"<a/>", "<a></a>", "<a>"}) {
+        const Parsed parsed = parse(text);
+        ASSERT_STREQ("a", parsed.node.name()) << text;
+        EXPECT_EQ(0, parsed.node.itemCount()) << text;
+        EXPECT_EQ(nullptr, parsed.node.body()->parent) << text;
+    }
+    expectStatus(parse("<a/>"), XmlParseCode::None, 0, 0);
+    expectStatus(parse("<a></a>"), XmlParseCode::None, 0, 0);
+}
+
+TEST(XmlParser, InputEndingInsideAnElementGivesCode1AtTheEnd) {
+    expectStatus(parse("<a>"), XmlParseCode::EndTagMissing, 1, 4);
+    const Parsed parsed = parse("<a>\n  <b>text");
+    expectStatus(parsed, XmlParseCode::EndTagMissing, 2, 10);
+    EXPECT_EQ("<a><b>text</b></a>", compact(parsed.node));
+}
+
+TEST(XmlParser, MismatchedEndTagClosesUpToTheNamedElement) {
+    const Parsed parsed = parse("<a><b></a>");
+    expectStatus(parsed, XmlParseCode::EndTagMissing, 1, 11);
+    EXPECT_EQ("<a><b/></a>", compact(parsed.node));
+}
+
+TEST(XmlParser, EndTagThatMatchesNoOpenElementGivesCode6) {
+    const Parsed parsed = parse("<a></b>");
+    expectStatus(parsed, XmlParseCode::EndTagUnmatched, 1, 8);
+    EXPECT_TRUE(parsed.node.isEmpty());
+}
+
+TEST(XmlParser, EndTagNamesIgnoreCaseAndNeedADelimiter) {
+    EXPECT_EQ(XmlParseCode::None, codeOf("<Item></ITEM>"));
+    EXPECT_EQ(XmlParseCode::None, codeOf("<a></a >"));
+    EXPECT_EQ(XmlParseCode::EndTagUnmatched, codeOf("<a></ab>"));
+}
+
+TEST(XmlParser, BlankAfterLessThanIsSkipped) {
+    const Parsed parsed = parse("< a/>");
+    EXPECT_EQ(XmlParseCode::None, parsed.status.code);
+    EXPECT_STREQ("a", parsed.node.name());
+}
+
+TEST(XmlParser, TagNameMissingGivesCode4) {
+    expectStatus(parse("<a>\n  <></a>"), XmlParseCode::TagNameMissing, 2, 5);
+    EXPECT_EQ(XmlParseCode::TagNameMissing, codeOf("<a><?></a>"));
+    EXPECT_TRUE(parse("<a><></a>").node.isEmpty());
+}
+
+TEST(XmlParser, EndTagNameMissingGivesCode5) {
+    EXPECT_EQ(XmlParseCode::EndTagNameMissing, codeOf("<a></></a>"));
+    EXPECT_EQ(XmlParseCode::EndTagNameMissing, codeOf("<a></a/>"));
+    EXPECT_EQ(XmlParseCode::EndTagNameMissing, codeOf("<a></a"));
+}
+
+TEST(XmlParser, ErrorsBeforeTheFirstElementReportNoElement) {
+    // With no element in the document, "no element" wins over the error found.
+    const Parsed parsed = parse("<>");
+    EXPECT_EQ(XmlParseCode::NoElement, parsed.status.code);
+    EXPECT_FALSE(parsed.node.isEmpty());
+    EXPECT_EQ(XmlParseCode::NoElement, codeOf("</>"));
+}
+
+TEST(XmlParser, NoElementGivesCode2AndTheDocumentNode) {
+    expectStatus(parse(""), XmlParseCode::NoElement, 1, 1);
+    const Parsed parsed = parse("  just text\n");
+    expectStatus(parsed, XmlParseCode::NoElement, 2, 1);
+    EXPECT_EQ(nullptr, parsed.node.name());
+    EXPECT_EQ(1, parsed.node.body()->textCount());
+    EXPECT_EQ("just text", text(parsed.node, 0));
+}
+
+TEST(XmlParser, MissingTextGivesCode9) {
+    XmlParseStatus status;
+    status.line = 7;
+    EXPECT_TRUE(parseXmlText(nullptr, &status, nullptr).isEmpty());
+    EXPECT_EQ(XmlParseCode::TextMissing, status.code);
+    EXPECT_EQ(0, status.line);
+    EXPECT_EQ(0, status.column);
+}
+
+TEST(XmlParser, StatusMayBeAbsent) {
+    EXPECT_STREQ("a", parseXmlText("<a/>", nullptr, nullptr).name());
+    EXPECT_TRUE(parseXmlText("<a></b>", nullptr, "a").isEmpty());
+    EXPECT_TRUE(parseXmlText(nullptr, nullptr, nullptr).isEmpty());
+}
+
+// --- start tags and attributes -----------------------------------------------
+
+TEST(XmlParser, OutOfPlaceTokensInAStartTagGiveCode8) {
+    EXPECT_EQ(XmlParseCode::TokenUnexpected, codeOf("<a =1/>"));
+    EXPECT_EQ(XmlParseCode::TokenUnexpected, codeOf("<a b=/>"));
+    EXPECT_EQ(XmlParseCode::TokenUnexpected, codeOf("<a b 'c'/>"));
+    expectStatus(parse("<r>\n<a b=\"x<y\"/></r>"), XmlParseCode::TokenUnexpected, 2, 9);
+}
+
+TEST(XmlParser, AttributesWithAndWithoutValues) {
+    const Parsed parsed = parse("<a b c='2' d=3 e = \"4\"/>");
+    ASSERT_EQ(XmlParseCode::None, parsed.status.code);
+    ASSERT_EQ(4, parsed.node.body()->attributeCount());
+    EXPECT_STREQ("b", parsed.node.body()->attributes[0].name.get());
+    EXPECT_EQ(nullptr, parsed.node.attributeValue("b"));
+    EXPECT_STREQ("2", parsed.node.attributeValue("c"));
+    EXPECT_STREQ("3", parsed.node.attributeValue("d"));
+    EXPECT_STREQ("4", parsed.node.attributeValue("E"));
+}
+
+TEST(XmlParser, QuotedValueKeepsGreaterThanAndBlanks) {
+    const Parsed parsed = parse("<a v=\"x > y\" w='say \"hi\"'/>");
+    EXPECT_STREQ("x > y", parsed.node.attributeValue("v"));
+    EXPECT_STREQ("say \"hi\"", parsed.node.attributeValue("w"));
+}
+
+TEST(XmlParser, DuplicateAttributesAreKeptAndTheFirstIsFound) {
+    const Parsed parsed = parse("<a k=1 K=2/>");
+    EXPECT_STREQ("1", parsed.node.attributeValue("k"));
+    int cursor = 0;
+    EXPECT_STREQ("1", parsed.node.attributeValue("k", &cursor));
+    EXPECT_EQ(1, cursor);
+    EXPECT_STREQ("2", parsed.node.attributeValue("k", &cursor));
+    EXPECT_EQ(2, cursor);
+    EXPECT_EQ(nullptr, parsed.node.attributeValue("k", &cursor));
+    EXPECT_EQ(2, cursor);
+}
+
+TEST(XmlParser, NamesAreCopiedWithoutDecoding) {
+    const Parsed parsed = parse("<a&amp;b x&lt;=1/>");
+    EXPECT_STREQ("a&amp;b", parsed.node.name());
+    EXPECT_STREQ("x&lt;", parsed.node.body()->attributes[0].name.get());
+}
+
+// --- entities and character references ---------------------------------------
+
+TEST(XmlParser, EntitiesAndCharacterReferencesAreDecoded) {
+    const Parsed parsed =
+        parse("<a v='&amp;&lt;&gt;&quot;&apos;'>&AMP; &#65;&#x41;&#X4a;&#x6B; &Lt;</a>");
+    ASSERT_EQ(XmlParseCode::None, parsed.status.code);
+    EXPECT_STREQ("&<>\"'", parsed.node.attributeValue("v"));
+    EXPECT_EQ("& AAJk <", text(parsed.node, 0));
+}
+
+TEST(XmlParser, CharacterReferenceToByte255IsOneRawByte) {
+    EXPECT_EQ("\xFF", text(parse("<a>&#255;</a>").node, 0));
+}
+
+TEST(XmlParser, EmptyCharacterReferenceEndsTheStoredString) {
+    EXPECT_STREQ("x", parse("<a v='x&#;y'/>").node.attributeValue("v"));
+    EXPECT_STREQ("x", parse("<a v='x&#x;y'/>").node.attributeValue("v"));
+}
+
+TEST(XmlParser, UndefinedEntitiesGiveCode12) {
+    for (const char* text : {"<a>&nbsp;</a>", "<a>&#6x;</a>", "<a>a & b</a>", "<a>&</a>",
+                             "<a>&#65</a>", "<a v='&am'/>", "<a>&#x;&#xG;</a>"}) {
+        const Parsed parsed = parse(text);
+        EXPECT_EQ(XmlParseCode::EntityUndefined, parsed.status.code) << text;
+        EXPECT_TRUE(parsed.node.isEmpty()) << text;
+    }
+}
+
+TEST(XmlParser, CharacterAbove255GivesCode13) {
+    expectStatus(parse("<a>\n&#256;</a>"), XmlParseCode::CharacterAbove255, 2, 9);
+    EXPECT_EQ(XmlParseCode::CharacterAbove255, codeOf("<a v='&#x100;'/>"));
+    EXPECT_EQ(XmlParseCode::CharacterAbove255, codeOf("<a>&#99999999999999999999;</a>"));
+}
+
+TEST(XmlParser, ErrorInTheMiddleOfATextIsLocatedAtTheTokenAfterIt) {
+    // Texts are decoded when the next tag starts, so the position is just
+    // after the "</" that ends the text.
+    expectStatus(parse("<a>\n  <b>x &bogus; y</b>\n</a>"), XmlParseCode::EntityUndefined, 2, 19);
+}
+
+TEST(XmlParser, ColumnsCountCharactersNotBytes) {
+    expectStatus(parse("<a>\n\xC3\xA9\xE2\x82\xAC<b>"), XmlParseCode::EndTagMissing, 2, 6);
+}
+
+// --- texts -------------------------------------------------------------------
+
+TEST(XmlParser, TextsAreTrimmedAndBlankTextsDropped) {
+    const Parsed parsed = parse("<a>  x  <b/>\n\t \r\n<c/> y\tz </a>");
+    ASSERT_EQ(2, parsed.node.body()->textCount());
+    EXPECT_EQ("x", text(parsed.node, 0));
+    EXPECT_EQ("y\tz", text(parsed.node, 1));
+    EXPECT_EQ("<a>x<b/><c/>y\tz</a>", compact(parsed.node));
+}
+
+TEST(XmlParser, StrayPunctuationInContentIsText) {
+    EXPECT_EQ("a = b > c / d", text(parse("<r>a = b > c / d</r>").node, 0));
+}
+
+TEST(XmlParser, CommentBetweenTextsIsDroppedAndTheTextsJoined) {
+    const Parsed parsed = parse("<a>x <!-- note --> y</a>");
+    ASSERT_EQ(1, parsed.node.body()->textCount());
+    EXPECT_EQ(0, parsed.node.body()->blockCount());
+    EXPECT_EQ("xy", text(parsed.node, 0));
+    EXPECT_EQ(1u, parsed.node.body()->order.size());
+}
+
+TEST(XmlParser, CommentBeforeTheFirstTextIsKept) {
+    const Parsed parsed = parse("<a><!-- note -->y</a>");
+    ASSERT_EQ(1, parsed.node.body()->blockCount());
+    EXPECT_STREQ(" note ", parsed.node.body()->blocks[0].content.get());
+    EXPECT_EQ(kXmlVerbatimRows[kXmlCommentRow].opener, parsed.node.body()->blocks[0].opener);
+    EXPECT_EQ("y", text(parsed.node, 0));
+    EXPECT_EQ("<a><!-- note -->y</a>", compact(parsed.node));
+}
+
+TEST(XmlParser, OtherBlocksDoNotJoinTexts) {
+    const Parsed parsed = parse("<a>x<![CDATA[c]]>y</a>");
+    EXPECT_EQ(2, parsed.node.body()->textCount());
+    EXPECT_EQ(1, parsed.node.body()->blockCount());
+}
+
+// --- verbatim blocks ---------------------------------------------------------
+
+TEST(XmlParser, CdataIsKeptRaw) {
+    const Parsed parsed = parse("<a><![CDATA[<b>&]]></a>");
+    ASSERT_EQ(XmlParseCode::None, parsed.status.code);
+    ASSERT_EQ(1, parsed.node.body()->blockCount());
+    const XmlVerbatimBlock& block = parsed.node.body()->blocks[0];
+    EXPECT_STREQ("<b>&", block.content.get());
+    EXPECT_STREQ("<![CDATA[", block.opener);
+    EXPECT_STREQ("]]>", block.closer);
+    EXPECT_EQ(0, parsed.node.childCount());
+}
+
+TEST(XmlParser, EmptyCommentStoresNothing) {
+    const Parsed parsed = parse("<a><!----></a>");
+    EXPECT_EQ(XmlParseCode::None, parsed.status.code);
+    EXPECT_EQ(0, parsed.node.itemCount());
+}
+
+TEST(XmlParser, DoctypeEndsAtGreaterThanOrAfterItsInternalSubset) {
+    Parsed parsed = parse("<!DOCTYPE html><html/>");
+    ASSERT_EQ(1, parsed.node.body()->blockCount());
+    EXPECT_STREQ(" html", parsed.node.body()->blocks[0].content.get());
+    EXPECT_STREQ(">", parsed.node.body()->blocks[0].closer);
+
+    parsed = parse("<!DOCTYPE d [ <!ENTITY e \"x\"> ]><d/>");
+    ASSERT_EQ(XmlParseCode::None, parsed.status.code);
+    ASSERT_EQ(1, parsed.node.body()->blockCount());
+    EXPECT_STREQ(" d [ <!ENTITY e \"x\"> ", parsed.node.body()->blocks[0].content.get());
+    EXPECT_STREQ("]>", parsed.node.body()->blocks[0].closer);
+    EXPECT_EQ(1, parsed.node.childCount());
+}
+
+TEST(XmlParser, LowerCaseDoctypeIsAnElement) {
+    const Parsed parsed = parse("<a><!doctype x/></a>");
+    ASSERT_EQ(1, parsed.node.childCount());
+    EXPECT_STREQ("!doctype", parsed.node.childAt(0).name());
+    EXPECT_EQ(0, parsed.node.body()->blockCount());
+}
+
+TEST(XmlParser, PreBlockIsKeptRawAndIsCaseSensitive) {
+    Parsed parsed = parse("<a><PRE> <b>&x</b> </PRE></a>");
+    ASSERT_EQ(XmlParseCode::None, parsed.status.code);
+    EXPECT_STREQ(" <b>&x</b> ", parsed.node.body()->blocks[0].content.get());
+    parsed = parse("<a><pre>x</pre></a>");
+    EXPECT_STREQ("pre", parsed.node.childAt(0).name());
+}
+
+TEST(XmlParser, UnclosedVerbatimBlocksGiveCode7) {
+    for (const char* text : {"<a><!-- x</a>", "<a><![CDATA[x</a>", "<a><!DOCTYPE x</a",
+                             "<a><!DOCTYPE [ <x></a>", "<a><PRE>x</pre></a>"}) {
+        const Parsed parsed = parse(text);
+        EXPECT_EQ(XmlParseCode::VerbatimBlockUnclosed, parsed.status.code) << text;
+        EXPECT_TRUE(parsed.node.isEmpty()) << text;
+    }
+    // With no element in the document "no element" is reported instead.
+    EXPECT_EQ(XmlParseCode::NoElement, codeOf("<!-- x"));
+}
+
+// --- declarations and the document node --------------------------------------
+
+TEST(XmlParser, TopLevelDeclarationHoldsTheRestOfTheDocument) {
+    const Parsed parsed = parse("<?xml version=\"1.0\"?><a/>");
+    ASSERT_EQ(XmlParseCode::None, parsed.status.code);
+    EXPECT_STREQ("xml", parsed.node.name());
+    EXPECT_TRUE(parsed.node.isDeclaration());
+    EXPECT_STREQ("1.0", parsed.node.attributeValue("version"));
+    EXPECT_EQ(1, parsed.node.body()->attributeCount());
+    EXPECT_EQ(2, parsed.node.itemCount());
+    ASSERT_EQ(1, parsed.node.childCount());
+    EXPECT_STREQ("a", parsed.node.childAt(0).name());
+}
+
+TEST(XmlParser, RootTagSkipsTheDeclaration) {
+    const Parsed parsed = parse("<?xml version=\"1.0\" encoding='UTF-8' ?>\n<a x='1'/>", "a");
+    ASSERT_EQ(XmlParseCode::None, parsed.status.code);
+    EXPECT_STREQ("a", parsed.node.name());
+    EXPECT_STREQ("1", parsed.node.attributeValue("x"));
+}
+
+TEST(XmlParser, DeclarationValueLosesTheQuestionMark) {
+    const Parsed parsed = parse("<?xml version=1.0?><a/>");
+    EXPECT_STREQ("1.0", parsed.node.attributeValue("version"));
+}
+
+TEST(XmlParser, NestedDeclarationClosesAtOnce) {
+    const Parsed parsed = parse("<a><?pi data?><b/></a>");
+    ASSERT_EQ(XmlParseCode::None, parsed.status.code);
+    ASSERT_EQ(2, parsed.node.childCount());
+    const XmlNodeRef pi = parsed.node.childAt(0);
+    EXPECT_TRUE(pi.isDeclaration());
+    EXPECT_STREQ("pi", pi.name());
+    EXPECT_EQ(1, pi.itemCount());
+    EXPECT_STREQ("data", pi.body()->attributes[0].name.get());
+    EXPECT_STREQ("b", parsed.node.childAt(1).name());
+}
+
+TEST(XmlParser, SeveralTopItemsGiveTheNamelessDocumentNode) {
+    Parsed parsed = parse("<a/><b/>");
+    EXPECT_EQ(XmlParseCode::None, parsed.status.code);
+    EXPECT_EQ(nullptr, parsed.node.name());
+    EXPECT_FALSE(parsed.node.isEmpty());
+    EXPECT_EQ(2, parsed.node.childCount());
+    EXPECT_EQ(parsed.node.body(), parsed.node.childAt(1).body()->parent);
+
+    parsed = parse("<!-- c --><a/>");
+    EXPECT_EQ(nullptr, parsed.node.name());
+    EXPECT_EQ(1, parsed.node.childCount());
+    EXPECT_EQ(1, parsed.node.body()->blockCount());
+
+    parsed = parse("text<a/>");
+    EXPECT_EQ(nullptr, parsed.node.name());
+}
+
+TEST(XmlParser, TextAfterAStrayTopLevelEndTagIsNotRead) {
+    const Parsed parsed = parse("<a/></x><b/>");
+    EXPECT_EQ(XmlParseCode::EndTagMissing, parsed.status.code);
+    EXPECT_STREQ("a", parsed.node.name());
+}
+
+// --- root tag ----------------------------------------------------------------
+
+TEST(XmlParser, RootTagMatchesTheTopElementIgnoringCase) {
+    for (const char* text : {"<RDService status='READY'/>", "<rdservice status='READY'/>",
+                             "<RDSERVICE status='READY'></RDSERVICE>"}) {
+        const Parsed parsed = parse(text, "RDService");
+        EXPECT_EQ(XmlParseCode::None, parsed.status.code) << text;
+        EXPECT_STREQ("READY", parsed.node.attributeValue("status")) << text;
+    }
+}
+
+TEST(XmlParser, RootTagIsFoundOneLevelBelowTheTop) {
+    Parsed parsed = parse("<env><head/><RDService info='x'/></env>", "RDService");
+    EXPECT_EQ(XmlParseCode::None, parsed.status.code);
+    EXPECT_STREQ("x", parsed.node.attributeValue("info"));
+    EXPECT_EQ(nullptr, parsed.node.body()->parent);
+
+    parsed = parse("<a/><RDService info='y'/>", "RDService");
+    EXPECT_STREQ("y", parsed.node.attributeValue("info"));
+}
+
+TEST(XmlParser, RootTagDeeperDownIsNotFound) {
+    const Parsed parsed = parse("<a>\n<b><RDService/></b></a>", "RDService");
+    expectStatus(parsed, XmlParseCode::RootTagNotFound, 0, 0);
+    EXPECT_TRUE(parsed.node.isEmpty());
+}
+
+TEST(XmlParser, RootTagIsAppliedToRecoveredTrees) {
+    Parsed parsed = parse("<RDService info='z'>", "RDService");
+    EXPECT_EQ(XmlParseCode::EndTagMissing, parsed.status.code);
+    EXPECT_STREQ("z", parsed.node.attributeValue("info"));
+    EXPECT_EQ(XmlParseCode::RootTagNotFound, codeOf("no element here", "RDService"));
+    EXPECT_EQ(XmlParseCode::NoElement, codeOf("no element here", ""));
+}
+
+// --- trees outliving their input ----------------------------------------------
+
+TEST(XmlParser, TreeDoesNotReferToTheInput) {
+    std::string input = "<a v='value'>text<b/></a>";
+    const Parsed parsed = parse(input.c_str());
+    input.assign(input.size(), 'x');
+    EXPECT_STREQ("value", parsed.node.attributeValue("v"));
+    EXPECT_EQ("text", text(parsed.node, 0));
+    EXPECT_STREQ("b", parsed.node.childAt(0).name());
+}
+
+TEST(XmlParser, TruncatedMultiByteSequenceAtTheEndIsSafe) {
+    EXPECT_EQ(XmlParseCode::EndTagMissing, codeOf("<a>\xE2\x82"));
+    EXPECT_EQ(XmlParseCode::EndTagMissing, codeOf("<a\xF0"));
+    EXPECT_EQ(XmlParseCode::NoElement, codeOf("\"\xC3"));
+}
+
+TEST(XmlParser, DeepNestingDoesNotExhaustTheStack) {
+    std::string input;
+    const int depth = 50000;
+    for (int i = 0; i < depth; ++i) input += "<a>";
+    const Parsed parsed = parse(input.c_str());
+    EXPECT_EQ(XmlParseCode::EndTagMissing, parsed.status.code);
+    std::size_t length = 0;
+    char* text = parsed.node.serialize(false, &length);
+    EXPECT_EQ(static_cast<std::size_t>(depth) * 7 - 3, length);  // <a>...<a/>...</a>
+    std::free(text);
+}
