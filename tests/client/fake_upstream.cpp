@@ -1,6 +1,7 @@
 #include "client/fake_upstream.h"
 
-#include <cstdlib>
+#include "support/scripted_upstream.h"
+
 #include <optional>
 
 namespace client_test {
@@ -11,7 +12,6 @@ using testing_support::LoopbackSocket;
 constexpr int kSliceMs = 100;
 constexpr int kAcceptSlices = 100;
 constexpr int kReceiveMs = 10000;
-const char* const kHeadEnd = "\r\n\r\n";
 
 std::optional<LoopbackSocket> acceptUnlessStopped(LoopbackSocket& listener,
                                                   const std::atomic<bool>& stop) {
@@ -22,12 +22,6 @@ std::optional<LoopbackSocket> acceptUnlessStopped(LoopbackSocket& listener,
         }
     }
     return std::nullopt;
-}
-
-std::size_t contentLength(const std::string& head) {
-    const std::string field = "\r\nContent-Length: ";
-    const std::size_t at = head.find(field);
-    return at == std::string::npos ? 0 : std::strtoul(head.c_str() + at + field.size(), nullptr, 10);
 }
 
 }  // namespace
@@ -72,23 +66,7 @@ void FakeUpstream::serve() {
 }
 
 void FakeUpstream::record(LoopbackSocket& connection) {
-    request_ = connection.receiveUntil(kHeadEnd, kReceiveMs);
-    const std::size_t headEnd = request_.find(kHeadEnd);
-    if (headEnd == std::string::npos) {
-        return;
-    }
-    const std::string head = request_.substr(0, headEnd + 4);
-    if (head.find("\r\nExpect: 100-continue\r\n") != std::string::npos) {
-        connection.sendAll("HTTP/1.1 100 Continue\r\n\r\n");
-    }
-    const std::size_t total = head.size() + contentLength(head);
-    while (request_.size() < total) {
-        const std::string more = connection.receiveUntilClosed(kReceiveMs, total - request_.size());
-        if (more.empty()) {
-            break;
-        }
-        request_ += more;
-    }
+    request_ = testing_support::receiveHttpRequest(connection, kReceiveMs);
 }
 
 }  // namespace client_test

@@ -5,7 +5,7 @@
 #include <climits>
 #include <string>
 
-#include "config/ini_test_folder.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ protected:
         return ini;
     }
 
-    ini_test::TempFolder folder;
+    testing_support::TempFolder folder;
     IniFile ini;
 };
 

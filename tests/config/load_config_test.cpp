@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "config/ini_test_folder.h"
+#include "support/temp_folder.h"
 #include "host/program_settings.h"
 
 namespace {
@@ -43,7 +43,7 @@ protected:
     std::string printed;
 
 private:
-    ini_test::TempFolder folder_;
+    testing_support::TempFolder folder_;
     std::filesystem::path savedDirectory_;
 };
 
