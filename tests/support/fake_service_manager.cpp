@@ -65,6 +65,12 @@ bool FakeServiceManager::startService(ServiceHandle service) {
 bool FakeServiceManager::queryStatus(ServiceHandle service, ServiceStatus& status) {
     expectOpen(service, "service");
     tick += queryCostMs;
+    // Bounds a polling loop that would otherwise never end.
+    if (++queries_ > kMaxQueries) {
+        ADD_FAILURE() << "status queried more than " << kMaxQueries << " times";
+        lastError_ = platform::kErrorInvalidHandle;
+        return false;
+    }
     if (!allowed("queryStatus", "queryStatus")) return false;
     if (statuses.empty()) {
         ADD_FAILURE() << "no status scripted";

@@ -54,6 +54,8 @@ private:
                                        const std::string& kind);
     void expectOpen(platform::ServiceHandle handle, const std::string& kind) const;
 
+    static constexpr int kMaxQueries = 10000;
+    int queries_ = 0;
     std::map<platform::ServiceHandle, std::string> open_;  // handle -> "manager"/"service"
     platform::ServiceHandle next_ = 100;
     std::uint32_t lastError_ = 0;
