@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <map>
 #include <vector>
@@ -57,9 +58,11 @@ bool makePipe(Fd& readEnd, Fd& writeEnd) {
     return true;
 }
 
+// Output beyond this is read and dropped; systemctl says far less.
+constexpr std::size_t kMaxOutput = 64 * 1024;
+
 // Reads both pipes until the child closes them or the deadline passes.
-bool drain(Fd& out, Fd& err, CommandResult& result, unsigned timeoutMs) {
-    const std::uint32_t start = tickCountMs();
+bool drain(Fd& out, Fd& err, CommandResult& result, std::uint32_t start, unsigned timeoutMs) {
     Fd* fds[2] = {&out, &err};
     std::string* sinks[2] = {&result.out, &result.err};
     while (out.get() >= 0 || err.get() >= 0) {
@@ -75,7 +78,8 @@ bool drain(Fd& out, Fd& err, CommandResult& result, unsigned timeoutMs) {
             char buffer[4096];
             const ssize_t n = ::read(fds[i]->get(), buffer, sizeof buffer);
             if (n > 0) {
-                sinks[i]->append(buffer, static_cast<std::size_t>(n));
+                const std::size_t room = kMaxOutput - std::min(kMaxOutput, sinks[i]->size());
+                sinks[i]->append(buffer, std::min(room, static_cast<std::size_t>(n)));
             } else if (n == 0 || errno != EINTR) {
                 fds[i]->reset();
             }
@@ -84,12 +88,20 @@ bool drain(Fd& out, Fd& err, CommandResult& result, unsigned timeoutMs) {
     return true;
 }
 
-int waitForExit(pid_t pid) {
+// Reaps the child; one that is still running at the deadline (it may have
+// closed its pipes without exiting) is killed first. False on a time-out.
+bool reap(pid_t pid, std::uint32_t start, unsigned timeoutMs, int& exitCode) {
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return -1;
+    pid_t done = 0;
+    while ((done = ::waitpid(pid, &status, WNOHANG)) == 0 && tickCountMs() - start < timeoutMs) {
+        sleepMs(5);
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const bool inTime = done != 0;
+    if (!inTime) ::kill(pid, SIGKILL);
+    while (done <= 0 && (done = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+    }
+    exitCode = done > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return inTime;
 }
 
 // Runs a program found on PATH with stdin from /dev/null, collecting its
@@ -115,11 +127,10 @@ CommandResult runCommand(const std::vector<std::string>& args, unsigned timeoutM
     outWrite.reset();
     errWrite.reset();
 
-    if (!drain(outRead, errRead, result, timeoutMs)) {
-        result.timedOut = true;
-        ::kill(pid, SIGKILL);
-    }
-    result.exitCode = waitForExit(pid);
+    const std::uint32_t start = tickCountMs();
+    const bool drained = drain(outRead, errRead, result, start, timeoutMs);
+    // After a drain time-out the deadline has passed, so reap kills at once.
+    result.timedOut = !reap(pid, start, timeoutMs, result.exitCode) || !drained;
     return result;
 }
 

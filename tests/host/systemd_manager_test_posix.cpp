@@ -1,3 +1,5 @@
+#include <signal.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -168,6 +170,17 @@ TEST_F(SystemdManagerTest, HangingSystemctlIsKilledAndReported) {
     const std::uint32_t before = platform::tickCountMs();
     EXPECT_EQ("System error: 1053\n", run(startService));
     EXPECT_LT(platform::tickCountMs() - before, 10000u);
+    ASSERT_GT(systemctl.lastPid(), 0);
+    EXPECT_NE(0, ::kill(systemctl.lastPid(), 0)) << "the hanging systemctl still runs";
+}
+
+TEST_F(SystemdManagerTest, SystemctlThatClosesItsOutputButStaysIsKilledToo) {
+    writeUnit();
+    systemctl.hang(std::string("is-active ") + kUnit, true);
+    settings.commandTimeoutMs = 300;
+    EXPECT_EQ("System error: 1053\n", run(stopService));
+    ASSERT_GT(systemctl.lastPid(), 0);
+    EXPECT_NE(0, ::kill(systemctl.lastPid(), 0)) << "the hanging systemctl still runs";
 }
 
 // --- stop --------------------------------------------------------------------

@@ -22,11 +22,15 @@ public:
     // Calls without an answer succeed silently.
     void answer(const std::string& args, int exitCode, const std::string& out = "",
                 const std::string& err = "");
-    // The call with `args` sleeps far longer than any test waits.
-    void hang(const std::string& args);
+    // The call with `args` sleeps far longer than any test waits, keeping
+    // its output open or (closeOutput) closing it first.
+    void hang(const std::string& args, bool closeOutput = false);
 
     // Every call so far, one entry per call.
     std::vector<std::string> calls() const;
+
+    // Process id of the latest call, 0 before the first.
+    int lastPid() const;
 
     // Settings for a manager that uses this fake and its unit folder.
     platform::ServiceManagerSettings settings() const;

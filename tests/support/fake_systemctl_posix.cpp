@@ -18,6 +18,7 @@ dir=$(dirname "$0")
 seen=$(grep -cxF -- "$*" "$dir/calls.log" 2>/dev/null)
 seen=${seen:-0}
 printf '%s\n' "$*" >> "$dir/calls.log"
+echo $$ > "$dir/last.pid"
 found=""
 i=0
 while IFS='|' read -r args code out err; do
@@ -32,6 +33,7 @@ rest=${found#*|}
 out=${rest%%|*}
 err=${rest#*|}
 [ "$code" = "hang" ] && exec sleep 30
+[ "$code" = "detach" ] && exec sleep 30 >/dev/null 2>&1
 [ -n "$out" ] && printf '%s\n' "$out"
 [ -n "$err" ] && printf '%s\n' "$err" >&2
 exit "$code"
@@ -74,8 +76,9 @@ void FakeSystemctl::answer(const std::string& args, int exitCode, const std::str
               std::ios::app);
 }
 
-void FakeSystemctl::hang(const std::string& args) {
-    writeFile(binDirectory() + "/scenario", args + "|hang||\n", std::ios::app);
+void FakeSystemctl::hang(const std::string& args, bool closeOutput) {
+    writeFile(binDirectory() + "/scenario",
+              args + (closeOutput ? "|detach||\n" : "|hang||\n"), std::ios::app);
 }
 
 std::vector<std::string> FakeSystemctl::calls() const {
@@ -83,6 +86,10 @@ std::vector<std::string> FakeSystemctl::calls() const {
     std::istringstream log(readFile(binDirectory() + "/calls.log"));
     for (std::string line; std::getline(log, line);) lines.push_back(line);
     return lines;
+}
+
+int FakeSystemctl::lastPid() const {
+    return std::atoi(readFile(binDirectory() + "/last.pid").c_str());
 }
 
 platform::ServiceManagerSettings FakeSystemctl::settings() const {
