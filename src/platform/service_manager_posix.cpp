@@ -191,21 +191,22 @@ bool validServiceName(const std::string& name) {
     return true;
 }
 
-// The path as the first word of ExecStart: '%' and '$' would be expanded by
-// systemd, blanks and quotes would split the word.
+// The path as the first word of ExecStart: '%' would be read as a specifier
+// and a blank would split the word. systemd refuses program paths with
+// quotes or backslashes, control characters could end the line, and whether
+// '$' is expanded in the program path differs between versions: such paths
+// are refused here rather than written into a unit that cannot start.
 bool execStartWord(const std::string& path, std::string& word) {
     if (path.empty() || path[0] != '/') return false;
-    bool quote = false;
     word.clear();
     for (const char c : path) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7f) return false;
-        if (c == '%' || c == '$') word += c;
-        if (c == '\\' || c == '"') word += '\\';
-        if (c == ' ' || c == '\\' || c == '"' || c == '\'' || c == ';') quote = true;
+        if (c == '$' || c == '"' || c == '\'' || c == '\\') return false;
+        if (c == '%') word += c;
         word += c;
     }
-    if (quote) word = "\"" + word + "\"";
+    if (path.find(' ') != std::string::npos) word = "\"" + word + "\"";
     return true;
 }
 
