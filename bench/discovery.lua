@@ -30,6 +30,7 @@ end
 function init(args)
    method = args[1] or method
    label = args[2] or label
+   run_label = label   -- a global, so done() can read it through thread:get()
    local host = wrk.host
    if wrk.port then
       host = host .. ":" .. wrk.port
@@ -67,7 +68,7 @@ end
 function done(summary, latency, requests)
    local ok_total, bad_total, body_total = 0, 0, 0
    if threads[1] then
-      label = threads[1]:get("label") or label
+      label = threads[1]:get("run_label") or label
    end
    for _, t in ipairs(threads) do
       ok_total = ok_total + t:get("ok")
