@@ -27,9 +27,12 @@ std::atomic<bool> reportedStopped{false};
 std::atomic<bool> reportedFailure{false};
 std::atomic<bool> serviceReturned{false};
 
-bool startedBySystemd() {
-    return std::getenv("NOTIFY_SOCKET") != nullptr || std::getenv("INVOCATION_ID") != nullptr;
+bool isSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0';
 }
+
+bool startedBySystemd() { return isSet("NOTIFY_SOCKET") || isSet("INVOCATION_ID"); }
 
 }  // namespace
 

@@ -28,14 +28,37 @@ bool hasLocalUri(mg_connection* conn, const char* path) {
     return std::strcmp(mg_get_request_info(conn)->local_uri, path) == 0;
 }
 
-void relayOrFail(mg_connection* conn, const char* location, const RestResponse& response) {
-    if (response.code == 200) {
-        writeRdResponse(conn, location, response.body.data(),
-                        static_cast<std::int64_t>(response.body.size()));
-    } else {
-        writePidDataError(conn, location,
-                          RDSWrapperError(RDSWrapperError::RDSERVICE_NOT_AVAILABLE));
+void answerNotAvailable(mg_connection* conn, const char* location) {
+    writePidDataError(conn, location, RDSWrapperError(RDSWrapperError::RDSERVICE_NOT_AVAILABLE));
+}
+
+// The steps CAPTURE and DEVICEINFO share: the path test, the body (CAPTURE
+// only), discovery, one upstream request and the relay of its answer.
+void forwardRequest(CivetServer* server, mg_connection* conn, const char* path, bool withBody) {
+    char location[kLocationBufferSize];
+    requestLocation(location, server, conn);
+    if (!hasLocalUri(conn, path)) {
+        writePidDataError(conn, location, RDSWrapperError(RDSWrapperError::UNSUPPORTED));
+        return;
     }
+    std::string body;
+    if (withBody && !readRequestBody(conn, body)) {
+        writePidDataError(conn, location, RDSWrapperError(RDSWrapperError::INVALID_DATA));
+        return;
+    }
+    const int port = discoverUpstreamPort(server->getListeningPorts());
+    if (port < 0) {
+        answerNotAvailable(conn, location);
+        return;
+    }
+    const RestResponse response =
+        withBody ? queryUpstreamCapture(port, body) : queryUpstreamDeviceInfo(port);
+    if (response.code != 200) {
+        answerNotAvailable(conn, location);
+        return;
+    }
+    writeRdResponse(conn, location, response.body.data(),
+                    static_cast<std::int64_t>(response.body.size()));
 }
 
 }  // namespace
@@ -67,18 +90,16 @@ void relayUpstreamRdService(CivetServer* server, mg_connection* conn) {
     requestLocation(location, server, conn);
     const int port = discoverUpstreamPort(server->getListeningPorts());
     if (port < 0) {
-        writePidDataError(conn, location,
-                          RDSWrapperError(RDSWrapperError::RDSERVICE_NOT_AVAILABLE));
+        answerNotAvailable(conn, location);
         return;
     }
-    RestResponse response = queryUpstreamRdService(port);
+    const RestResponse response = queryUpstreamRdService(port);
     XmlParseStatus status;
     if (response.code == 200) {
         parseXmlText(response.body.c_str(), &status, "RDService");
     }
     if (response.code != 200 || status.code != XmlParseCode::None) {
-        writePidDataError(conn, location,
-                          RDSWrapperError(RDSWrapperError::RDSERVICE_NOT_AVAILABLE));
+        answerNotAvailable(conn, location);
         return;
     }
     // Relayed as text, up to its first NUL byte.
@@ -86,38 +107,9 @@ void relayUpstreamRdService(CivetServer* server, mg_connection* conn) {
 }
 
 void forwardCapture(CivetServer* server, mg_connection* conn) {
-    char location[kLocationBufferSize];
-    requestLocation(location, server, conn);
-    if (!hasLocalUri(conn, "/rd/capture")) {
-        writePidDataError(conn, location, RDSWrapperError(RDSWrapperError::UNSUPPORTED));
-        return;
-    }
-    std::string body;
-    if (!readRequestBody(conn, body)) {
-        writePidDataError(conn, location, RDSWrapperError(RDSWrapperError::INVALID_DATA));
-        return;
-    }
-    const int port = discoverUpstreamPort(server->getListeningPorts());
-    if (port < 0) {
-        writePidDataError(conn, location,
-                          RDSWrapperError(RDSWrapperError::RDSERVICE_NOT_AVAILABLE));
-        return;
-    }
-    relayOrFail(conn, location, queryUpstreamCapture(port, body));
+    forwardRequest(server, conn, "/rd/capture", true);
 }
 
 void forwardDeviceInfo(CivetServer* server, mg_connection* conn) {
-    char location[kLocationBufferSize];
-    requestLocation(location, server, conn);
-    if (!hasLocalUri(conn, "/rd/info")) {
-        writePidDataError(conn, location, RDSWrapperError(RDSWrapperError::UNSUPPORTED));
-        return;
-    }
-    const int port = discoverUpstreamPort(server->getListeningPorts());
-    if (port < 0) {
-        writePidDataError(conn, location,
-                          RDSWrapperError(RDSWrapperError::RDSERVICE_NOT_AVAILABLE));
-        return;
-    }
-    relayOrFail(conn, location, queryUpstreamDeviceInfo(port));
+    forwardRequest(server, conn, "/rd/info", false);
 }

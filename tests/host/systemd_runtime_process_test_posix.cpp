@@ -1,0 +1,72 @@
+// The program as systemd starts it: no argument, a notification socket in
+// the environment, SIGTERM as the stop control.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/child_process.h"
+#include "support/loopback.h"
+#include "support/notify_receiver.h"
+#include "support/temp_folder.h"
+
+using testing_support::ChildProcess;
+using testing_support::NotifyReceiver;
+using testing_support::TempFolder;
+
+namespace {
+
+class SystemdRuntimeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        base = testing_support::freePortRange(10, 27000);
+        ASSERT_GT(base, 0);
+        program = (folder.path() / "rdserver_ext").string();
+        std::filesystem::copy_file(testing_support::builtProgram("rdserver_ext"), program);
+        folder.write("config.ini", "SERVER_PORT_START = " + std::to_string(base) + "\n");
+    }
+
+    TempFolder folder;
+    std::string program;
+    int base = 0;
+};
+
+TEST_F(SystemdRuntimeTest, ReportsReadyServesAndStopsOnTerm) {
+    const std::string socketPath = (folder.path() / "notify.sock").string();
+    NotifyReceiver manager(socketPath);
+    ASSERT_TRUE(manager.bound());
+    ChildProcess service(program, {}, {"NOTIFY_SOCKET=" + socketPath, "INVOCATION_ID="});
+    EXPECT_EQ("READY=1", manager.receive(10000));
+    EXPECT_TRUE(service.waitForOutput("Web service hosted at", 5000));
+    EXPECT_NE(std::string::npos,
+              testing_support::exchange(base, "RDSERVICE / HTTP/1.1\r\n\r\n").find("READY"));
+    service.signal(SIGTERM);
+    EXPECT_EQ("STOPPING=1", manager.receive(5000));
+    EXPECT_EQ(0, service.wait(5000));
+    EXPECT_NE(std::string::npos, service.output().find("Bye!\n"));
+    EXPECT_EQ(std::string::npos, service.output().find("Caught signal"));
+}
+
+TEST_F(SystemdRuntimeTest, ServerThatCannotStartEndsWithExitCodeOne) {
+    std::vector<std::unique_ptr<testing_support::LoopbackSocket>> busy;
+    for (int port = base; port <= base + 9; ++port) {
+        busy.push_back(std::make_unique<testing_support::LoopbackSocket>());
+        ASSERT_TRUE(busy.back()->listenOn(port));
+    }
+    const std::string socketPath = (folder.path() / "notify.sock").string();
+    NotifyReceiver manager(socketPath);
+    ChildProcess service(program, {}, {"NOTIFY_SOCKET=" + socketPath, "INVOCATION_ID="});
+    EXPECT_EQ("READY=1", manager.receive(10000));
+    EXPECT_EQ("STOPPING=1", manager.receive(10000));
+    EXPECT_EQ(1, service.wait(5000));
+}
+
+TEST_F(SystemdRuntimeTest, WithoutServiceManagerTheDispatcherFails) {
+    ChildProcess shell(program, {}, {"NOTIFY_SOCKET=", "INVOCATION_ID="});
+    EXPECT_EQ(1, shell.wait(10000));
+    EXPECT_EQ(std::string::npos, shell.output().find("Web service hosted at"));
+}
+
+}  // namespace
