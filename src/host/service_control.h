@@ -14,9 +14,10 @@
 bool installService(const std::string& name);
 // Starts the service without waiting for it to reach the running state.
 bool startService(const std::string& name);
-// Stops the service, waiting at most about 30 seconds; true when it is stopped
-// (also when it already was). Prints "Service stop timed out.\n" when an
-// earlier stop stays pending past the limit.
+// Stops the service and waits until it has stopped; true when it is stopped
+// (also when it already was). Gives up at the first status query more than
+// kStopTimeoutMs after the call: with "Service stop timed out.\n" when an
+// earlier stop was still pending, silently after its own stop control.
 bool stopService(const std::string& name);
 // Removes the registration; does not stop the service first.
 bool removeService(const std::string& name);
