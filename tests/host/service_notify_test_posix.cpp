@@ -1,11 +1,11 @@
 #include "platform/service_notify.h"
 
-#include <poll.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+
+#include "support/notify_receiver.h"
 
 #include <cstddef>
 #include <cstdlib>
@@ -14,39 +14,7 @@
 
 namespace {
 
-// A datagram socket bound to a path or (leading '@') an abstract name,
-// closed and unlinked when destroyed.
-class NotifyReceiver {
-public:
-    explicit NotifyReceiver(const std::string& name) : name_(name) {
-        fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::memcpy(address.sun_path, name.data(), name.size());
-        if (name[0] == '@') address.sun_path[0] = '\0';
-        const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size());
-        bound_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0;
-    }
-    ~NotifyReceiver() {
-        ::close(fd_);
-        if (name_[0] == '/') ::unlink(name_.c_str());
-    }
-    bool bound() const { return bound_; }
-
-    // One datagram, or "" when none arrives within `timeoutMs`.
-    std::string receive(int timeoutMs = 5000) {
-        pollfd poll{fd_, POLLIN, 0};
-        if (::poll(&poll, 1, timeoutMs) != 1) return "";
-        char buffer[256];
-        const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
-        return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : "";
-    }
-
-private:
-    std::string name_;
-    int fd_ = -1;
-    bool bound_ = false;
-};
+using testing_support::NotifyReceiver;
 
 class ServiceNotifyTest : public ::testing::Test {
 protected:
