@@ -102,6 +102,28 @@ TEST_F(CivetServerTest, UnknownOrLowerCaseMethodsGet400WithoutHandlerCall) {
     EXPECT_TRUE(handler.calls.empty());
 }
 
+// The engine's own error page with its date line taken out.
+std::string withoutDate(const std::string& response) {
+    const std::size_t date = response.find("\r\nDate: ");
+    if (date == std::string::npos) {
+        return response;
+    }
+    return response.substr(0, date) + response.substr(response.find("\r\n", date + 2));
+}
+
+TEST_F(CivetServerTest, EngineErrorPageHasTheEstablishedLayout) {
+    const std::string head =
+        "Cache-Control: no-cache, no-store, must-revalidate, private, max-age=0\r\n"
+        "Pragma: no-cache\r\nExpires: 0\r\nConnection: close\r\n\r\n";
+    EXPECT_EQ("HTTP/1.1 400 Bad Request\r\n" + head + "Error 400: Bad Request\nBad Request",
+              withoutDate(send("FOO / HTTP/1.1\r\n\r\n")));
+    EXPECT_EQ("HTTP/1.1 411 Length Required\r\n" + head + "Error 411: Length Required\nBad Request",
+              withoutDate(send("CAPTURE / HTTP/1.1\r\nContent-Length: none\r\n\r\n")));
+    EXPECT_EQ("HTTP/1.1 505 HTTP Version not supported\r\n" + head +
+                  "Error 505: HTTP Version not supported\nBad HTTP version: [1.7]",
+              withoutDate(send("GET / HTTP/1.7\r\n\r\n")));
+}
+
 TEST_F(CivetServerTest, WebDavMethodsEndInFileHandling) {
     EXPECT_NE("HTTP/1.1 400 Bad Request",
               statusLine(send("PROPFIND / HTTP/1.1\r\nHost: x\r\nDepth: 0\r\n\r\n")));
