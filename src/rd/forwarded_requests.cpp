@@ -14,7 +14,6 @@
 
 namespace {
 
-const char* const kLocationHost = "127.0.0.1";
 constexpr std::size_t kReadChunkBytes = 16 * 1024;
 
 // The LOCATION of a forwarded answer: this server's first port and the request URI.

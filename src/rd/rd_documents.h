@@ -9,6 +9,8 @@
 // The info text of this extension's own discovery document.
 extern const char* const extensionInfo;
 
+// The host every LOCATION value names: the address we listen on.
+constexpr const char* kLocationHost = "127.0.0.1";
 // Size of a LOCATION buffer; longer locations are cut to 255 characters.
 constexpr std::size_t kLocationBufferSize = 256;
 // Big enough for the RDService document with any status text we use.

@@ -10,12 +10,6 @@
 #include "rd/rd_documents.h"
 #include "rd/rd_response.h"
 
-namespace {
-
-const char* const kLocationHost = "127.0.0.1";
-
-}  // namespace
-
 int firstListeningPort(CivetServer* server) {
     const std::vector<int> ports = server->getListeningPorts();
     return ports.empty() ? -1 : ports.front();
