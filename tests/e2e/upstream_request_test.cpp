@@ -116,3 +116,32 @@ TEST_F(RecordingUpstreamTest, CaptureWithoutContentLengthForwardsAnEmptyBody) {
 }
 
 }  // namespace
+
+namespace {
+
+// An upstream whose discovery answer changes after the first probe.
+TEST(RelayedDiscovery, SecondAnswerWithoutRDServiceElementIsNotAvailable) {
+    ExtensionFixture extension;
+    ASSERT_TRUE(extension.start());
+    int discoveryAnswers = 0;
+    ScriptedUpstream upstream(11107, [&](const std::string&) {
+        return httpAnswer(++discoveryAnswers == 1 ? kDiscoveryDocument : "<Other/>");
+    });
+    ASSERT_TRUE(upstream.listening());
+    EXPECT_EQ(rdAnswer(extension.location("/rdservice"), "(null)",
+                       testing_support::pidData(5, "RDSERVICE_NOT_AVAILABLE")),
+              extension.send("GET", "/rdservice"));
+}
+
+TEST(RelayedDeviceInfo, EmptyUpstreamBodyGivesLengthZero) {
+    ExtensionFixture extension;
+    ASSERT_TRUE(extension.start());
+    ScriptedUpstream upstream(11107, [](const std::string& request) {
+        return httpAnswer(requestMethod(request) == "RDSERVICE" ? kDiscoveryDocument : "");
+    });
+    ASSERT_TRUE(upstream.listening());
+    EXPECT_EQ(rdAnswer(extension.location("/rd/info"), "(null)", ""),
+              extension.send("DEVICEINFO", "/rd/info"));
+}
+
+}  // namespace
