@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -63,6 +64,8 @@ struct ServiceState {
     bool registered = false;
     DWORD state = 0;
     DWORD processId = 0;
+    DWORD win32ExitCode = 0;
+    DWORD specificExitCode = 0;
 };
 
 ServiceState queryService() {
@@ -77,11 +80,46 @@ ServiceState queryService() {
                                    reinterpret_cast<LPBYTE>(&info), sizeof info, &needed)) {
             result.state = info.dwCurrentState;
             result.processId = info.dwProcessId;
+            result.win32ExitCode = info.dwWin32ExitCode;
+            result.specificExitCode = info.dwServiceSpecificExitCode;
         }
         ::CloseServiceHandle(service);
     }
     if (scm) ::CloseServiceHandle(scm);
     return result;
+}
+
+// The command line the manager runs for the service.
+std::string registeredCommand() {
+    SC_HANDLE scm = ::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE service = scm ? ::OpenServiceA(scm, kName, SERVICE_QUERY_CONFIG) : nullptr;
+    std::string command;
+    char buffer[8192];
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer);
+    DWORD needed = 0;
+    if (service && ::QueryServiceConfigA(service, config, sizeof buffer, &needed)) {
+        command = config->lpBinaryPathName;
+    }
+    if (service) ::CloseServiceHandle(service);
+    if (scm) ::CloseServiceHandle(scm);
+    return command;
+}
+
+// Full path of the executable a process runs; empty when it cannot be read.
+std::string processImage(DWORD pid) {
+    std::string image;
+    HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (process != nullptr) {
+        char buffer[MAX_PATH * 2];
+        DWORD size = sizeof buffer;
+        if (::QueryFullProcessImageNameA(process, 0, buffer, &size)) image.assign(buffer, size);
+        ::CloseHandle(process);
+    }
+    return image;
+}
+
+bool samePath(const std::string& a, const std::string& b) {
+    return ::lstrcmpiA(a.c_str(), b.c_str()) == 0;
 }
 
 // A process of the service, watched (and if need be ended) by its pid.
@@ -196,6 +234,9 @@ TEST_F(ServiceProcessTest, InstallTwiceReportsThatTheServiceExists) {
     const ServiceState state = queryService();
     EXPECT_TRUE(state.registered);
     EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), state.state);  // installing does not start
+    const std::string command = registeredCommand();
+    EXPECT_TRUE(samePath(program, command) || samePath("\"" + program + "\"", command))
+        << program << " / " << command;
 
     const CommandResult second = run({"-install", "0"});
     EXPECT_EQ(1, second.exitCode);
@@ -214,6 +255,9 @@ TEST_F(ServiceProcessTest, StartedServiceAnswersDiscoveryAndRefusesASecondStart)
     const ServiceState state = queryService();
     EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), state.state);
     EXPECT_NE(0u, state.processId);
+    // The manager runs the registered copy, not this test or the original.
+    const std::string image = processImage(state.processId);
+    EXPECT_TRUE(samePath(program, image)) << program << " / " << image;
 
     const CommandResult again = run({"-start", "0"});
     EXPECT_EQ(1, again.exitCode);
@@ -257,6 +301,47 @@ TEST_F(ServiceProcessTest, RemoveStopsARunningServiceFirst) {
     const CommandResult start = run({"-start", "0"});
     EXPECT_EQ(1, start.exitCode);
     EXPECT_EQ(kDoesNotExist, start.output);
+}
+
+TEST_F(ServiceProcessTest, ServerThatCannotStartLeavesTheServiceStopped) {
+    std::vector<std::unique_ptr<testing_support::LoopbackSocket>> busy;
+    for (int port = base; port <= base + 9; ++port) {
+        busy.push_back(std::make_unique<testing_support::LoopbackSocket>());
+        ASSERT_TRUE(busy.back()->listenOn(port));
+    }
+    ASSERT_EQ(0, run({"-install", "0"}).exitCode);
+    const CommandResult start = run({"-start", "0"});
+    EXPECT_EQ(0, start.exitCode);  // starting does not wait for the service
+    EXPECT_EQ("Lumetra_RD_ServiceExt was started successfully.\n", start.output);
+
+    // The process may be gone before it is first seen; when seen, it must end.
+    ServiceState state = queryService();
+    std::unique_ptr<ServiceProcess> process;
+    for (int attempt = 0; attempt < 75 && state.state != SERVICE_STOPPED; ++attempt) {
+        if (!process && state.processId != 0) {
+            process = std::make_unique<ServiceProcess>(state.processId);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        state = queryService();
+    }
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), state.state);
+    if (process) {
+        EXPECT_TRUE(process->exitsWithin(5000));
+    }
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR), state.win32ExitCode);
+    EXPECT_EQ(1u, state.specificExitCode);
+
+    // Nothing waits for an acknowledgement that cannot come.
+    const CommandResult stop = run({"-stop", "0"});
+    EXPECT_EQ(0, stop.exitCode);
+    EXPECT_EQ("Lumetra_RD_ServiceExt was stopped successfully.\n", stop.output);
+    EXPECT_LT(stop.seconds, 5.0);
+
+    // Once the ports are free the same registration starts and serves.
+    busy.clear();
+    const CommandResult again = run({"-start", "0"});
+    EXPECT_EQ(0, again.exitCode) << again.output;
+    EXPECT_NE(std::string::npos, awaitDiscovery().find("<RDService status=\"READY\""));
 }
 
 TEST_F(ServiceProcessTest, RemoveOfAMissingServiceFailsTwice) {
@@ -309,6 +394,7 @@ TEST_F(ServiceProcessTest, UnknownOrUpperCaseOptionPrintsUsage) {
     const CommandResult forced = run({"-restart", "0", "/ie"});
     EXPECT_EQ(0, forced.exitCode);
     EXPECT_EQ(kUsage, forced.output);
+    EXPECT_LT(forced.seconds, 1.5);
 }
 
 }  // namespace
