@@ -28,8 +28,8 @@ const std::string kUsage = "Usage:\nApp.exe -[install|start|stop|remove|console]
 const std::string kDoesNotExist = "The specified service does not exist.\n";
 const std::string kDiscovery = "RDSERVICE / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
 
-// Longest time one command may take; well above the 30 s stop limit would
-// be pointless, a stop here takes about a second.
+// Longest wait for one command: past the 30 s stop limit, so that even a
+// stop that gives up ends within it.
 constexpr int kCommandTimeoutMs = 40000;
 
 struct CommandResult {
@@ -307,7 +307,7 @@ TEST_F(ServiceProcessTest, ServerThatCannotStartLeavesTheServiceStopped) {
     std::vector<std::unique_ptr<testing_support::LoopbackSocket>> busy;
     for (int port = base; port <= base + 9; ++port) {
         busy.push_back(std::make_unique<testing_support::LoopbackSocket>());
-        ASSERT_TRUE(busy.back()->listenOn(port));
+        ASSERT_TRUE(busy.back()->listenOn(port, false));
     }
     ASSERT_EQ(0, run({"-install", "0"}).exitCode);
     const CommandResult start = run({"-start", "0"});
