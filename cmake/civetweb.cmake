@@ -38,7 +38,9 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${_cw_patch}")
 add_library(civetweb STATIC "${_cw_work}/src/civetweb.c")
 target_include_directories(civetweb SYSTEM PUBLIC "${_cw_work}/include")
 # A short poll quantum lets the engine stop within ~0.2 s instead of 2 s.
-target_compile_definitions(civetweb PRIVATE NO_CGI NO_CACHING OPENSSL_API_3_0 SOCKET_TIMEOUT_QUANTUM=200)
+# The stop flag as an atomic, so the threads that watch it synchronise with mg_stop.
+target_compile_definitions(civetweb PRIVATE NO_CGI NO_CACHING OPENSSL_API_3_0 SOCKET_TIMEOUT_QUANTUM=200
+                                           STOP_FLAG_NEEDS_LOCK)
 target_compile_options(civetweb PRIVATE -w)
 if(WIN32)
   # TLS through the OpenSSL DLLs, loaded at run time only when a certificate is configured.

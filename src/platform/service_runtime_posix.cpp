@@ -22,7 +22,8 @@ constexpr std::uint32_t kControlStop = 1;
 constexpr long kSignalPollNs = 200L * 1000000L;
 constexpr ServiceStatusHandle kSystemdHandle = 1;
 
-void (*registeredControl)(std::uint32_t) = nullptr;
+// Set by the service thread, called by the main thread.
+std::atomic<void (*)(std::uint32_t)> registeredControl{nullptr};
 std::atomic<bool> reportedStopped{false};
 std::atomic<bool> reportedFailure{false};
 std::atomic<bool> serviceReturned{false};
@@ -54,11 +55,18 @@ bool runServiceControlDispatcher(const char*, void (*serviceMain)()) {
         serviceReturned = true;
     });
     const timespec poll{0, kSignalPollNs};
+    bool stopPending = false;
     // Ends when the service reports that it stopped, or when its main
     // function gave up before it could report anything.
     while (!reportedStopped.load() && !serviceReturned.load()) {
-        if (sigtimedwait(&stopSignals, nullptr, &poll) > 0 && registeredControl != nullptr) {
-            registeredControl(kControlStop);
+        if (sigtimedwait(&stopSignals, nullptr, &poll) > 0) {
+            stopPending = true;
+        }
+        // A stop that arrives before the handler is registered waits for it.
+        void (*control)(std::uint32_t) = registeredControl.load();
+        if (stopPending && control != nullptr) {
+            stopPending = false;
+            control(kControlStop);
         }
     }
     service.join();

@@ -33,36 +33,45 @@ public:
     bool handleCapture(CivetServer*, mg_connection* c) override {
         char buffer[256];
         const int n = mg_read(c, buffer, sizeof buffer);
-        capturedBody = n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            capturedBody_ = n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+        }
         return answer("CAPTURE", c);
     }
     bool handleDeviceInfo(CivetServer*, mg_connection*) override {
-        calls["DEVICEINFO"]++;
+        record("DEVICEINFO");
         return true;  // answered, nothing written
     }
     bool handlePost(CivetServer*, mg_connection*) override {
-        calls["POST"]++;
+        record("POST");
         throw std::runtime_error("handler failed");
     }
     bool handlePut(CivetServer*, mg_connection*) override {
-        calls["PUT"]++;
+        record("PUT");
         throw 42;  // not a standard exception
     }
 
     int count(const std::string& method) {
         std::lock_guard<std::mutex> lock(mutex_);
-        return calls[method];
+        return calls_[method];
+    }
+    bool noCalls() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return calls_.empty();
+    }
+    std::string capturedBody() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return capturedBody_;
     }
 
-    std::map<std::string, int> calls;
-    std::string capturedBody;
-
 private:
+    void record(const char* method) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        calls_[method]++;
+    }
     bool answer(const char* method, mg_connection* conn) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            calls[method]++;
-        }
+        record(method);
         const std::string body = marker_ + " " + method;
         mg_printf(conn, "HTTP/1.1 200 OK\r\nContent-Length: %d\r\nConnection: close\r\n\r\n%s",
                   static_cast<int>(body.size()), body.c_str());
@@ -70,6 +79,8 @@ private:
     }
 
     std::mutex mutex_;
+    std::map<std::string, int> calls_;
+    std::string capturedBody_;
     std::string marker_;
 };
 
@@ -99,7 +110,7 @@ TEST_F(CivetServerTest, UnknownOrLowerCaseMethodsGet400WithoutHandlerCall) {
         EXPECT_EQ("HTTP/1.1 400 Bad Request", statusLine(response)) << line;
         EXPECT_NE(std::string::npos, response.find("Connection: close")) << line;
     }
-    EXPECT_TRUE(handler.calls.empty());
+    EXPECT_TRUE(handler.noCalls());
 }
 
 // The engine's own error page with its date line taken out.
@@ -129,7 +140,7 @@ TEST_F(CivetServerTest, WebDavMethodsEndInFileHandling) {
               statusLine(send("PROPFIND / HTTP/1.1\r\nHost: x\r\nDepth: 0\r\n\r\n")));
     EXPECT_EQ("HTTP/1.1 401 Unauthorized",
               statusLine(send("MKCOL /newdir HTTP/1.1\r\nHost: x\r\n\r\n")));
-    EXPECT_TRUE(handler.calls.empty());
+    EXPECT_TRUE(handler.noCalls());
 }
 
 TEST_F(CivetServerTest, TraceAndConnectReachTheirOperations) {
@@ -141,14 +152,14 @@ TEST_F(CivetServerTest, TraceAndConnectReachTheirOperations) {
 TEST_F(CivetServerTest, CaptureBodyNeedsContentLength) {
     send("CAPTURE /rd/capture HTTP/1.1\r\nHost: x\r\n\r\n<PidOptions/>");
     EXPECT_EQ(1, handler.count("CAPTURE"));
-    EXPECT_EQ("", handler.capturedBody);
+    EXPECT_EQ("", handler.capturedBody());
 
     send("CAPTURE /rd/capture HTTP/1.1\r\nHost: x\r\nContent-Length: 13\r\n\r\n<PidOptions/>");
-    EXPECT_EQ("<PidOptions/>", handler.capturedBody);
+    EXPECT_EQ("<PidOptions/>", handler.capturedBody());
 
     send("CAPTURE /rd/capture HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n"
          "5\r\n<Pid/\r\n1\r\n>\r\n0\r\n\r\n");
-    EXPECT_EQ("<Pid/>", handler.capturedBody);
+    EXPECT_EQ("<Pid/>", handler.capturedBody());
 }
 
 TEST_F(CivetServerTest, ThrowingHandlerPrintsMessageAndCountsAsAnswered) {
