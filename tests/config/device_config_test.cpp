@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "config/xml_test_util.h"
+
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +18,8 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+using xml_test::utf16le;
 
 #ifdef _WIN32
 const std::string kLineEnd = "\r\n";
@@ -52,14 +56,6 @@ class DeviceConfigTest : public ::testing::Test {
     testing_support::TempFolder base_;
 };
 
-std::string utf16le(const std::string& ascii) {
-    std::string bytes;
-    for (char c : ascii) {
-        bytes += c;
-        bytes += '\0';
-    }
-    return bytes;
-}
 
 }  // namespace
 

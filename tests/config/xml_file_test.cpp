@@ -12,15 +12,8 @@ using xml_test::Parsed;
 
 namespace {
 
-// UTF-16 little-endian bytes of an ASCII text.
-std::string utf16le(const std::string& ascii) {
-    std::string bytes;
-    for (char c : ascii) {
-        bytes += c;
-        bytes += '\0';
-    }
-    return bytes;
-}
+using xml_test::utf16le;
+
 
 const std::string kBom16 = "\xFF\xFE";
 const std::string kBom8 = "\xEF\xBB\xBF";

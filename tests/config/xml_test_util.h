@@ -9,6 +9,16 @@
 
 namespace xml_test {
 
+// UTF-16 little-endian bytes of an ASCII text.
+inline std::string utf16le(const std::string& ascii) {
+    std::string bytes;
+    for (char c : ascii) {
+        bytes += c;
+        bytes += '\0';
+    }
+    return bytes;
+}
+
 // A parse result with its status.
 struct Parsed {
     XmlNodeRef node;

@@ -6,28 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include "support/service_query.h"
+
 #include <string>
 
 #include "host/service_control.h"
 #include "platform/service_notify.h"
 
 namespace {
-
-// The registered command line of `name`, as the manager reports it.
-std::string registeredCommand(const std::string& name) {
-    SC_HANDLE scm = ::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    SC_HANDLE service = scm ? ::OpenServiceA(scm, name.c_str(), SERVICE_QUERY_CONFIG) : nullptr;
-    std::string command;
-    char buffer[8192];
-    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer);
-    DWORD needed = 0;
-    if (service && ::QueryServiceConfigA(service, config, sizeof buffer, &needed)) {
-        command = config->lpBinaryPathName;
-    }
-    if (service) ::CloseServiceHandle(service);
-    if (scm) ::CloseServiceHandle(scm);
-    return command;
-}
 
 class Win32ServiceManagerTest : public ::testing::Test {
 protected:
@@ -54,7 +40,7 @@ TEST_F(Win32ServiceManagerTest, InstallStopAndRemoveAThrowAwayService) {
     std::string path;
     ASSERT_TRUE(manager->executablePath(path));
     EXPECT_EQ(path.find(' ') == std::string::npos ? path : "\"" + path + "\"",
-              registeredCommand(name));
+              testing_support::registeredServiceCommand(name));
 
     EXPECT_EQ("The specified service already exists.\n", run(installService));
     EXPECT_FALSE(result);
@@ -71,7 +57,7 @@ TEST_F(Win32ServiceManagerTest, PathWithBlanksIsRegisteredInQuotes) {
     platform::ServiceHandleOwner service(
         *manager, manager->createService(scm.get(), name, "C:\\Program Files\\rd ext\\x.exe"));
     ASSERT_TRUE(service) << manager->lastError();
-    EXPECT_EQ("\"C:\\Program Files\\rd ext\\x.exe\"", registeredCommand(name));
+    EXPECT_EQ("\"C:\\Program Files\\rd ext\\x.exe\"", testing_support::registeredServiceCommand(name));
 }
 
 TEST_F(Win32ServiceManagerTest, OperationsOnAMissingService) {

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/service_query.h"
+
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -87,22 +89,6 @@ ServiceState queryService() {
     }
     if (scm) ::CloseServiceHandle(scm);
     return result;
-}
-
-// The command line the manager runs for the service.
-std::string registeredCommand() {
-    SC_HANDLE scm = ::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    SC_HANDLE service = scm ? ::OpenServiceA(scm, kName, SERVICE_QUERY_CONFIG) : nullptr;
-    std::string command;
-    char buffer[8192];
-    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer);
-    DWORD needed = 0;
-    if (service && ::QueryServiceConfigA(service, config, sizeof buffer, &needed)) {
-        command = config->lpBinaryPathName;
-    }
-    if (service) ::CloseServiceHandle(service);
-    if (scm) ::CloseServiceHandle(scm);
-    return command;
 }
 
 // Full path of the executable a process runs; empty when it cannot be read.
@@ -234,7 +220,7 @@ TEST_F(ServiceProcessTest, InstallTwiceReportsThatTheServiceExists) {
     const ServiceState state = queryService();
     EXPECT_TRUE(state.registered);
     EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), state.state);  // installing does not start
-    const std::string command = registeredCommand();
+    const std::string command = testing_support::registeredServiceCommand(kName);
     EXPECT_TRUE(samePath(program, command) || samePath("\"" + program + "\"", command))
         << program << " / " << command;
 
