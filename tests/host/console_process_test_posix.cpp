@@ -2,17 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "support/child_process.h"
 #include "support/loopback.h"
-#include "support/temp_folder.h"
+#include "support/program_copy.h"
 
 using testing_support::ChildProcess;
-using testing_support::TempFolder;
 
 namespace {
 
@@ -20,11 +18,9 @@ namespace {
 class ConsoleProcessTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        base = testing_support::freePortRange(10, 26000);
-        ASSERT_GT(base, 0);
-        program = (folder.path() / "rdserver_ext").string();
-        std::filesystem::copy_file(testing_support::builtProgram("rdserver_ext"), program);
-        folder.write("config.ini", "SERVER_PORT_START = " + std::to_string(base) + "\n");
+        ASSERT_TRUE(copy.ready());
+        program = copy.program();
+        base = copy.portRangeStart();
     }
     std::unique_ptr<ChildProcess> startConsole() {
         auto process = std::make_unique<ChildProcess>(program, std::vector<std::string>{"-console"});
@@ -32,7 +28,7 @@ protected:
         return process;
     }
 
-    TempFolder folder;
+    testing_support::ProgramCopy copy{26000};
     std::string program;
     int base = 0;
 };
@@ -61,7 +57,7 @@ TEST_F(ConsoleProcessTest, StartupLinesNameCommandAndDirectories) {
     const std::string output = process->output();
     EXPECT_EQ(0u, output.find("Command: " + program + "\nWorking directory: ")) << output;
     EXPECT_NE(std::string::npos,
-              output.find("Working directory changed to: " + folder.path().string() + "\n"));
+              output.find("Working directory changed to: " + copy.folder().path().string() + "\n"));
     EXPECT_NE(std::string::npos,
               output.find("Web service hosted at http://127.0.0.1:" + std::to_string(base) + "\n"));
 }

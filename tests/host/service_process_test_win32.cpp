@@ -10,7 +10,6 @@
 #include "support/service_query.h"
 
 #include <chrono>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -18,10 +17,9 @@
 
 #include "support/child_process.h"
 #include "support/loopback.h"
-#include "support/temp_folder.h"
+#include "support/program_copy.h"
 
 using testing_support::ChildProcess;
-using testing_support::TempFolder;
 
 namespace {
 
@@ -151,11 +149,9 @@ bool portOpen(int port) {
 class ServiceProcessTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        base = testing_support::freePortRange(10, 28000);
-        ASSERT_GT(base, 0);
-        program = (folder.path() / "rdserver_ext.exe").string();
-        std::filesystem::copy_file(testing_support::builtProgram("rdserver_ext"), program);
-        folder.write("config.ini", "SERVER_PORT_START = " + std::to_string(base) + "\n");
+        ASSERT_TRUE(copy.ready());
+        program = copy.program();
+        base = copy.portRangeStart();
         removeLeftovers();
     }
 
@@ -208,7 +204,7 @@ protected:
         ASSERT_NE(std::string::npos, answer.find("<RDService status=\"READY\"")) << answer;
     }
 
-    TempFolder folder;
+    testing_support::ProgramCopy copy{28000};
     std::string program;
     int base = 0;
 };

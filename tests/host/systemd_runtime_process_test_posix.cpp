@@ -3,38 +3,34 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "support/child_process.h"
 #include "support/loopback.h"
 #include "support/notify_receiver.h"
-#include "support/temp_folder.h"
+#include "support/program_copy.h"
 
 using testing_support::ChildProcess;
 using testing_support::NotifyReceiver;
-using testing_support::TempFolder;
 
 namespace {
 
 class SystemdRuntimeTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        base = testing_support::freePortRange(10, 27000);
-        ASSERT_GT(base, 0);
-        program = (folder.path() / "rdserver_ext").string();
-        std::filesystem::copy_file(testing_support::builtProgram("rdserver_ext"), program);
-        folder.write("config.ini", "SERVER_PORT_START = " + std::to_string(base) + "\n");
+        ASSERT_TRUE(copy.ready());
+        program = copy.program();
+        base = copy.portRangeStart();
     }
 
-    TempFolder folder;
+    testing_support::ProgramCopy copy{27000};
     std::string program;
     int base = 0;
 };
 
 TEST_F(SystemdRuntimeTest, ReportsReadyServesAndStopsOnTerm) {
-    const std::string socketPath = (folder.path() / "notify.sock").string();
+    const std::string socketPath = (copy.folder().path() / "notify.sock").string();
     NotifyReceiver manager(socketPath);
     ASSERT_TRUE(manager.bound());
     ChildProcess service(program, {}, {"NOTIFY_SOCKET=" + socketPath, "INVOCATION_ID="});
@@ -55,7 +51,7 @@ TEST_F(SystemdRuntimeTest, ServerThatCannotStartEndsWithExitCodeOne) {
         busy.push_back(std::make_unique<testing_support::LoopbackSocket>());
         ASSERT_TRUE(busy.back()->listenOn(port));
     }
-    const std::string socketPath = (folder.path() / "notify.sock").string();
+    const std::string socketPath = (copy.folder().path() / "notify.sock").string();
     NotifyReceiver manager(socketPath);
     ChildProcess service(program, {}, {"NOTIFY_SOCKET=" + socketPath, "INVOCATION_ID="});
     EXPECT_EQ("READY=1", manager.receive(10000));

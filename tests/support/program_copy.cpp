@@ -1,0 +1,22 @@
+#include "support/program_copy.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "support/child_process.h"
+#include "support/loopback.h"
+
+namespace testing_support {
+
+ProgramCopy::ProgramCopy(int searchFrom) {
+    portRangeStart_ = freePortRange(10, searchFrom);
+    const std::filesystem::path original = builtProgram("rdserver_ext");
+    const std::filesystem::path copy = folder_.path() / original.filename();
+    std::error_code error;
+    if (std::filesystem::copy_file(original, copy, error)) {
+        program_ = copy.string();
+    }
+    folder_.write("config.ini", "SERVER_PORT_START = " + std::to_string(portRangeStart_) + "\n");
+}
+
+}  // namespace testing_support

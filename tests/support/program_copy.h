@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+#include "support/temp_folder.h"
+
+namespace testing_support {
+
+// A copy of the extension's executable in a folder of its own, beside a
+// config.ini whose port range (ten ports from `portRangeStart()`) was free
+// when the copy was made. The program changes to its own folder, so the copy
+// runs with this configuration.
+class ProgramCopy {
+public:
+    // Looks for a free range from `searchFrom` upwards.
+    explicit ProgramCopy(int searchFrom);
+
+    bool ready() const { return portRangeStart_ > 0 && !program_.empty(); }
+    const std::string& program() const { return program_; }
+    int portRangeStart() const { return portRangeStart_; }
+    const TempFolder& folder() const { return folder_; }
+
+private:
+    TempFolder folder_;
+    std::string program_;
+    int portRangeStart_ = -1;
+};
+
+}  // namespace testing_support
