@@ -1,5 +1,5 @@
-# The HTTP engine: civetweb's C engine from its source, with our method-table
-# patch applied, built as a static library. RDEXT_CIVETWEB_SOURCE names the
+# The HTTP engine: civetweb's C engine from its source, with our patch
+# (third_party/civetweb/rd-engine.patch) applied, built as a static library. RDEXT_CIVETWEB_SOURCE names the
 # unpacked source folder or a source tarball.
 set(RDEXT_CIVETWEB_SOURCE "${PROJECT_SOURCE_DIR}/.deps/src/civetweb"
     CACHE PATH "civetweb 1.15 source: an unpacked folder or a .tar.* archive")
