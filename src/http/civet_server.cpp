@@ -37,11 +37,13 @@ CivetServer::CivetServer(const char** options, const mg_callbacks* callbacks) {
         savedCloseCallback_ = callbacks->connection_close;
     }
     local.connection_close = onConnectionClose;
-    context_ = mg_start(&local, this, options);
-    if (context_ == nullptr) {
+    mg_context* context = mg_start(&local, this, options);
+    if (context == nullptr) {
         throw CivetException(
             "null context when constructing CivetServer. Possible problem binding to port.");
     }
+    readListeningPorts(context);
+    context_ = context;
 }
 
 CivetServer::~CivetServer() { close(); }
@@ -59,18 +61,16 @@ void CivetServer::addHandler(const char* uri, CivetHandler* handler) {
 }
 
 std::vector<int> CivetServer::getListeningPorts() {
-    std::vector<int> ports;
-    mg_context* context = context_.load();
-    if (context == nullptr) {
-        return ports;
-    }
+    return context_.load() != nullptr ? listeningPorts_ : std::vector<int>();
+}
+
+void CivetServer::readListeningPorts(mg_context* context) {
     mg_server_port found[kMaxListeningPorts];
     std::memset(found, 0, sizeof found);
     const int count = mg_get_server_ports(context, kMaxListeningPorts, found);
     for (int i = 0; i < count; ++i) {
-        ports.push_back(found[i].port);
+        listeningPorts_.push_back(found[i].port);
     }
-    return ports;
 }
 
 std::size_t CivetServer::trackedConnections() {

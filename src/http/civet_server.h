@@ -34,7 +34,8 @@ public:
     // `uri`. A second registration of the same URI replaces the handler.
     void addHandler(const char* uri, CivetHandler* handler);
 
-    // The listening ports in the order of the "listening_ports" option, at most ten.
+    // The listening ports in the order of the "listening_ports" option, at
+    // most ten; empty after close. Safe to call from handlers at any time.
     std::vector<int> getListeningPorts();
 
     // Engine callbacks, not for other callers.
@@ -47,11 +48,16 @@ public:
 private:
     using CloseCallback = void (*)(const mg_connection*);
 
+    void readListeningPorts(mg_context* context);
     static int callHandler(CivetServer* server, CivetHandler* handler, mg_connection* conn,
                            const char* method);
 
     // Written by the constructor and close while workers read it.
     std::atomic<mg_context*> context_{nullptr};
+    // Read from the engine once at start: its ports never change while it
+    // runs, and the engine frees its listener records while stopping, when
+    // a handler may still be asking for them.
+    std::vector<int> listeningPorts_;
     std::map<const mg_connection*, ConnectionEntry> connections_;
     CloseCallback savedCloseCallback_ = nullptr;
 };
