@@ -17,10 +17,10 @@ bench_as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 # bench_need_packages PKG... : installs the Debian packages that are missing.
 # An argument "a|b" is satisfied by either package and installs "a".
 bench_need_packages() {
-  local missing=() spec alt found
-  for spec in "$@"; do
+  local missing=() choice alt found
+  for choice in "$@"; do
     found=""
-    IFS='|' read -r -a alts <<< "$spec"
+    IFS='|' read -r -a alts <<< "$choice"
     for alt in "${alts[@]}"; do
       if dpkg-query -W -f='${Status}' "$alt" 2>/dev/null | grep -q "install ok installed"; then
         found=1
