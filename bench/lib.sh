@@ -12,29 +12,8 @@ bench_pids=()
 bench_log() { printf '[%s] %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
 bench_die() { bench_log "error: $*"; exit 1; }
 
-bench_as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
-
-# bench_need_packages PKG... : installs the Debian packages that are missing.
-# An argument "a|b" is satisfied by either package and installs "a".
-bench_need_packages() {
-  local missing=() choice alt found
-  for choice in "$@"; do
-    found=""
-    IFS='|' read -r -a alts <<< "$choice"
-    for alt in "${alts[@]}"; do
-      if dpkg-query -W -f='${Status}' "$alt" 2>/dev/null | grep -q "install ok installed"; then
-        found=1
-        break
-      fi
-    done
-    [ -n "$found" ] || missing+=("${alts[0]}")
-  done
-  if [ ${#missing[@]} -gt 0 ]; then
-    bench_log "installing ${missing[*]}"
-    bench_as_root apt-get update -qq
-    bench_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
-  fi
-}
+# shellcheck source=scripts/packages.sh
+source "$bench_root/scripts/packages.sh"
 
 # Release build of the extension and the simulated device in build/bench-linux.
 bench_build_programs() {
@@ -56,7 +35,7 @@ bench_build_programs() {
 
 # The load generator of bench/rdload.cpp, rebuilt when its source changed.
 bench_build_rdload() {
-  bench_need_packages g++
+  install_missing_packages g++
   local src="$bench_root/bench/rdload.cpp" out="$bench_build/bench/rdload"
   mkdir -p "$bench_build/bench"
   if [ ! -x "$out" ] || [ "$src" -nt "$out" ]; then

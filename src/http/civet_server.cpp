@@ -60,8 +60,9 @@ void CivetServer::addHandler(const char* uri, CivetHandler* handler) {
     mg_set_request_handler(context_.load(), uri, dispatchRequest, handler);
 }
 
-std::vector<int> CivetServer::getListeningPorts() {
-    return context_.load() != nullptr ? listeningPorts_ : std::vector<int>();
+const std::vector<int>& CivetServer::getListeningPorts() const {
+    static const std::vector<int> kNone;
+    return context_.load() != nullptr ? listeningPorts_ : kNone;
 }
 
 void CivetServer::readListeningPorts(mg_context* context) {

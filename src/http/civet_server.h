@@ -35,8 +35,9 @@ public:
     void addHandler(const char* uri, CivetHandler* handler);
 
     // The listening ports in the order of the "listening_ports" option, at
-    // most ten; empty after close. Safe to call from handlers at any time.
-    std::vector<int> getListeningPorts();
+    // most ten; empty after close. Safe to call from handlers at any time;
+    // the reference stays valid for the server's lifetime.
+    const std::vector<int>& getListeningPorts() const;
 
     // Engine callbacks, not for other callers.
     static int dispatchRequest(mg_connection* conn, void* handlerData);

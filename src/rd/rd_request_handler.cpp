@@ -11,7 +11,7 @@
 #include "rd/rd_response.h"
 
 int firstListeningPort(CivetServer* server) {
-    const std::vector<int> ports = server->getListeningPorts();
+    const std::vector<int>& ports = server->getListeningPorts();
     return ports.empty() ? -1 : ports.front();
 }
 
