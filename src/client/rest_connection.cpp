@@ -1,10 +1,14 @@
 #include "client/rest_connection.h"
 
+#include <algorithm>
 #include <stdexcept>
+#include <vector>
 #include <utility>
 
+#include "client/cancellation.h"
 #include "client/http_client_init.h"
 #include "client/response_collector.h"
+#include "client/transfer_set.h"
 
 namespace {
 
@@ -13,6 +17,8 @@ const char* const kTimeoutText = "Operation Timeout.";
 const char* const kFailureText = "Failed to query.";
 constexpr std::int32_t kTimeoutCode = 28;
 constexpr std::int32_t kFailureCode = -1;
+// A waiting request looks at its transfer at least this often.
+constexpr int kWaitRoundMs = 1000;
 
 CURL* newEasyHandle() {
     if (!initHttpClient()) {
@@ -60,20 +66,39 @@ RestResponse RestConnection::performWithBody(const std::string& uri, const std::
 }
 
 RestResponse RestConnection::performRequest(const std::string& uri) {
-    CURL* curl = handle_.get();
-    RestResponse response;
-    const std::string url = baseUrl_ + uri;
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &collectBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &response);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &collectHeader);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &response);
-
-    CurlHeaderList headerLines;
-    for (const auto& [name, value] : headers_) {
-        headerLines.append(name + ": " + value);
+    CURL* curl = begin(uri);
+    if (limits_.cancel != nullptr && limits_.cancel->cancelled()) {
+        return complete(CURLE_ABORTED_BY_CALLBACK);
     }
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headerLines.get());
+    TransferSet transfer(limits_.cancel);
+    if (!transfer.add(curl)) {
+        return complete(CURLE_FAILED_INIT);
+    }
+    // The time-out of the request itself ends it; the wait only bounds one round.
+    for (;;) {
+        const std::vector<TransferSet::Finished> finished = transfer.wait(kWaitRoundMs);
+        if (!finished.empty()) {
+            return complete(finished.front().result);
+        }
+    }
+}
+
+CURL* RestConnection::begin(const std::string& uri) {
+    CURL* curl = handle_.get();
+    pending_ = RestResponse();
+    bodyTarget_ = BodyTarget{&pending_, limits_.maxBodyBytes};
+    url_ = baseUrl_ + uri;
+    curl_easy_setopt(curl, CURLOPT_URL, url_.c_str());
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &RestConnection::collectBodyUpToCap);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &bodyTarget_);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &collectHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &pending_);
+
+    headerLines_ = std::make_unique<CurlHeaderList>();
+    for (const auto& [name, value] : headers_) {
+        headerLines_->append(name + ": " + value);
+    }
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headerLines_->get());
     curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent);
     // Requests run on worker threads: the library must never use signals,
     // with or without a time-out.
@@ -81,8 +106,12 @@ RestResponse RestConnection::performRequest(const std::string& uri) {
     if (timeoutSeconds_ > 0) {
         curl_easy_setopt(curl, CURLOPT_TIMEOUT, static_cast<long>(timeoutSeconds_));
     }
+    return curl;
+}
 
-    const CURLcode result = curl_easy_perform(curl);
+RestResponse RestConnection::complete(CURLcode result) {
+    CURL* curl = handle_.get();
+    RestResponse response = std::move(pending_);
     if (result == CURLE_OK) {
         long status = 0;
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
@@ -94,9 +123,20 @@ RestResponse RestConnection::performRequest(const std::string& uri) {
         response.code = kFailureCode;
         response.body = kFailureText;
     }
-    // Drops every pointer into this call's locals (URL, header list, body).
+    // Drops every pointer into this request's state (URL, header list, body).
     curl_easy_reset(curl);
+    headerLines_.reset();
+    pending_ = RestResponse();
     return response;
+}
+
+std::size_t RestConnection::collectBodyUpToCap(char* data, std::size_t size, std::size_t count,
+                                               void* target) {
+    auto* body = static_cast<BodyTarget*>(target);
+    if (size * count > body->maxBytes - std::min(body->maxBytes, body->response->body.size())) {
+        return 0;  // past the cap: the library ends the transfer as failed
+    }
+    return collectBody(data, size, count, body->response);
 }
 
 void RestConnection::setMethod(const char* method) {

@@ -6,6 +6,7 @@
 
 #include "client/curl_handles.h"
 #include "client/rest_response.h"
+#include "client/transfer_limits.h"
 
 // One HTTP/1.1 request over its own transfer handle and TCP connection,
 // sending an RD verb as the request method. Not copyable; use from one
@@ -22,6 +23,8 @@ public:
 
     // Whole-transfer time-out in seconds; 0 (the default) or less means none.
     void setTimeout(std::int32_t seconds);
+    // Body cap and cancel of every later request (default: none).
+    void setLimits(const TransferLimits& limits) { limits_ = limits; }
 
     // Sends "name: value" with every request; a later call for the same name
     // replaces the value. A header with an empty value is not sent at all,
@@ -38,11 +41,32 @@ public:
     // Runs the request with the method set so far, then resets the handle.
     RestResponse performRequest(const std::string& uri);
 
-private:
+    // The two halves of performRequest, for running several connections at
+    // once (client/transfer_set.h): begin prepares the transfer and returns
+    // the handle to drive; complete maps its result and resets the handle.
+    CURL* begin(const std::string& uri);
+    RestResponse complete(CURLcode result);
+
     void setMethod(const char* method);
+    CURL* handle() const { return handle_.get(); }
+
+private:
+    // Where the body callback writes: the response, up to a cap.
+    struct BodyTarget {
+        RestResponse* response;
+        std::size_t maxBytes;
+    };
+    static std::size_t collectBodyUpToCap(char* data, std::size_t size, std::size_t count,
+                                          void* target);
 
     CurlEasyHandle handle_;
     std::string baseUrl_;
     std::map<std::string, std::string> headers_;
     std::int32_t timeoutSeconds_ = 0;
+    TransferLimits limits_;
+    // State of the request between begin and complete.
+    std::string url_;
+    std::unique_ptr<CurlHeaderList> headerLines_;
+    RestResponse pending_;
+    BodyTarget bodyTarget_{nullptr, 0};
 };

@@ -2,7 +2,6 @@
 
 #include <mutex>
 
-#include "config/data_directory.h"
 #include "config/xml_config.h"
 
 namespace {
@@ -13,14 +12,14 @@ constexpr const char* kDeviceModelKey = "devicemodel";
 
 }  // namespace
 
-std::string readDeviceModel() {
+std::string readDeviceModel(const DataDirectory& directory) {
     // Worker threads call this at the same time. Without the lock one call
     // could read the file while another is rewriting it, find it empty and
     // rewrite it in turn; with it every call sees a whole file.
     static std::mutex fileMutex;
     std::lock_guard<std::mutex> lock(fileMutex);
 
-    const std::string path = DataDirectory().filePath(kDeviceConfigFileName);
+    const std::string path = directory.filePath(kDeviceConfigFileName);
     XmlConfig config(kDeviceConfigRoot);
     if (!config.load(path)) {
         config.set(kDeviceModelKey, kDefaultDeviceModel);

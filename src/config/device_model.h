@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "config/data_directory.h"
+
 // The model of the capture device that is served, as shipped.
 constexpr const char* kDefaultDeviceModel = "Quillaris-USB ZR4410QX";
 
@@ -12,4 +14,4 @@ constexpr const char* kDefaultDeviceModel = "Quillaris-USB ZR4410QX";
 // file is never rewritten, and one without the setting gives the empty text.
 // Safe to call from several threads at once: the read-or-create of the file is
 // serialised within the process.
-std::string readDeviceModel();
+std::string readDeviceModel(const DataDirectory& directory = DataDirectory());

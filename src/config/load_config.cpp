@@ -3,20 +3,17 @@
 #include <cstdio>
 
 #include "config/ini_file.h"
-#include "host/program_settings.h"
 
 namespace {
 
 constexpr const char* kConfigPath = "./config.ini";
-// The server listens on the start port and the nine after it.
-constexpr int kPortRangeSpan = 9;
 constexpr int kHighestPort = 65535;
 
-bool isUsablePortStart(int start) { return start >= 1 && start <= kHighestPort - kPortRangeSpan; }
+bool isUsablePortStart(int start) { return start >= 1 && lastPortOfRange(start) <= kHighestPort; }
 
 }  // namespace
 
-int loadConfig() {
+int loadConfig(ServerSettings& settings) {
     IniFile ini;
     if (!ini.load(kConfigPath)) {
         return 1;
@@ -25,10 +22,10 @@ int loadConfig() {
     if (!isUsablePortStart(start)) {
         std::printf("Server port start is not configured in config.ini\n");
         std::fflush(stdout);
-        portRangeStart = kDefaultPortRangeStart;
+        settings.portRangeStart = ServerSettings().portRangeStart;
         return 1;
     }
-    portRangeStart = start;
-    sslCertificatePath = ini.getString("SERVER_SSL_CERTICICATE");
+    settings.portRangeStart = start;
+    settings.sslCertificatePath = ini.getString("SERVER_SSL_CERTICICATE");
     return 0;
 }

@@ -58,7 +58,7 @@ void changeToExecutableDirectory(const char* argv0) {
 
 }  // namespace
 
-int runServiceCommand(int argc, char** argv) {
+int runServiceCommand(int argc, char** argv, void (*sleep)(unsigned)) {
     bool outcome = false;
     bool known = false;
     for (const ServiceCommand& command : kServiceCommands) {
@@ -81,7 +81,7 @@ int runServiceCommand(int argc, char** argv) {
     }
     std::fflush(stdout);
     if (closingWait) {
-        platform::sleepMs(kClosingWaitMs);
+        sleep(kClosingWaitMs);
     }
     return outcome ? 0 : 1;
 }

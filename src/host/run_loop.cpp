@@ -6,16 +6,13 @@
 #include <memory>
 
 #include "config/load_config.h"
+#include "config/server_settings.h"
 #include "host/program_settings.h"
 #include "http/web_server_startup.h"
 #include "platform/console.h"
-#include "platform/process.h"
 #include "rd/rd_request_handler.h"
 
 namespace {
-
-constexpr unsigned kStopPollMs = 1000;
-constexpr int kPortRangeLength = 10;
 
 // "Caught signal <n>\n" without any call that is unsafe in a signal handler.
 std::size_t formatSignalLine(char (&line)[40], int signalNumber) {
@@ -44,31 +41,40 @@ std::size_t formatSignalLine(char (&line)[40], int signalNumber) {
 
 }  // namespace
 
-int runLoop(std::atomic<bool>& stopFlag) {
-    RDSWrapperRestfulRequestHandler handler;  // outlives the server
+int runLoop(platform::StopEvent& stop, const std::string& dataBaseFolder) {
+    RDSWrapperRestfulRequestHandler handler(dataBaseFolder);  // outlives the server
     const char* const route = "/";
-    loadConfig();
-    const int lastPort = portRangeStart + kPortRangeLength - 1;
-    std::unique_ptr<CivetServer> server = startWebServer(listenHost, portRangeStart, lastPort);
+    ServerSettings settings;
+    loadConfig(settings);
+    const int firstPort = settings.portRangeStart;
+    const int lastPort = lastPortOfRange(firstPort);
+    std::string reason;
+    std::unique_ptr<CivetServer> server =
+        startWebServer(listenHost, firstPort, lastPort, settings.sslCertificatePath, &reason);
     if (!server) {
-        std::printf("Server starting failed on ports %d-%d\n", portRangeStart, lastPort);
+        if (!reason.empty()) {
+            std::printf("The HTTP engine did not start: %s\n", reason.c_str());
+        }
+        std::printf("Server starting failed on ports %d-%d\n", firstPort, lastPort);
+        std::fflush(stdout);
         return 1;
     }
     server->addHandler(route, &handler);
-    while (!stopFlag.load()) {
-        platform::sleepMs(kStopPollMs);
-    }
+    stop.waitRequested();
     std::printf("Bye!\n");
     std::fflush(stdout);
+    // Requests waiting on the upstream end now, answered RDSERVICE_NOT_AVAILABLE,
+    // so the engine's workers are free to stop.
+    handler.stopForwarding();
     server->close();
-    stopFlag = false;
+    stop.acknowledge();
     return 0;
 }
 
 void onSignal(int signalNumber) {
     char line[40];
     platform::writeStdoutSignalSafe(line, formatSignalLine(line, signalNumber));
-    stopRequested = true;
+    stopRequested.request();
 }
 
 void installSignalHandlers() {

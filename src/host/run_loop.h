@@ -1,13 +1,17 @@
 #pragma once
 
-#include <atomic>
+#include <string>
+
+#include "platform/stop_event.h"
 
 // Reads config.ini, starts the server on the configured range with the RD
-// handler on "/", and sleeps in steps of one second until `stopFlag` is set.
-// Then prints "Bye!", closes the server and clears `stopFlag` (the
-// acknowledgement a stop requester waits for). Returns 0 after a requested
-// stop, 1 when no server could be started.
-int runLoop(std::atomic<bool>& stopFlag);
+// handler on "/", and waits until a stop is requested on `stop`. Then prints
+// "Bye!", ends the upstream transfers in flight, closes the server and
+// acknowledges the stop. Returns 0 after a requested stop, 1 when no server
+// could be started (after the engine's reason, when it gave one, and the
+// failure line). `dataBaseFolder` holds the data folder with
+// DeviceConfig.xml; empty means the machine's own.
+int runLoop(platform::StopEvent& stop, const std::string& dataBaseFolder = std::string());
 
 // Foreground mode: installs the signal handlers and runs the run loop on
 // stopRequested. Returns the run loop's result, or 1 when an exception ended it.

@@ -6,11 +6,11 @@
 
 #include "host/program_settings.h"
 #include "host/run_loop.h"
-#include "platform/process.h"
+#include "platform/service_manager.h"
 
 namespace {
 
-constexpr unsigned kAcknowledgePollMs = 500;
+using Lock = std::lock_guard<std::mutex>;
 
 void setState(ServiceHost& host, std::uint32_t state) {
     host.status.currentState = state;
@@ -19,19 +19,41 @@ void setState(ServiceHost& host, std::uint32_t state) {
 }
 
 // The run loop ended without a stop request, or with an exception: the
-// service is stopped, with a service-specific exit code saying why.
+// service is stopped, with a service-specific exit code saying why. The
+// report comes before the finished flag, so a stop control that sees the
+// flag can only repeat this report.
 void reportEndedOnItsOwn(ServiceHost& host, std::uint32_t specificExitCode) {
-    host.runLoopFinished = true;
-    setState(host, kServiceStateStopped);
-    host.status.win32ExitCode = kErrorServiceSpecificError;
+    Lock lock(host.mutex);
+    setState(host, platform::kServiceStopped);
+    host.status.win32ExitCode = platform::kErrorServiceSpecificError;
     host.status.serviceSpecificExitCode = specificExitCode;
     platform::reportServiceStatus(host.statusHandle, host.status);
+    host.runLoopFinished = true;
+}
+
+void markFinished(ServiceHost& host) {
+    {
+        Lock lock(host.mutex);
+        host.runLoopFinished = true;
+    }
+    host.stop.finished();
+}
+
+int runLoopGuarded(ServiceHost& host) {
+    try {
+        return runLoop(host.stop);
+    } catch (const std::exception& e) {
+        std::printf("%s", e.what());
+    } catch (...) {
+    }
+    reportEndedOnItsOwn(host, kServiceSpecificExitCodeException);
+    return -1;
 }
 
 }  // namespace
 
 ServiceHost& serviceHost() {
-    static ServiceHost host{{}, stopRequested, {}, 0, {false}};
+    static ServiceHost host{{}, stopRequested, {}, {}, 0, false};
     static const bool named =
         std::snprintf(host.serviceName, sizeof host.serviceName, "%s", serviceName) >= 0;
     (void)named;
@@ -44,54 +66,54 @@ bool runServiceDispatcher() {
 
 void serviceMain() {
     ServiceHost& host = serviceHost();
-    host.status = platform::ServiceStatusRecord();
-    host.status.serviceType = SERVICE_WIN32_TYPE;
-    host.status.currentState = kServiceStateStartPending;
-    host.status.controlsAccepted = kServiceAcceptStop;
-    host.statusHandle = platform::registerServiceControlHandler(host.serviceName, handleControl);
-    if (host.statusHandle == 0) {
-        return;
+    {
+        Lock lock(host.mutex);
+        host.status = platform::ServiceStatusRecord();
+        host.status.serviceType = platform::kServiceWin32Type;
+        host.status.currentState = platform::kServiceStartPending;
+        host.status.controlsAccepted = platform::kServiceAcceptStop;
+        host.statusHandle =
+            platform::registerServiceControlHandler(host.serviceName, handleControl);
+        if (host.statusHandle == 0) {
+            return;
+        }
+        setState(host, platform::kServiceRunning);
+        if (!platform::reportServiceStatus(host.statusHandle, host.status)) {
+            return;
+        }
     }
-    setState(host, kServiceStateRunning);
-    if (!platform::reportServiceStatus(host.statusHandle, host.status)) {
-        return;
-    }
-    int result = 1;
-    try {
-        result = runLoop(host.stopFlag);
-    } catch (const std::exception& e) {
-        std::printf("%s", e.what());
-        reportEndedOnItsOwn(host, 2);
-        return;
-    } catch (...) {
-        reportEndedOnItsOwn(host, 2);
-        return;
-    }
-    if (result != 0) {
+    const int result = runLoopGuarded(host);
+    if (result > 0) {
         reportEndedOnItsOwn(host, static_cast<std::uint32_t>(result));
-        return;
     }
-    host.runLoopFinished = true;
+    markFinished(host);
 }
 
 void requestStopAndWait(ServiceHost& host) {
-    host.stopFlag = true;
-    while (host.stopFlag.load() && !host.runLoopFinished.load()) {
-        platform::sleepMs(kAcknowledgePollMs);
-    }
+    host.stop.request();
+    host.stop.waitAcknowledged();
 }
 
 void handleControl(std::uint32_t control) {
-    if (control != kServiceControlStop) {
+    if (control != platform::kServiceControlStop) {
         return;
     }
     ServiceHost& host = serviceHost();
-    if (host.runLoopFinished.load() && host.status.currentState == kServiceStateStopped) {
+    {
+        Lock lock(host.mutex);
+        if (host.runLoopFinished && host.status.currentState == platform::kServiceStopped) {
+            platform::reportServiceStatus(host.statusHandle, host.status);
+            return;
+        }
+    }
+    requestStopAndWait(host);
+    Lock lock(host.mutex);
+    if (host.status.currentState == platform::kServiceStopped) {
+        // The run loop ended on its own meanwhile: its report stands.
         platform::reportServiceStatus(host.statusHandle, host.status);
         return;
     }
-    requestStopAndWait(host);
-    setState(host, kServiceStateStopped);
+    setState(host, platform::kServiceStopped);
     host.status.win32ExitCode = 0;
     platform::reportServiceStatus(host.statusHandle, host.status);
 }

@@ -1,20 +1,24 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "platform/service_runtime.h"
+#include "platform/stop_event.h"
 
-// The record of the running service: its name, the stop flag it requests
-// stops on, the status last reported and the handle to report it through.
+// The record of the running service: its name, the stop it requests, the
+// status last reported and the handle to report it through. The status and
+// the finished flag are written by the service thread and the control
+// thread: both only under `mutex`, and each report is made under it too.
 struct ServiceHost {
     char serviceName[256];
-    std::atomic<bool>& stopFlag;
+    platform::StopEvent& stop;
+    std::mutex mutex;
     platform::ServiceStatusRecord status;
     platform::ServiceStatusHandle statusHandle = 0;
     // Set once the run loop has returned; a later stop control must not
     // wait for an acknowledgement that can no longer come.
-    std::atomic<bool> runLoopFinished{false};
+    bool runLoopFinished = false;
 };
 
 // The one service record of the process.
@@ -31,16 +35,9 @@ void serviceMain();
 // loop's acknowledgement and reports the stopped state.
 void handleControl(std::uint32_t control);
 
-// Sets the stop flag and waits, in steps of 500 ms, until the run loop
-// clears it (or has already finished).
+// Requests a stop and waits until the run loop acknowledges it (or has
+// already finished).
 void requestStopAndWait(ServiceHost& host);
 
-// Status values written into the service status.
-constexpr std::uint32_t SERVICE_WIN32_TYPE = 0x30;
-constexpr std::uint32_t kServiceStateStopped = 1;
-constexpr std::uint32_t kServiceStateStartPending = 2;
-constexpr std::uint32_t kServiceStateRunning = 4;
-constexpr std::uint32_t kServiceAcceptStop = 1;
-constexpr std::uint32_t kServiceControlStop = 1;
 // Reported when the run loop ends on its own (the server did not start).
-constexpr std::uint32_t kErrorServiceSpecificError = 1066;
+constexpr std::uint32_t kServiceSpecificExitCodeException = 2;

@@ -12,3 +12,4 @@ bool CivetHandler::handleConnect(CivetServer*, mg_connection*) { return false; }
 bool CivetHandler::handleRdService(CivetServer*, mg_connection*) { return false; }
 bool CivetHandler::handleCapture(CivetServer*, mg_connection*) { return false; }
 bool CivetHandler::handleDeviceInfo(CivetServer*, mg_connection*) { return false; }
+bool CivetHandler::handleOtherMethod(CivetServer*, mg_connection*) { return false; }

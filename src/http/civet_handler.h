@@ -25,4 +25,6 @@ public:
     virtual bool handleRdService(CivetServer* server, mg_connection* conn);
     virtual bool handleCapture(CivetServer* server, mg_connection* conn);
     virtual bool handleDeviceInfo(CivetServer* server, mg_connection* conn);
+    // Any other method the engine accepts (PROPFIND, MKCOL).
+    virtual bool handleOtherMethod(CivetServer* server, mg_connection* conn);
 };

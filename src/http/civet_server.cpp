@@ -35,18 +35,56 @@ CivetServer::CivetServer(const char** options, const mg_callbacks* callbacks) {
     if (callbacks != nullptr) {
         local = *callbacks;
         savedCloseCallback_ = callbacks->connection_close;
+        savedLogCallback_ = callbacks->log_message;
     }
     local.connection_close = onConnectionClose;
-    mg_context* context = mg_start(&local, this, options);
+    local.log_message = onLogMessage;
+    char engineError[256] = "";
+    mg_init_data init;
+    std::memset(&init, 0, sizeof init);
+    init.callbacks = &local;
+    init.user_data = this;
+    init.configuration_options = options;
+    mg_error_data error;
+    std::memset(&error, 0, sizeof error);
+    error.text = engineError;
+    error.text_buffer_size = sizeof engineError;
+    mg_context* context = mg_start2(&init, &error);
     if (context == nullptr) {
         throw CivetException(
-            "null context when constructing CivetServer. Possible problem binding to port.");
+            "null context when constructing CivetServer. Possible problem binding to port.",
+            startFailureReason(engineError));
     }
     readListeningPorts(context);
     context_ = context;
 }
 
 CivetServer::~CivetServer() { close(); }
+
+std::string CivetServer::startFailureReason(const char* engineError) {
+    std::lock_guard<std::mutex> lock(startMessageMutex_);
+    std::string reason = engineError;
+    if (!lastStartMessage_.empty() && lastStartMessage_ != reason) {
+        reason += reason.empty() ? lastStartMessage_ : " (" + lastStartMessage_ + ")";
+    }
+    return reason;
+}
+
+int CivetServer::onLogMessage(const mg_connection* conn, const char* message) {
+    // Messages of the engine itself come with a stand-in connection that
+    // carries no request; the server is the context's user data.
+    mg_context* context = mg_get_context(conn);
+    auto* server = context != nullptr ? static_cast<CivetServer*>(mg_get_user_data(context))
+                                      : nullptr;
+    if (server == nullptr) {
+        return 0;
+    }
+    if (server->context_.load() == nullptr) {
+        std::lock_guard<std::mutex> lock(server->startMessageMutex_);
+        server->lastStartMessage_ = message;
+    }
+    return server->savedLogCallback_ != nullptr ? server->savedLogCallback_(conn, message) : 0;
+}
 
 void CivetServer::close() {
     mg_context* context = context_.load();
@@ -137,7 +175,7 @@ int CivetServer::callHandler(CivetServer* server, CivetHandler* handler, mg_conn
             return (handler->*route.operation)(server, conn) ? 1 : 0;
         }
     }
-    return 0;
+    return handler->handleOtherMethod(server, conn) ? 1 : 0;
 }
 
 void CivetServer::onConnectionClose(const mg_connection* conn) {

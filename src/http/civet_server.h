@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <map>
+#include <mutex>
+#include <string>
 #include <vector>
 
 #include "http/civet_exception.h"
@@ -20,7 +22,9 @@ class CivetServer {
 public:
     // `options` is a null-terminated list of name/value texts, handed to the
     // engine unchanged; `callbacks` may be null. Throws CivetException when
-    // the engine does not start (for example a port that cannot be bound).
+    // the engine does not start (for example a port that cannot be bound);
+    // its reason() carries the engine's own words. The engine's log messages
+    // go to the callbacks' log_message when it is set and accepts them.
     explicit CivetServer(const char** options, const mg_callbacks* callbacks = nullptr);
     virtual ~CivetServer();
 
@@ -42,14 +46,17 @@ public:
     // Engine callbacks, not for other callers.
     static int dispatchRequest(mg_connection* conn, void* handlerData);
     static void onConnectionClose(const mg_connection* conn);
+    static int onLogMessage(const mg_connection* conn, const char* message);
 
     // Number of connections currently in the table (for diagnostics and tests).
     std::size_t trackedConnections();
 
 private:
     using CloseCallback = void (*)(const mg_connection*);
+    using LogCallback = int (*)(const mg_connection*, const char*);
 
     void readListeningPorts(mg_context* context);
+    std::string startFailureReason(const char* engineError);
     static int callHandler(CivetServer* server, CivetHandler* handler, mg_connection* conn,
                            const char* method);
 
@@ -61,4 +68,9 @@ private:
     std::vector<int> listeningPorts_;
     std::map<const mg_connection*, ConnectionEntry> connections_;
     CloseCallback savedCloseCallback_ = nullptr;
+    LogCallback savedLogCallback_ = nullptr;
+    // The engine's last log message while it was starting: the detail behind
+    // a refused start.
+    std::mutex startMessageMutex_;
+    std::string lastStartMessage_;
 };

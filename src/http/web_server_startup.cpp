@@ -1,11 +1,14 @@
 #include "http/web_server_startup.h"
 
+#include <civetweb.h>
+
 #include <cstdio>
+#include <cstring>
 #include <exception>
 
-#include "host/program_settings.h"
 #include "platform/net.h"
 #include "platform/process.h"
+#include "platform/rotating_log.h"
 
 namespace {
 
@@ -31,41 +34,55 @@ void formatPortsText(char (&text)[128], const char* host, bool withTls, const Po
     }
 }
 
-// Constructs the server for one port pair; null when the engine refuses.
-std::unique_ptr<CivetServer> tryStart(const char* portsText, const char* certificate) {
-    const char* options[] = {"document_root",  ".",
-                             "listening_ports", portsText,
-                             "num_threads",    "4",
-                             "error_log_file", "rdserver_ext_error.log",
-                             nullptr,          nullptr,
+// The engine's messages go to its error log with a cap, and with the bytes
+// a client chose (a request line, a URI) made harmless.
+int writeEngineLog(const mg_connection* conn, const char* message) {
+    static platform::RotatingLog log(kEngineErrorLogName);
+    const mg_request_info* info = mg_get_request_info(conn);
+    std::string line = "[error] ";
+    if (info != nullptr && info->remote_addr[0] != '\0') {
+        line += std::string("[client ") + info->remote_addr + "] ";
+    }
+    log.write(platform::escapeControlBytes(line + message));
+    return 1;
+}
+
+// Constructs the server for one port pair; null when the engine refuses,
+// with its reason in `reason`.
+std::unique_ptr<CivetServer> tryStart(const char* portsText, bool withTls, std::string& reason) {
+    static const std::string workers = std::to_string(kEngineWorkerThreads);
+    static const std::string timeout = std::to_string(kRequestTimeoutMs);
+    // No "document_root": the engine is built without file serving, so no
+    // request can ever reach the program's folder.
+    const char* options[] = {"listening_ports",    portsText,
+                             "num_threads",        workers.c_str(),
+                             "error_log_file",     kEngineErrorLogName,
+                             "request_timeout_ms", timeout.c_str(),
+                             nullptr,              nullptr,
                              nullptr};
-    if (certificate[0] != '\0') {
-        options[8] = "ssl_certificate";
-        options[9] = certificate;
-    }
-    try {
-        return std::make_unique<CivetServer>(options);
-    } catch (const std::exception&) {
-        return nullptr;
-    }
-}
-
-}  // namespace
-
-bool isPortInUse(int port) {
-    const platform::BindProbe probe = platform::probeBindAllInterfaces(port);
-    if (probe.socketLayerError != 0) {
-        std::printf("WSAStartup failed with error: %d\n", probe.socketLayerError);
-    }
-    return !probe.bindable;
-}
-
-std::unique_ptr<CivetServer> startWebServer(const char* host, int firstPort, int lastPort) {
-    const bool withTls = platform::fileExists(sslCertificatePath);
-    char certificate[128] = "";
     if (withTls) {
-        std::snprintf(certificate, sizeof certificate, "./%s", kEngineCertificateName);
+        options[8] = "ssl_certificate";
+        options[9] = kEngineCertificateName;
     }
+    mg_callbacks callbacks;
+    std::memset(&callbacks, 0, sizeof callbacks);
+    callbacks.log_message = writeEngineLog;
+    try {
+        return std::make_unique<CivetServer>(options, &callbacks);
+    } catch (const CivetException& e) {
+        reason = e.reason().empty() ? e.what() : e.reason();
+    } catch (const std::exception& e) {
+        reason = e.what();
+    }
+    return nullptr;
+}
+
+bool isTlsFailure(const std::string& reason) {
+    return reason.find("SSL") != std::string::npos || reason.find("ssl") != std::string::npos;
+}
+
+std::unique_ptr<CivetServer> startOnRange(const char* host, int firstPort, int lastPort,
+                                          bool withTls, std::string& reason) {
     PortChoice ports;
     int port = firstPort;
     while (port <= lastPort) {
@@ -82,13 +99,44 @@ std::unique_ptr<CivetServer> startWebServer(const char* host, int firstPort, int
         }
         char portsText[128];
         formatPortsText(portsText, host, withTls, ports);
-        std::unique_ptr<CivetServer> server = tryStart(portsText, certificate);
+        std::unique_ptr<CivetServer> server = tryStart(portsText, withTls, reason);
         if (server) {
             std::printf("Web service hosted at http://%s\n", portsText);
             std::fflush(stdout);
             return server;
         }
+        if (withTls && isTlsFailure(reason)) {
+            return nullptr;
+        }
         ports = PortChoice();
     }
     return nullptr;
+}
+
+}  // namespace
+
+bool isPortInUse(int port) {
+    const platform::BindProbe probe = platform::probeBindAllInterfaces(port);
+    if (probe.socketLayerError != 0) {
+        std::printf("WSAStartup failed with error: %d\n", probe.socketLayerError);
+    }
+    return !probe.bindable;
+}
+
+std::unique_ptr<CivetServer> startWebServer(const char* host, int firstPort, int lastPort,
+                                            const std::string& sslCertificatePath,
+                                            std::string* failureReason) {
+    const bool withTls = platform::fileExists(sslCertificatePath);
+    std::string reason;
+    std::unique_ptr<CivetServer> server = startOnRange(host, firstPort, lastPort, withTls, reason);
+    if (!server && withTls && isTlsFailure(reason)) {
+        // A bad certificate must not leave the machine without the extension.
+        std::printf("HTTPS is not available (%s); serving HTTP only\n", reason.c_str());
+        std::fflush(stdout);
+        server = startOnRange(host, firstPort, lastPort, false, reason);
+    }
+    if (failureReason != nullptr) {
+        *failureReason = server ? std::string() : reason;
+    }
+    return server;
 }

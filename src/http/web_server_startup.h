@@ -1,16 +1,32 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "http/civet_server.h"
 
+// How the engine runs: what a hung, idle or trickling client may cost.
+// Workers serve one connection each; the count leaves room for discovery
+// beside dozens of forwards waiting on the device and idle connections.
+constexpr int kEngineWorkerThreads = 64;
+// A client must send its whole request head (and each read of a body must
+// progress) within this time, or its connection is closed.
+constexpr int kRequestTimeoutMs = 5000;
+// The engine's error log, in the working directory, capped like every log.
+constexpr const char* kEngineErrorLogName = "rdserver_ext_error.log";
+
 // Starts the engine on the first usable ports of [firstPort, lastPort] on
-// `host` (may be null): with the certificate file of sslCertificatePath
-// present, an HTTPS port (the lower) and an HTTP port, otherwise HTTP only.
-// Busy ports are skipped; a pair the engine refuses is consumed and the next
-// free ports are tried. Prints "Web service hosted at http://<ports>" on
-// success; returns null when the range is used up.
-std::unique_ptr<CivetServer> startWebServer(const char* host, int firstPort, int lastPort);
+// `host` (may be null): with the file `sslCertificatePath` present, an HTTPS
+// port (the lower) and an HTTP port, otherwise HTTP only. Busy ports are
+// skipped; a pair the engine refuses is consumed and the next free ports are
+// tried. When TLS itself fails (the certificate cannot be loaded, TLS is
+// unavailable) it says so in one line and serves plain HTTP on the range.
+// Prints "Web service hosted at http://<ports>" on success; returns null when
+// the range is used up, with the engine's last reason in `failureReason`
+// (empty when it never tried).
+std::unique_ptr<CivetServer> startWebServer(const char* host, int firstPort, int lastPort,
+                                            const std::string& sslCertificatePath,
+                                            std::string* failureReason = nullptr);
 
 // True when a TCP socket cannot be bound to `port` on all local addresses
 // right now (also when the socket layer cannot start).

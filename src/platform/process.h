@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 namespace platform {
@@ -20,6 +21,12 @@ std::string currentDirectory();
 bool changeDirectory(const std::string& path);
 
 bool fileExists(const std::string& path);
+
+// Renames `from` to `to`, replacing a file that `to` already names.
+bool replaceFile(const std::string& from, const std::string& to);
+
+// `when` in the local time zone; false when it cannot be converted.
+bool localTime(std::time_t when, std::tm& out);
 
 // Creates one folder; true when it was created or already exists.
 bool createDirectory(const std::string& path);

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 
 namespace platform {
 
@@ -41,6 +42,12 @@ bool fileExists(const std::string& path) {
     struct stat info;
     return ::stat(path.c_str(), &info) == 0;
 }
+
+bool replaceFile(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool localTime(std::time_t when, std::tm& out) { return ::localtime_r(&when, &out) != nullptr; }
 
 bool createDirectory(const std::string& path) {
     return ::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;

@@ -25,6 +25,12 @@ bool changeDirectory(const std::string& path) { return ::_chdir(path.c_str()) ==
 
 bool fileExists(const std::string& path) { return ::PathFileExistsA(path.c_str()) != FALSE; }
 
+bool replaceFile(const std::string& from, const std::string& to) {
+    return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+bool localTime(std::time_t when, std::tm& out) { return ::localtime_s(&out, &when) == 0; }
+
 bool createDirectory(const std::string& path) {
     return ::CreateDirectoryA(path.c_str(), nullptr) != FALSE ||
            ::GetLastError() == ERROR_ALREADY_EXISTS;

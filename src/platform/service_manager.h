@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/service_states.h"
+
 namespace platform {
 
 // System error codes, in the Windows numbering on every platform: the
@@ -26,12 +28,6 @@ constexpr std::uint32_t kErrorServiceSpecificError = 1066;
 constexpr std::uint32_t kErrorServiceMarkedForDelete = 1072;
 constexpr std::uint32_t kErrorServiceExists = 1073;
 constexpr std::uint32_t kErrorDuplicateServiceName = 1078;
-
-// Service states, with the Windows values.
-constexpr std::uint32_t kServiceStopped = 1;
-constexpr std::uint32_t kServiceStartPending = 2;
-constexpr std::uint32_t kServiceStopPending = 3;
-constexpr std::uint32_t kServiceRunning = 4;
 
 // The part of a service's status that service control reads.
 struct ServiceStatus {

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "platform/service_states.h"
+
 namespace platform {
 
 // The service status as the service manager is told it: seven fields in

@@ -16,9 +16,6 @@
 namespace platform {
 namespace {
 
-constexpr std::uint32_t kStateStopped = 1;
-constexpr std::uint32_t kStateRunning = 4;
-constexpr std::uint32_t kControlStop = 1;
 constexpr long kSignalPollNs = 200L * 1000000L;
 constexpr ServiceStatusHandle kSystemdHandle = 1;
 
@@ -66,7 +63,7 @@ bool runServiceControlDispatcher(const char*, void (*serviceMain)()) {
         void (*control)(std::uint32_t) = registeredControl.load();
         if (stopPending && control != nullptr) {
             stopPending = false;
-            control(kControlStop);
+            control(kServiceControlStop);
         }
     }
     service.join();
@@ -84,9 +81,9 @@ bool reportServiceStatus(ServiceStatusHandle handle, const ServiceStatusRecord& 
         return false;
     }
     // Notifications are best effort: a unit without notify access still runs.
-    if (status.currentState == kStateRunning) {
+    if (status.currentState == kServiceRunning) {
         notifyServiceManager("READY=1");
-    } else if (status.currentState == kStateStopped) {
+    } else if (status.currentState == kServiceStopped) {
         reportedFailure = status.win32ExitCode != 0;
         notifyServiceManager("STOPPING=1");
         reportedStopped = true;

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
+
+#include "rd/forwarding.h"
 
 class CivetServer;
 struct mg_connection;
@@ -11,17 +12,15 @@ struct mg_connection;
 // the RD header block, or answers with a PidData error document.
 
 // GET or RDSERVICE on "/rdservice": the upstream's own discovery document.
-void relayUpstreamRdService(CivetServer* server, mg_connection* conn);
+void relayUpstreamRdService(CivetServer* server, mg_connection* conn, ForwardingState& state);
 // CAPTURE: only on "/rd/capture"; the request body goes upstream unchanged.
-void forwardCapture(CivetServer* server, mg_connection* conn);
+void forwardCapture(CivetServer* server, mg_connection* conn, ForwardingState& state);
 // DEVICEINFO: only on "/rd/info".
-void forwardDeviceInfo(CivetServer* server, mg_connection* conn);
+void forwardDeviceInfo(CivetServer* server, mg_connection* conn, ForwardingState& state);
 
-// Largest request body we accept; larger declared lengths are refused unread.
-constexpr std::int64_t kMaxRequestBodyBytes = 16 * 1024 * 1024;
-
-// Reads the body announced by Content-Length into `body` until the whole
-// declared length has arrived or the connection ends. A request without
-// Content-Length leaves `body` empty. Returns false, reading nothing, when
-// the declared length exceeds kMaxRequestBodyBytes.
+// Reads the request body into `body`: the bytes Content-Length announces, or
+// a chunked body to its end; no body without either. Returns false when the
+// body is larger than kMaxBodyBytes (a declared length above it is refused
+// unread) or ends or stalls before it is complete; `body` is then not to be
+// used.
 bool readRequestBody(mg_connection* conn, std::string& body);

@@ -12,3 +12,4 @@ bool InvalidResourceRequestHandler::handleConnect(CivetServer*, mg_connection*) 
 bool InvalidResourceRequestHandler::handleRdService(CivetServer*, mg_connection*) { return true; }
 bool InvalidResourceRequestHandler::handleCapture(CivetServer*, mg_connection*) { return true; }
 bool InvalidResourceRequestHandler::handleDeviceInfo(CivetServer*, mg_connection*) { return true; }
+bool InvalidResourceRequestHandler::handleOtherMethod(CivetServer*, mg_connection*) { return true; }

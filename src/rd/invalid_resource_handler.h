@@ -18,4 +18,5 @@ public:
     bool handleRdService(CivetServer* server, mg_connection* conn) override;
     bool handleCapture(CivetServer* server, mg_connection* conn) override;
     bool handleDeviceInfo(CivetServer* server, mg_connection* conn) override;
+    bool handleOtherMethod(CivetServer* server, mg_connection* conn) override;
 };

@@ -20,6 +20,8 @@ constexpr std::size_t kRdServiceDocumentBufferSize = 512;
 char* formatRdServiceDocument(char (&buffer)[kRdServiceDocumentBufferSize], const char* status);
 
 // Fills `buffer` with "http://<host>:<port><path>"; a null path counts as "".
+// Path bytes outside visible ASCII are percent-encoded; the text is cut at
+// 255 characters, never inside an escape.
 char* formatLocation(char (&buffer)[kLocationBufferSize], const char* host, int port,
                      const char* path);
 

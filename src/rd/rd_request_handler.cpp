@@ -4,11 +4,18 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <utility>
 
 #include "http/civet_server.h"
+#include "platform/rotating_log.h"
 #include "rd/forwarded_requests.h"
 #include "rd/rd_documents.h"
 #include "rd/rd_response.h"
+
+RDSWrapperRestfulRequestHandler::RDSWrapperRestfulRequestHandler(std::string dataBaseFolder) {
+    forwarding_.dataBaseFolder = std::move(dataBaseFolder);
+}
 
 int firstListeningPort(CivetServer* server) {
     const std::vector<int>& ports = server->getListeningPorts();
@@ -20,7 +27,9 @@ bool RDSWrapperRestfulRequestHandler::handleGet(CivetServer* server, mg_connecti
 }
 
 bool RDSWrapperRestfulRequestHandler::handleRdService(CivetServer* server, mg_connection* conn) {
-    std::printf("RDSERVICE, reqInfo->request_uri: %s \n", mg_get_request_info(conn)->request_uri);
+    // The URI is the client's: no byte of it may forge a line or drive a terminal.
+    const std::string uri = platform::escapeControlBytes(mg_get_request_info(conn)->request_uri);
+    std::printf("RDSERVICE, reqInfo->request_uri: %s \n", uri.c_str());
     std::fflush(stdout);
     return answerDiscovery(server, conn);
 }
@@ -28,7 +37,7 @@ bool RDSWrapperRestfulRequestHandler::handleRdService(CivetServer* server, mg_co
 bool RDSWrapperRestfulRequestHandler::answerDiscovery(CivetServer* server, mg_connection* conn) {
     const char* localUri = mg_get_request_info(conn)->local_uri;
     if (std::strcmp(localUri, "/rdservice") == 0) {
-        relayUpstreamRdService(server, conn);
+        relayUpstreamRdService(server, conn, forwarding_);
     } else if (std::strcmp(localUri, "/*") == 0 || std::strcmp(localUri, "/") == 0) {
         char location[kLocationBufferSize];
         char document[kRdServiceDocumentBufferSize];
@@ -49,11 +58,11 @@ bool RDSWrapperRestfulRequestHandler::handleOptions(CivetServer*, mg_connection*
 }
 
 bool RDSWrapperRestfulRequestHandler::handleCapture(CivetServer* server, mg_connection* conn) {
-    forwardCapture(server, conn);
+    forwardCapture(server, conn, forwarding_);
     return true;
 }
 
 bool RDSWrapperRestfulRequestHandler::handleDeviceInfo(CivetServer* server, mg_connection* conn) {
-    forwardDeviceInfo(server, conn);
+    forwardDeviceInfo(server, conn, forwarding_);
     return true;
 }

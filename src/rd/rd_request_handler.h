@@ -1,21 +1,35 @@
 #pragma once
 
+#include <string>
+
+#include "rd/forwarding.h"
 #include "rd/invalid_resource_handler.h"
 
 // The RD endpoints: discovery (RDSERVICE, GET), cross-origin preflight
-// (OPTIONS) and the forwarded CAPTURE and DEVICEINFO requests. Stateless:
-// one instance serves all worker threads at once. Every operation answers
-// true; failures travel as PidData documents under "200 OK".
+// (OPTIONS) and the forwarded CAPTURE and DEVICEINFO requests. One instance
+// serves all worker threads at once; it keeps nothing from one request to
+// the next but the shared forwarding state. Every operation answers true;
+// failures travel as PidData documents under "200 OK".
 class RDSWrapperRestfulRequestHandler : public InvalidResourceRequestHandler {
 public:
+    // `dataBaseFolder` holds the data folder with DeviceConfig.xml; empty
+    // means the machine's own.
+    explicit RDSWrapperRestfulRequestHandler(std::string dataBaseFolder = std::string());
+
     bool handleGet(CivetServer* server, mg_connection* conn) override;
     bool handleOptions(CivetServer* server, mg_connection* conn) override;
     bool handleRdService(CivetServer* server, mg_connection* conn) override;
     bool handleCapture(CivetServer* server, mg_connection* conn) override;
     bool handleDeviceInfo(CivetServer* server, mg_connection* conn) override;
 
+    // The server is stopping: ends every upstream transfer in flight (their
+    // clients get RDSERVICE_NOT_AVAILABLE) and fails later ones at once.
+    void stopForwarding() { forwarding_.stop.cancel(); }
+
 private:
     bool answerDiscovery(CivetServer* server, mg_connection* conn);
+
+    ForwardingState forwarding_;
 };
 
 // The server's first listening port, or -1 when it has none.

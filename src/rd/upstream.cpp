@@ -1,13 +1,17 @@
 #include "rd/upstream.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <map>
 
+#include "client/parallel_rd_service.h"
 #include "client/rd_requests.h"
-#include "config/device_model.h"
 #include "config/xml_parser.h"
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 const char* const kServiceMarker = "Registered Device Service";
 
@@ -15,9 +19,76 @@ std::string upstreamUrl(int port, const char* path) {
     return "http://localhost:" + std::to_string(port) + path;
 }
 
+TransferLimits limitsOf(std::size_t maxBodyBytes, Cancellation* cancel) {
+    TransferLimits limits;
+    limits.maxBodyBytes = maxBodyBytes;
+    limits.cancel = cancel;
+    return limits;
+}
+
+// What discovery knows of each probed port while answers come in.
+class ProbeOutcomes {
+public:
+    explicit ProbeOutcomes(const std::vector<int>& ports) : ports_(ports) {}
+
+    void markIdentified(std::size_t index) { identifiedAt_[ports_[index]] = Clock::now(); }
+    void markFailed(std::size_t index) { failed_.push_back(ports_[index]); }
+
+    // The winner once it is certain: the lowest port that identified the
+    // device when every port below it failed, or when it identified at least
+    // the grace period ago. -1 while undecided (or nothing identified).
+    int winner() const {
+        for (int port : ports_) {
+            if (identifiedAt_.count(port) != 0) {
+                return port;
+            }
+            if (!hasFailed(port)) {
+                return lowestIdentifiedPastGrace();
+            }
+        }
+        return -1;
+    }
+
+    // How long until the grace period of the lowest identified port ends.
+    int msUntilGraceEnds() const {
+        if (identifiedAt_.empty()) {
+            return kDiscoveryGraceMs;
+        }
+        const auto left = identifiedAt_.begin()->second + std::chrono::milliseconds(kDiscoveryGraceMs) -
+                          Clock::now();
+        return static_cast<int>(
+            std::max<long long>(0, std::chrono::duration_cast<std::chrono::milliseconds>(left).count()));
+    }
+
+    // The lowest identified port, whatever is still pending below it.
+    int lowestIdentified() const { return identifiedAt_.empty() ? -1 : identifiedAt_.begin()->first; }
+
+private:
+    bool hasFailed(int port) const {
+        return std::find(failed_.begin(), failed_.end(), port) != failed_.end();
+    }
+    int lowestIdentifiedPastGrace() const {
+        return !identifiedAt_.empty() && msUntilGraceEnds() == 0 ? identifiedAt_.begin()->first : -1;
+    }
+
+    std::vector<int> ports_;
+    std::vector<int> failed_;
+    std::map<int, Clock::time_point> identifiedAt_;
+};
+
+std::vector<int> portsToProbe(const std::vector<int>& ownPorts) {
+    std::vector<int> ports;
+    for (int port = upstreamFirstPort; port <= upstreamLastPort; ++port) {
+        if (std::find(ownPorts.begin(), ownPorts.end(), port) == ownPorts.end()) {
+            ports.push_back(port);
+        }
+    }
+    return ports;
+}
+
 }  // namespace
 
-bool identifiesUpstream(const RestResponse& response) {
+bool identifiesUpstream(const RestResponse& response, const std::string& deviceModel) {
     if (response.code != 200) {
         return false;
     }
@@ -30,31 +101,48 @@ bool identifiesUpstream(const RestResponse& response) {
     if (info == nullptr) {
         return false;
     }
-    const std::string model = readDeviceModel();
-    return std::strstr(info, model.c_str()) != nullptr &&
+    return std::strstr(info, deviceModel.c_str()) != nullptr &&
            std::strstr(info, kServiceMarker) != nullptr;
 }
 
-int discoverUpstreamPort(const std::vector<int>& ownPorts) {
-    for (int port = upstreamFirstPort; port <= upstreamLastPort; ++port) {
-        if (std::find(ownPorts.begin(), ownPorts.end(), port) != ownPorts.end()) {
-            continue;
+int discoverUpstreamPort(const std::vector<int>& ownPorts, const std::string& deviceModel,
+                         Cancellation* cancel) {
+    const std::vector<int> ports = portsToProbe(ownPorts);
+    std::vector<std::string> urls;
+    for (int port : ports) {
+        urls.push_back(upstreamUrl(port, "/"));
+    }
+    ParallelRdService probes(urls, upstreamTimeoutSeconds,
+                             limitsOf(kMaxProbeAnswerBytes, cancel));
+    ProbeOutcomes outcomes(ports);
+    while (probes.pending()) {
+        const int winner = outcomes.winner();
+        if (winner >= 0) {
+            return winner;
         }
-        if (identifiesUpstream(queryUpstreamRdService(port))) {
-            return port;
+        for (auto& [index, response] : probes.wait(outcomes.msUntilGraceEnds())) {
+            if (identifiesUpstream(response, deviceModel)) {
+                outcomes.markIdentified(index);
+            } else {
+                outcomes.markFailed(index);
+            }
         }
     }
-    return -1;
+    // Every probe has ended: ports that never answered count as failed.
+    return outcomes.lowestIdentified();
 }
 
-RestResponse queryUpstreamRdService(int port) {
-    return rdServiceRequest(upstreamUrl(port, "/"), upstreamTimeoutSeconds);
+RestResponse queryUpstreamRdService(int port, Cancellation* cancel) {
+    return rdServiceRequest(upstreamUrl(port, "/"), upstreamTimeoutSeconds,
+                            limitsOf(kMaxProbeAnswerBytes, cancel));
 }
 
-RestResponse queryUpstreamDeviceInfo(int port) {
-    return deviceInfoRequest(upstreamUrl(port, "/rd/info"), upstreamTimeoutSeconds);
+RestResponse queryUpstreamDeviceInfo(int port, Cancellation* cancel) {
+    return deviceInfoRequest(upstreamUrl(port, "/rd/info"), upstreamTimeoutSeconds,
+                             limitsOf(kMaxBodyBytes, cancel));
 }
 
-RestResponse queryUpstreamCapture(int port, const std::string& body) {
-    return captureRequest(upstreamUrl(port, "/rd/capture"), "", body, upstreamTimeoutSeconds);
+RestResponse queryUpstreamCapture(int port, const std::string& body, Cancellation* cancel) {
+    return captureRequest(upstreamUrl(port, "/rd/capture"), "", body, upstreamTimeoutSeconds,
+                          limitsOf(kMaxBodyBytes, cancel));
 }

@@ -1,28 +1,44 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 #include "client/rest_response.h"
 
+class Cancellation;
+
 // Finding and calling the upstream RD service on the local ports
 // upstreamFirstPort..upstreamLastPort. Nothing is cached: every call stands
-// alone, so any number of worker threads may call at once.
+// alone, so any number of worker threads may call at once. A `cancel` (may
+// be null) ends the transfers of a call at once, as failures.
 
 constexpr int upstreamFirstPort = 11100;
 constexpr int upstreamLastPort = 11120;
 constexpr int upstreamTimeoutSeconds = 90;
 
-// Probes the range in ascending order with RDSERVICE and returns the first
-// port whose RDService answer names the device model and "Registered Device
-// Service" in its info text, or -1. Ports in `ownPorts` (this server's own
-// listeners) are skipped: a probe of ourselves would tie up a second worker
-// and could even forward a request to ourselves.
-int discoverUpstreamPort(const std::vector<int>& ownPorts);
+// Largest body we hold, in a request and in an upstream's answer alike.
+constexpr std::size_t kMaxBodyBytes = 16 * 1024 * 1024;
+// A discovery answer is a short document; a longer one is not a device's.
+constexpr std::size_t kMaxProbeAnswerBytes = 64 * 1024;
+// How long a port that has identified the device waits for lower ports that
+// have not answered yet. A lone device that is slow to answer is waited for
+// up to the full time-out; a hung neighbour below it costs only this.
+constexpr int kDiscoveryGraceMs = 1000;
+
+// Probes the range with RDSERVICE, all ports at once, and returns the lowest
+// port whose RDService answer names `deviceModel` and "Registered Device
+// Service" in its info text, or -1. A port that identified the device wins
+// over lower ports still silent after kDiscoveryGraceMs. Ports in `ownPorts`
+// (this server's own listeners) are skipped: a probe of ourselves would tie
+// up a second worker and could even forward a request to ourselves.
+int discoverUpstreamPort(const std::vector<int>& ownPorts, const std::string& deviceModel,
+                         Cancellation* cancel = nullptr);
 
 // True when `response` is a discovery answer of the upstream RD service.
-bool identifiesUpstream(const RestResponse& response);
+bool identifiesUpstream(const RestResponse& response, const std::string& deviceModel);
 
-RestResponse queryUpstreamRdService(int port);
-RestResponse queryUpstreamDeviceInfo(int port);
-RestResponse queryUpstreamCapture(int port, const std::string& body);
+RestResponse queryUpstreamRdService(int port, Cancellation* cancel = nullptr);
+RestResponse queryUpstreamDeviceInfo(int port, Cancellation* cancel = nullptr);
+RestResponse queryUpstreamCapture(int port, const std::string& body,
+                                  Cancellation* cancel = nullptr);

@@ -8,38 +8,34 @@
 #include <string>
 
 #include "support/temp_folder.h"
-#include "host/program_settings.h"
 
 namespace {
 
 const char* const kNotConfigured = "Server port start is not configured in config.ini\n";
 
-// Runs loadConfig inside a temporary working folder, with the program
-// settings set to recognisable values and restored afterwards.
+// Runs loadConfig inside a temporary working folder on settings that start
+// with recognisable values.
 class LoadConfigTest : public ::testing::Test {
 protected:
     void SetUp() override {
         savedDirectory_ = std::filesystem::current_path();
         std::filesystem::current_path(folder_.path());
-        portRangeStart = 4242;
-        sslCertificatePath = "untouched.pem";
+        settings.portRangeStart = 4242;
+        settings.sslCertificatePath = "untouched.pem";
     }
-    void TearDown() override {
-        std::filesystem::current_path(savedDirectory_);
-        portRangeStart = kDefaultPortRangeStart;
-        sslCertificatePath = kDefaultSslCertificatePath;
-    }
+    void TearDown() override { std::filesystem::current_path(savedDirectory_); }
 
     void writeConfig(const std::string& contents) { folder_.write("config.ini", contents); }
 
     // Calls loadConfig; keeps what it printed in `printed`.
     int run() {
         ::testing::internal::CaptureStdout();
-        const int result = loadConfig();
+        const int result = loadConfig(settings);
         printed = ::testing::internal::GetCapturedStdout();
         return result;
     }
 
+    ServerSettings settings;
     std::string printed;
 
 private:
@@ -50,29 +46,29 @@ private:
 TEST_F(LoadConfigTest, MissingFileFailsSilentlyAndKeepsTheSettings) {
     EXPECT_EQ(1, run());
     EXPECT_EQ("", printed);
-    EXPECT_EQ(4242, portRangeStart);
-    EXPECT_EQ("untouched.pem", sslCertificatePath);
+    EXPECT_EQ(4242, settings.portRangeStart);
+    EXPECT_EQ("untouched.pem", settings.sslCertificatePath);
 }
 
 TEST_F(LoadConfigTest, ReadsBothSettings) {
     writeConfig("SERVER_PORT_START = 12000\nSERVER_SSL_CERTICICATE = \"C:/certs/x.pem\"\n");
     EXPECT_EQ(0, run());
     EXPECT_EQ("", printed);
-    EXPECT_EQ(12000, portRangeStart);
-    EXPECT_EQ("C:/certs/x.pem", sslCertificatePath);
+    EXPECT_EQ(12000, settings.portRangeStart);
+    EXPECT_EQ("C:/certs/x.pem", settings.sslCertificatePath);
 }
 
 TEST_F(LoadConfigTest, MissingCertificateKeyGivesAnEmptyPath) {
     writeConfig("SERVER_PORT_START = 12000\r\n");
     EXPECT_EQ(0, run());
-    EXPECT_EQ("", sslCertificatePath);
+    EXPECT_EQ("", settings.sslCertificatePath);
 }
 
 TEST_F(LoadConfigTest, HighestUsableStartLeavesRoomForTenPorts) {
     writeConfig("SERVER_PORT_START = 65526\nSERVER_SSL_CERTICICATE = a.pem\n");
     EXPECT_EQ(0, run());
-    EXPECT_EQ(65526, portRangeStart);
-    EXPECT_EQ("a.pem", sslCertificatePath);
+    EXPECT_EQ(65526, settings.portRangeStart);
+    EXPECT_EQ("a.pem", settings.sslCertificatePath);
 }
 
 TEST_F(LoadConfigTest, UnusablePortStartFallsBackToTheDefault) {
@@ -82,11 +78,11 @@ TEST_F(LoadConfigTest, UnusablePortStartFallsBackToTheDefault) {
                               "server_port_start = 12000"}) {
         SCOPED_TRACE(start);
         writeConfig(std::string(start) + "\nSERVER_SSL_CERTICICATE = a.pem\n");
-        portRangeStart = 4242;
+        settings.portRangeStart = 4242;
         EXPECT_EQ(1, run());
         EXPECT_EQ(kNotConfigured, printed);
-        EXPECT_EQ(kDefaultPortRangeStart, portRangeStart);
-        EXPECT_EQ("untouched.pem", sslCertificatePath);
+        EXPECT_EQ(ServerSettings().portRangeStart, settings.portRangeStart);
+        EXPECT_EQ("untouched.pem", settings.sslCertificatePath);
     }
 }
 
@@ -100,8 +96,8 @@ TEST_F(LoadConfigTest, ShippedSampleGivesTheInitialSettings) {
     contents << in.rdbuf();
     writeConfig(contents.str());
     EXPECT_EQ(0, run());
-    EXPECT_EQ(kDefaultPortRangeStart, portRangeStart);
-    EXPECT_EQ(kDefaultSslCertificatePath, sslCertificatePath);
+    EXPECT_EQ(ServerSettings().portRangeStart, settings.portRangeStart);
+    EXPECT_EQ(ServerSettings().sslCertificatePath, settings.sslCertificatePath);
 }
 
 }  // namespace

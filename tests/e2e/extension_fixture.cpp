@@ -1,7 +1,5 @@
 #include "e2e/extension_fixture.h"
 
-#include "config/data_directory.h"
-#include "host/program_settings.h"
 #include "host/run_loop.h"
 #include "platform/process.h"
 #include "support/loopback.h"
@@ -24,26 +22,24 @@ std::string request(const std::string& method, const std::string& target, const 
 
 }  // namespace
 
-ExtensionFixture::ExtensionFixture() {
-    folder_.write("config.ini", "SERVER_PORT_START = 11100\n");
-    DataDirectory::setBaseFolderForTesting(dataFolder_.path().string());
-}
+ExtensionFixture::ExtensionFixture() { folder_.write("config.ini", "SERVER_PORT_START = 11100\n"); }
 
 ExtensionFixture::~ExtensionFixture() {
-    if (loop_.joinable()) {
-        stop_ = true;
-        loop_.join();
-    }
+    stop();
     devices_.clear();
     inFolder_.reset();
-    DataDirectory::setBaseFolderForTesting(std::string());
-    portRangeStart = kDefaultPortRangeStart;
-    sslCertificatePath = kDefaultSslCertificatePath;
+}
+
+void ExtensionFixture::stop() {
+    if (loop_.joinable()) {
+        stop_.request();
+        loop_.join();
+    }
 }
 
 bool ExtensionFixture::start() {
     inFolder_ = std::make_unique<testing_support::ScopedWorkingDirectory>(folder_.path());
-    loop_ = std::thread([this] { runLoop(stop_); });
+    loop_ = std::thread([this] { runLoop(stop_, dataFolder_.path().string()); });
     // The range start may be taken by an earlier test's closing connections.
     for (int attempt = 0; attempt < kAttempts && port_ < 0; ++attempt) {
         for (int candidate = 11100; candidate <= 11109 && port_ < 0; ++candidate) {

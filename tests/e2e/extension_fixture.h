@@ -1,11 +1,11 @@
 #pragma once
 
-#include <atomic>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/stop_event.h"
 #include "support/child_process.h"
 #include "support/temp_folder.h"
 
@@ -21,6 +21,8 @@ public:
 
     // Starts the run loop and waits until it answers discovery.
     bool start();
+    // Requests the run loop's stop and waits for it to end.
+    void stop();
     // The extension's first listening port (11100 unless it was busy).
     int port() const { return port_; }
     // Writes DeviceConfig.xml with `model` into the private data folder.
@@ -45,7 +47,7 @@ private:
     testing_support::TempFolder folder_;
     testing_support::TempFolder dataFolder_;
     std::unique_ptr<testing_support::ScopedWorkingDirectory> inFolder_;
-    std::atomic<bool> stop_{false};
+    platform::StopEvent stop_;
     std::thread loop_;
     int port_ = -1;
     std::vector<std::unique_ptr<testing_support::ChildProcess>> devices_;

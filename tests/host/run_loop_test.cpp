@@ -2,13 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "host/program_settings.h"
+#include "platform/stop_event.h"
 #include "platform/process.h"
 #include "support/loopback.h"
 #include "support/rd_answer.h"
@@ -26,10 +25,6 @@ protected:
         base = testing_support::freePortRange(10, 25000);
         ASSERT_GT(base, 0);
         folder.write("config.ini", "SERVER_PORT_START = " + std::to_string(base) + "\n");
-    }
-    void TearDown() override {
-        portRangeStart = kDefaultPortRangeStart;
-        sslCertificatePath = kDefaultSslCertificatePath;
     }
     // Polls until the server answers discovery (bounded).
     std::string waitForDiscovery(int port) {
@@ -49,12 +44,12 @@ protected:
 
 TEST_F(RunLoopTest, ServesUntilStopRequestedThenAcknowledges) {
     ScopedWorkingDirectory inFolder(folder.path());
-    std::atomic<bool> stop{false};
+    platform::StopEvent stop;
     int result = -1;
     testing::internal::CaptureStdout();
     std::thread loop([&] { result = runLoop(stop); });
     const std::string answer = waitForDiscovery(base);
-    stop = true;
+    stop.request();
     loop.join();
     const std::string printed = testing::internal::GetCapturedStdout();
 
@@ -62,7 +57,7 @@ TEST_F(RunLoopTest, ServesUntilStopRequestedThenAcknowledges) {
                                         testing_support::ownRdServiceDocument()),
               answer);
     EXPECT_EQ(0, result);
-    EXPECT_FALSE(stop.load());
+    EXPECT_FALSE(stop.requested());
     EXPECT_EQ("Web service hosted at http://127.0.0.1:" + std::to_string(base) +
                   "\nRDSERVICE, reqInfo->request_uri: / \nBye!\n",
               printed);
@@ -76,7 +71,7 @@ TEST_F(RunLoopTest, EveryPortBusyReportsTheRangeAndFails) {
         busy.push_back(std::make_unique<testing_support::LoopbackSocket>());
         ASSERT_TRUE(busy.back()->listenOn(port));
     }
-    std::atomic<bool> stop{false};
+    platform::StopEvent stop;
     testing::internal::CaptureStdout();
     EXPECT_EQ(1, runLoop(stop));
     EXPECT_EQ("Server starting failed on ports " + std::to_string(base) + "-" +

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "host/program_settings.h"
 #include "http/web_server_startup.h"
 #include "rd/rd_request_handler.h"
 #include "support/loopback.h"
@@ -45,12 +44,12 @@ protected:
                                      .c_str()));
         base = testing_support::freePortRange(10, 24000);
         ASSERT_GT(base, 0);
-        sslCertificatePath = "./ssl_localhost.pem";
+        certificatePath = "./ssl_localhost.pem";
     }
-    void TearDown() override { sslCertificatePath = kDefaultSslCertificatePath; }
 
     TempFolder folder;
     int base = 0;
+    std::string certificatePath;
 };
 
 TEST_F(TlsStartupTest, HttpsPortIsTheLowerAndAnswersDiscovery) {
@@ -58,7 +57,7 @@ TEST_F(TlsStartupTest, HttpsPortIsTheLowerAndAnswersDiscovery) {
     testing_support::LoopbackSocket holder;
     ASSERT_TRUE(holder.listenOn(base + 1));
     testing::internal::CaptureStdout();
-    std::unique_ptr<CivetServer> server = startWebServer("127.0.0.1", base, base + 9);
+    std::unique_ptr<CivetServer> server = startWebServer("127.0.0.1", base, base + 9, certificatePath);
     const std::string printed = testing::internal::GetCapturedStdout();
     ASSERT_NE(nullptr, server);
     const std::string ports = "127.0.0.1:" + std::to_string(base) + "s,127.0.0.1:" +
@@ -79,21 +78,31 @@ TEST_F(TlsStartupTest, HttpsPortIsTheLowerAndAnswersDiscovery) {
 
 TEST_F(TlsStartupTest, ConfiguredPathOnlyDecidesWhetherHttpsIsOffered) {
     ScopedWorkingDirectory inFolder(folder.path());
-    sslCertificatePath = "./missing.pem";
+    certificatePath = "./missing.pem";
     testing::internal::CaptureStdout();
-    std::unique_ptr<CivetServer> server = startWebServer("127.0.0.1", base, base + 9);
+    std::unique_ptr<CivetServer> server = startWebServer("127.0.0.1", base, base + 9, certificatePath);
     testing::internal::GetCapturedStdout();
     ASSERT_NE(nullptr, server);
     EXPECT_EQ(std::vector<int>{base}, server->getListeningPorts());
 }
 
-TEST_F(TlsStartupTest, UnusableEngineCertificateStartsNoServer) {
+// A bad certificate must not leave the machine without the extension:
+// plain HTTP on the range, and one line that says why.
+TEST_F(TlsStartupTest, UnusableCertificateFallsBackToHttpAndSaysWhy) {
     ScopedWorkingDirectory inFolder(folder.path());
     folder.write("ssl_localhost.pem", "not a certificate");
     testing::internal::CaptureStdout();
-    std::unique_ptr<CivetServer> server = startWebServer("127.0.0.1", base, base + 9);
-    EXPECT_EQ("", testing::internal::GetCapturedStdout());
-    EXPECT_EQ(nullptr, server);
+    std::unique_ptr<CivetServer> server =
+        startWebServer("127.0.0.1", base, base + 9, certificatePath);
+    const std::string printed = testing::internal::GetCapturedStdout();
+    ASSERT_NE(nullptr, server);
+    EXPECT_EQ(std::vector<int>{base}, server->getListeningPorts());
+    EXPECT_EQ(0u, printed.find("HTTPS is not available (Error initializing SSL context"))
+        << printed;
+    EXPECT_NE(std::string::npos,
+              printed.find("); serving HTTP only\nWeb service hosted at http://127.0.0.1:" +
+                           std::to_string(base) + "\n"))
+        << printed;
 }
 
 }  // namespace

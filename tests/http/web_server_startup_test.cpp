@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "host/program_settings.h"
 #include "support/loopback.h"
 #include "support/temp_folder.h"
 
@@ -21,9 +20,8 @@ protected:
     void SetUp() override {
         base = testing_support::freePortRange(10, 23000);
         ASSERT_GT(base, 0);
-        sslCertificatePath = (folder.path() / "missing.pem").string();
+        certificatePath = (folder.path() / "missing.pem").string();
     }
-    void TearDown() override { sslCertificatePath = kDefaultSslCertificatePath; }
 
     void occupy(int port) {
         busy.push_back(std::make_unique<LoopbackSocket>());
@@ -31,7 +29,7 @@ protected:
     }
     std::unique_ptr<CivetServer> start(std::string* printed) {
         testing::internal::CaptureStdout();
-        std::unique_ptr<CivetServer> server = startWebServer("127.0.0.1", base, base + 9);
+        std::unique_ptr<CivetServer> server = startWebServer("127.0.0.1", base, base + 9, certificatePath);
         *printed = testing::internal::GetCapturedStdout();
         return server;
     }
@@ -40,6 +38,7 @@ protected:
     }
 
     int base = 0;
+    std::string certificatePath;
     testing_support::TempFolder folder;
     std::vector<std::unique_ptr<LoopbackSocket>> busy;
 };
@@ -78,7 +77,7 @@ TEST_F(PortSelectionTest, PortBusyOnLoopbackOnlyCountsAsBusy) {
 }
 
 TEST_F(PortSelectionTest, CertificateWithOnlyTheLastPortFreeGivesNoServer) {
-    sslCertificatePath = folder.write("configured.pem", "not used by the engine");
+    certificatePath = folder.write("configured.pem", "not used by the engine");
     for (int port = base; port < base + 9; ++port) {
         occupy(port);
     }

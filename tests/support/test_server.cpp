@@ -4,7 +4,7 @@
 
 namespace testing_support {
 
-TestServer::TestServer(std::vector<int> ports, const std::string& documentRoot)
+TestServer::TestServer(std::vector<int> ports)
     : ports_(std::move(ports)) {
     std::string listening;
     for (int& port : ports_) {
@@ -14,8 +14,7 @@ TestServer::TestServer(std::vector<int> ports, const std::string& documentRoot)
         listening += (listening.empty() ? "" : ",") + std::string("127.0.0.1:") +
                      std::to_string(port);
     }
-    const char* options[] = {"document_root", documentRoot.c_str(), "listening_ports",
-                             listening.c_str(), "num_threads", "4", nullptr};
+    const char* options[] = {"listening_ports", listening.c_str(), "num_threads", "4", nullptr};
     server_ = std::make_unique<CivetServer>(options);
 }
 

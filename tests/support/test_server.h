@@ -12,7 +12,7 @@ namespace testing_support {
 // with four worker threads, and closes it when destroyed.
 class TestServer {
 public:
-    explicit TestServer(std::vector<int> ports = {0}, const std::string& documentRoot = ".");
+    explicit TestServer(std::vector<int> ports = {0});
     CivetServer& server() { return *server_; }
     int port() const { return ports_.front(); }
 

@@ -1,0 +1,32 @@
+#include "client/parallel_rd_service.h"
+
+#include "client/rest_connection.h"
+
+ParallelRdService::ParallelRdService(const std::vector<std::string>& urls,
+                                     std::int32_t timeoutSeconds, const TransferLimits& limits)
+    : transfers_(limits.cancel) {
+    for (const std::string& url : urls) {
+        auto connection = std::make_unique<RestConnection>("");
+        connection->setTimeout(timeoutSeconds);
+        connection->setLimits(limits);
+        connection->setMethod("RDSERVICE");
+        transfers_.add(connection->begin(url));
+        connections_.push_back(std::move(connection));
+    }
+}
+
+// The transfer set goes first (members are destroyed in reverse order), so
+// no handle is still in it when its connection releases it.
+ParallelRdService::~ParallelRdService() = default;
+
+std::vector<std::pair<std::size_t, RestResponse>> ParallelRdService::wait(int maxWaitMs) {
+    std::vector<std::pair<std::size_t, RestResponse>> answers;
+    for (const TransferSet::Finished& finished : transfers_.wait(maxWaitMs)) {
+        for (std::size_t i = 0; i < connections_.size(); ++i) {
+            if (connections_[i]->handle() == finished.easy) {
+                answers.emplace_back(i, connections_[i]->complete(finished.result));
+            }
+        }
+    }
+    return answers;
+}

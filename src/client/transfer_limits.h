@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstddef>
+#include <limits>
+
+class Cancellation;
+
+// Bounds of one upstream transfer beyond its time-out.
+struct TransferLimits {
+    // A longer response body ends the transfer as a failure.
+    std::size_t maxBodyBytes = std::numeric_limits<std::size_t>::max();
+    // When set, its cancel ends the transfer at once (a failure). Not owned.
+    Cancellation* cancel = nullptr;
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The settings config.ini gives the server, as a value the run loop reads
+// and hands to the server start-up.
+struct ServerSettings {
+    // First port of the listening range (SERVER_PORT_START).
+    std::int32_t portRangeStart = 11100;
+    // Only its existence decides whether HTTPS is offered (SERVER_SSL_CERTICICATE).
+    std::string sslCertificatePath = "./ssl_localhost.pem";
+};
+
+// The server listens on the first usable ports of this many from the start.
+constexpr int kPortRangeLength = 10;
+
+// The last port of the listening range that starts at `start`.
+constexpr int lastPortOfRange(int start) { return start + kPortRangeLength - 1; }

@@ -1,0 +1,70 @@
+#include "platform/rotating_log.h"
+
+#include <cstdio>
+#include <ctime>
+#include <utility>
+
+#include "platform/process.h"
+
+namespace platform {
+namespace {
+
+std::string localTimestamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (!localTime(now, local)) {
+        return "[?] ";
+    }
+    char text[32];
+    std::strftime(text, sizeof text, "[%Y-%m-%d %H:%M:%S] ", &local);
+    return text;
+}
+
+long fileSize(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return 0;
+    }
+    std::fseek(file, 0, SEEK_END);
+    const long size = std::ftell(file);
+    std::fclose(file);
+    return size;
+}
+
+}  // namespace
+
+RotatingLog::RotatingLog(std::string path, std::size_t capBytes)
+    : path_(std::move(path)), capBytes_(capBytes) {}
+
+bool RotatingLog::write(const std::string& text) {
+    const std::string line = localTimestamp() + text + "\n";
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (static_cast<std::size_t>(fileSize(path_)) + line.size() > capBytes_) {
+        replaceFile(path_, path_ + ".1");
+    }
+    std::FILE* file = std::fopen(path_.c_str(), "ab");
+    if (file == nullptr) {
+        return false;
+    }
+    const bool written = std::fwrite(line.data(), 1, line.size(), file) == line.size();
+    return std::fclose(file) == 0 && written;
+}
+
+std::string escapeControlBytes(const std::string& text) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            escaped += "\\x";
+            escaped += kHex[byte >> 4];
+            escaped += kHex[byte & 0x0F];
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+}  // namespace platform

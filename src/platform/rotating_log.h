@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <mutex>
+#include <string>
+
+namespace platform {
+
+// An append-only log file of bounded size: before a line would take the file
+// past its cap, the file becomes "<path>.1" (replacing an older one) and a new
+// file is started, so at most two files of at most `capBytes` each exist.
+// Each line gets a local timestamp. Safe to use from any number of threads.
+class RotatingLog {
+public:
+    static constexpr std::size_t kDefaultCapBytes = 1024 * 1024;
+
+    explicit RotatingLog(std::string path, std::size_t capBytes = kDefaultCapBytes);
+
+    // Appends "[YYYY-MM-DD HH:MM:SS] <text>\n". False when the file could not
+    // be written.
+    bool write(const std::string& text);
+
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    std::size_t capBytes_;
+    std::mutex mutex_;
+};
+
+// `text` with every control byte (below 0x20, and 0x7F) written as \xHH, so
+// bytes from a client can neither break a line nor drive a terminal.
+std::string escapeControlBytes(const std::string& text);
+
+}  // namespace platform
