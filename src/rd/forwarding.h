@@ -1,6 +1,9 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 
 #include "client/cancellation.h"
@@ -19,9 +22,19 @@ struct ForwardingState {
     std::string dataBaseFolder;
     Cancellation stop;
     std::atomic<int> inFlight{0};
+    std::mutex mutex;
+    std::condition_variable drained;
 
     DataDirectory dataDirectory() const {
         return dataBaseFolder.empty() ? DataDirectory() : DataDirectory(dataBaseFolder);
+    }
+
+    // Cancels every forward and waits, at most `limit`, until each has
+    // answered its client: the engine writes nothing once it is stopping.
+    void stopAndDrain(std::chrono::milliseconds limit) {
+        stop.cancel();
+        std::unique_lock<std::mutex> lock(mutex);
+        drained.wait_for(lock, limit, [this] { return inFlight.load() == 0; });
     }
 };
 
@@ -30,7 +43,11 @@ class ForwardSlot {
 public:
     explicit ForwardSlot(ForwardingState& state)
         : state_(state), held_(state.inFlight.fetch_add(1) < kMaxConcurrentForwards) {}
-    ~ForwardSlot() { state_.inFlight.fetch_sub(1); }
+    ~ForwardSlot() {
+        std::lock_guard<std::mutex> lock(state_.mutex);
+        state_.inFlight.fetch_sub(1);
+        state_.drained.notify_all();
+    }
     ForwardSlot(const ForwardSlot&) = delete;
     ForwardSlot& operator=(const ForwardSlot&) = delete;
 

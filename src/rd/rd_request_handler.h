@@ -10,6 +10,9 @@
 // serves all worker threads at once; it keeps nothing from one request to
 // the next but the shared forwarding state. Every operation answers true;
 // failures travel as PidData documents under "200 OK".
+// Longest wait of a stop for the forwards it cancelled to answer.
+constexpr int kForwardDrainMs = 1000;
+
 class RDSWrapperRestfulRequestHandler : public InvalidResourceRequestHandler {
 public:
     // `dataBaseFolder` holds the data folder with DeviceConfig.xml; empty
@@ -22,9 +25,10 @@ public:
     bool handleCapture(CivetServer* server, mg_connection* conn) override;
     bool handleDeviceInfo(CivetServer* server, mg_connection* conn) override;
 
-    // The server is stopping: ends every upstream transfer in flight (their
-    // clients get RDSERVICE_NOT_AVAILABLE) and fails later ones at once.
-    void stopForwarding() { forwarding_.stop.cancel(); }
+    // The server is stopping: ends every upstream transfer in flight, waits
+    // (at most kForwardDrainMs) until their clients have their
+    // RDSERVICE_NOT_AVAILABLE, and fails later forwards at once.
+    void stopForwarding() { forwarding_.stopAndDrain(std::chrono::milliseconds(kForwardDrainMs)); }
 
 private:
     bool answerDiscovery(CivetServer* server, mg_connection* conn);

@@ -1,0 +1,120 @@
+#include "support/raw_upstream.h"
+
+#include <chrono>
+
+#include "platform/process.h"
+#include "support/scripted_upstream.h"
+
+namespace testing_support {
+namespace {
+
+constexpr int kSliceMs = 50;
+constexpr int kReceiveMs = 10000;
+
+void waitSlices(const std::atomic<bool>& stopping, int milliseconds) {
+    for (int waited = 0; waited < milliseconds && !stopping.load(); waited += kSliceMs) {
+        platform::sleepMs(kSliceMs);
+    }
+}
+
+}  // namespace
+
+RawUpstream::RawUpstream(int port, Script script) : script_(std::move(script)) {
+    if (listener_.listenOn(port, false)) {
+        port_ = listener_.localPort();
+    }
+    acceptor_ = std::thread([this] { acceptLoop(); });
+}
+
+RawUpstream::~RawUpstream() {
+    stopping_ = true;
+    acceptor_.join();
+    for (std::thread& connection : connections_) {
+        connection.join();
+    }
+}
+
+int RawUpstream::count(const std::string& method) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    int n = 0;
+    for (const std::string& seen : methods_) {
+        n += seen == method ? 1 : 0;
+    }
+    return n;
+}
+
+void RawUpstream::acceptLoop() {
+    while (!stopping_.load() && listening()) {
+        LoopbackSocket accepted = listener_.acceptOne(kSliceMs * 2);
+        if (!accepted.valid()) {
+            continue;
+        }
+        connections_.emplace_back([this, connection = std::move(accepted)]() mutable {
+            const std::string request = receiveHttpRequest(connection, kReceiveMs);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                methods_.push_back(requestMethod(request));
+            }
+            script_(connection, request, stopping_);
+        });
+    }
+}
+
+void hangScript(LoopbackSocket&, const std::string&, const std::atomic<bool>& stopping) {
+    while (!stopping.load()) {
+        platform::sleepMs(kSliceMs);
+    }
+}
+
+RawUpstream::Script trickleScript(int intervalMs) {
+    return [intervalMs](LoopbackSocket& connection, const std::string&,
+                        const std::atomic<bool>& stopping) {
+        const std::string line = "HTTP/1.1 200 OK\r\nX-Slow: ";
+        for (std::size_t sent = 0; !stopping.load(); ++sent) {
+            if (!connection.sendAll(sent < line.size() ? line.substr(sent, 1) : "x")) {
+                return;
+            }
+            waitSlices(stopping, intervalMs);
+        }
+    };
+}
+
+RawUpstream::Script deviceScript(RawUpstream::Script other) {
+    return [other](LoopbackSocket& connection, const std::string& request,
+                   const std::atomic<bool>& stopping) {
+        if (requestMethod(request) != "RDSERVICE") {
+            other(connection, request, stopping);
+            return;
+        }
+        connection.sendAll(httpAnswer(
+            "<RDService status=\"READY\" info=\"Quillaris-USB ZR4410QX Registered Device "
+            "Service\"><Interface id=\"DEVICEINFO\" path=\"/rd/info\" /></RDService>"));
+    };
+}
+
+void endlessBodyScript(LoopbackSocket& connection, const std::string&,
+                       const std::atomic<bool>& stopping) {
+    constexpr std::size_t kBlock = 64 * 1024;
+    constexpr std::size_t kBound = 256u * 1024 * 1024;
+    if (!connection.sendAll("HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\n\r\n")) {
+        return;
+    }
+    const std::string block(kBlock, 'x');
+    for (std::size_t sent = 0; sent < kBound && !stopping.load(); sent += kBlock) {
+        if (!connection.sendAll(block)) {
+            return;  // the extension gave up on us: what we want
+        }
+    }
+}
+
+bool eventually(const std::function<bool()>& condition, int timeoutMs) {
+    for (int waited = 0; waited < timeoutMs; waited += 10) {
+        if (condition()) {
+            return true;
+        }
+        platform::sleepMs(10);
+    }
+    return condition();
+}
+
+}  // namespace testing_support

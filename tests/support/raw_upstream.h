@@ -1,0 +1,60 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/loopback.h"
+
+namespace testing_support {
+
+// A misbehaving upstream on 127.0.0.1:`port`: every connection runs `script`
+// on a thread of its own with the request already read, so a script may hang,
+// trickle or stream without end. Scripts must return once `stopping` is set;
+// the destructor sets it, closes the listener and joins every thread.
+class RawUpstream {
+public:
+    using Script = std::function<void(LoopbackSocket& connection, const std::string& request,
+                                      const std::atomic<bool>& stopping)>;
+
+    RawUpstream(int port, Script script);
+    ~RawUpstream();
+    RawUpstream(const RawUpstream&) = delete;
+    RawUpstream& operator=(const RawUpstream&) = delete;
+
+    bool listening() const { return port_ > 0; }
+    // How many requests with this method word have arrived.
+    int count(const std::string& method);
+
+private:
+    void acceptLoop();
+
+    LoopbackSocket listener_;
+    int port_ = -1;
+    Script script_;
+    std::atomic<bool> stopping_{false};
+    std::mutex mutex_;
+    std::vector<std::string> methods_;
+    std::vector<std::thread> connections_;
+    std::thread acceptor_;
+};
+
+// Scripts. Each waits in slices so that it sees `stopping` within ~50 ms.
+// Answers nothing, ever.
+void hangScript(LoopbackSocket&, const std::string&, const std::atomic<bool>& stopping);
+// Sends one byte of a status line every `intervalMs`, never finishing.
+RawUpstream::Script trickleScript(int intervalMs);
+// RDSERVICE: the discovery answer of a device of the default model; any
+// other request: `other` (for example hangScript).
+RawUpstream::Script deviceScript(RawUpstream::Script other);
+// A 200 answer without a length whose body never ends (capped at 256 MiB).
+void endlessBodyScript(LoopbackSocket& connection, const std::string&,
+                       const std::atomic<bool>& stopping);
+
+// Waits (bounded by `timeoutMs`) until `condition` holds.
+bool eventually(const std::function<bool()>& condition, int timeoutMs);
+
+}  // namespace testing_support
