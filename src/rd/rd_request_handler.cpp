@@ -50,10 +50,16 @@ bool RDSWrapperRestfulRequestHandler::answerDiscovery(CivetServer* server, mg_co
 bool RDSWrapperRestfulRequestHandler::handleOptions(CivetServer*, mg_connection* conn) {
     // Browsers send a preflight before a cross-origin request with custom
     // headers (typically Content-Type on CAPTURE) and refuse the request
-    // unless the answer allows those headers.
+    // unless the answer allows those headers. Older Chromium also asks, for a
+    // public page calling loopback, whether a private network may be reached.
+    PreflightGrant grant;
     const char* requested = mg_get_header(conn, "Access-Control-Request-Headers");
-    const bool allow = requested != nullptr && requested[0] != '\0';
-    writeRdResponse(conn, nullptr, nullptr, 0, allow ? requested : nullptr);
+    if (requested != nullptr && requested[0] != '\0') {
+        grant.allowHeaders = requested;
+    }
+    const char* privateNetwork = mg_get_header(conn, "Access-Control-Request-Private-Network");
+    grant.allowPrivateNetwork = privateNetwork != nullptr && std::strcmp(privateNetwork, "true") == 0;
+    writeRdResponse(conn, nullptr, nullptr, 0, grant);
     return true;
 }
 

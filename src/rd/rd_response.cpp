@@ -12,20 +12,23 @@ namespace {
 const char* orNull(const char* text) { return text != nullptr ? text : "(null)"; }
 
 std::string headerBlock(const char* location, std::int64_t length, const char* origin,
-                        const char* allowHeaders) {
+                        const PreflightGrant& grant) {
     std::string block;
     block.reserve(320);
     block += "HTTP/1.1 200 OK\r\nCACHE-CONTROL:no-cache\r\nLOCATION:";
     block += orNull(location);
     block += "\r\nContent-Length: ";
     block += std::to_string(length);
-    block += "\r\nContent-Type: text/xml\r\nConnection: Closed\r\nAccess-Control-Allow-Origin: ";
+    block += "\r\nContent-Type: text/xml\r\nConnection: close\r\nAccess-Control-Allow-Origin: ";
     block += orNull(origin);
     block += "\r\nAccess-Control-Allow-Methods: RDSERVICE, CAPTURE, DEVICEINFO\r\n";
-    if (allowHeaders != nullptr) {
+    if (grant.allowHeaders != nullptr) {
         block += "Access-Control-Allow-Headers: ";
-        block += allowHeaders;
+        block += grant.allowHeaders;
         block += "\r\n";
+    }
+    if (grant.allowPrivateNetwork) {
+        block += "Access-Control-Allow-Private-Network: true\r\n";
     }
     block += "\r\n";
     return block;
@@ -42,13 +45,13 @@ const char* chooseOrigin(mg_connection* conn) {
 }
 
 bool writeRdResponse(mg_connection* conn, const char* location, const char* data,
-                     std::int64_t length, const char* allowHeaders) {
+                     std::int64_t length, const PreflightGrant& grant) {
     if (length < 0) {
         length = data != nullptr ? static_cast<std::int64_t>(std::strlen(data)) : 0;
     }
     // Header and body leave in one write: the bytes are the same as two
     // writes, but the answer costs one loopback round trip less.
-    std::string message = headerBlock(location, length, chooseOrigin(conn), allowHeaders);
+    std::string message = headerBlock(location, length, chooseOrigin(conn), grant);
     if (length > 0) {
         message.append(data, static_cast<std::size_t>(length));
     }

@@ -6,14 +6,23 @@
 
 struct mg_connection;
 
+// What a cross-origin preflight answer grants beyond the fixed header block.
+// Each granted line follows the Allow-Methods line, in this order.
+struct PreflightGrant {
+    // The request's Access-Control-Request-Headers, echoed as
+    // Access-Control-Allow-Headers; null for none.
+    const char* allowHeaders = nullptr;
+    // Adds "Access-Control-Allow-Private-Network: true" (older Chromium
+    // refuses a public page's call to loopback without it).
+    bool allowPrivateNetwork = false;
+};
+
 // Writes "HTTP/1.1 200 OK" with the fixed RD header block and `length` bytes
 // of `data`. A negative length means "the text up to its first NUL" (0 when
 // data is null). A null location or origin is written as "(null)".
-// `allowHeaders`, when not null, adds an Access-Control-Allow-Headers line
-// after the Allow-Methods line (cross-origin preflight answers only).
 // Returns true when the header block and the whole body were written.
 bool writeRdResponse(mg_connection* conn, const char* location, const char* data,
-                     std::int64_t length, const char* allowHeaders = nullptr);
+                     std::int64_t length, const PreflightGrant& grant = {});
 
 // Sends the PidData document for `error` with writeRdResponse.
 bool writePidDataError(mg_connection* conn, const char* location, RDSWrapperError error);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/process.h"
+#include "sim/sim_cors.h"
 #include "sim/sim_documents.h"
 
 namespace {
@@ -34,10 +35,12 @@ const char* reasonPhrase(int status) {
     }
 }
 
-void writeAnswer(mg_connection* conn, int status, const std::string& body) {
+void writeAnswer(mg_connection* conn, int status, const std::string& body,
+                 const std::string& extraHeaderLines = "") {
     std::string message = "HTTP/1.1 " + std::to_string(status) + " " + reasonPhrase(status) +
                           "\r\nContent-Type: text/xml\r\nContent-Length: " +
-                          std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+                          std::to_string(body.size()) + "\r\nConnection: close\r\n" +
+                          simCorsHeaderLines(conn) + extraHeaderLines + "\r\n" + body;
     mg_write(conn, message.data(), message.size());
 }
 
@@ -76,6 +79,13 @@ bool SimulatedDeviceHandler::answer(mg_connection* conn, const char* path,
 
 bool SimulatedDeviceHandler::handleGet(CivetServer* server, mg_connection* conn) {
     return handleRdService(server, conn);
+}
+
+bool SimulatedDeviceHandler::handleOptions(CivetServer*, mg_connection* conn) {
+    // A device's preflight answer comes from its HTTP layer: at once, and
+    // whatever delay or failure its RD answers are set to.
+    writeAnswer(conn, 200, "", simPreflightHeaderLines(conn));
+    return true;
 }
 
 bool SimulatedDeviceHandler::handleRdService(CivetServer*, mg_connection* conn) {

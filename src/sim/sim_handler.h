@@ -7,12 +7,15 @@
 
 // Answers like an RD device service: RDSERVICE/GET on "/", DEVICEINFO on
 // "/rd/info", CAPTURE on "/rd/capture"; everything else gets 404. The
-// options can delay, fail or withhold every answer. Safe for concurrent calls.
+// options can delay, fail or withhold every answer except the cross-origin
+// preflight (OPTIONS on any path). Every answer carries cross-origin headers.
+// Safe for concurrent calls.
 class SimulatedDeviceHandler : public CivetHandler {
 public:
     SimulatedDeviceHandler(const SimOptions& options, const std::atomic<bool>& stopping);
 
     bool handleGet(CivetServer* server, mg_connection* conn) override;
+    bool handleOptions(CivetServer* server, mg_connection* conn) override;
     bool handleRdService(CivetServer* server, mg_connection* conn) override;
     bool handleDeviceInfo(CivetServer* server, mg_connection* conn) override;
     bool handleCapture(CivetServer* server, mg_connection* conn) override;

@@ -79,8 +79,8 @@ std::string ExtensionFixture::send(const std::string& method, const std::string&
 }
 
 std::string ExtensionFixture::sendTo(int port, const std::string& method, const std::string& target,
-                                     const std::string& body) {
-    return testing_support::exchange(port, request(method, target, body, ""), 30000);
+                                     const std::string& body, const std::string& headers) {
+    return testing_support::exchange(port, request(method, target, body, headers), 30000);
 }
 
 std::string ExtensionFixture::bodyOf(const std::string& answer) {

@@ -37,7 +37,7 @@ public:
                      const std::string& body = "", const std::string& headers = "");
     // Same, straight to a device.
     static std::string sendTo(int port, const std::string& method, const std::string& target,
-                              const std::string& body = "");
+                              const std::string& body = "", const std::string& headers = "");
     // The body of an HTTP answer (everything after the head).
     static std::string bodyOf(const std::string& answer);
 

@@ -80,6 +80,23 @@ TEST_F(RdHandlerTest, OptionsAllowsTheRequestedHeadersOnly) {
               send("OPTIONS", "/", "Access-Control-Request-Headers: \r\n"));
 }
 
+TEST_F(RdHandlerTest, OptionsAllowsAPrivateNetworkOnlyWhenAsked) {
+    EXPECT_EQ(rdAnswer("(null)", "http://a.example", "",
+                       "Access-Control-Allow-Headers: content-type\r\n"
+                       "Access-Control-Allow-Private-Network: true\r\n"),
+              send("OPTIONS", "/rd/capture",
+                   "Origin: http://a.example\r\nAccess-Control-Request-Private-Network: true\r\n"
+                   "Access-Control-Request-Headers: content-type\r\n"));
+    EXPECT_EQ(rdAnswer("(null)", "(null)", "", "Access-Control-Allow-Private-Network: true\r\n"),
+              send("OPTIONS", "/", "Access-Control-Request-Private-Network: true\r\n"));
+    for (const char* value : {"false", "", "true1"}) {
+        EXPECT_EQ(rdAnswer("(null)", "(null)", ""),
+                  send("OPTIONS", "/",
+                       std::string("Access-Control-Request-Private-Network: ") + value + "\r\n"))
+            << value;
+    }
+}
+
 TEST_F(RdHandlerTest, OtherVerbsAreClaimedWithZeroBytes) {
     for (const char* method : {"POST", "HEAD", "PUT", "DELETE", "PATCH", "TRACE", "CONNECT"}) {
         EXPECT_EQ("", send(method, "/rd/capture", "Content-Length: 0\r\n")) << method;

@@ -6,7 +6,7 @@ std::string rdAnswer(const std::string& location, const std::string& origin,
                      const std::string& body, const std::string& extraHeaderLines) {
     return "HTTP/1.1 200 OK\r\nCACHE-CONTROL:no-cache\r\nLOCATION:" + location +
            "\r\nContent-Length: " + std::to_string(body.size()) +
-           "\r\nContent-Type: text/xml\r\nConnection: Closed\r\nAccess-Control-Allow-Origin: " +
+           "\r\nContent-Type: text/xml\r\nConnection: close\r\nAccess-Control-Allow-Origin: " +
            origin + "\r\nAccess-Control-Allow-Methods: RDSERVICE, CAPTURE, DEVICEINFO\r\n" +
            extraHeaderLines + "\r\n" + body;
 }
