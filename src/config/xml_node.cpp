@@ -1,8 +1,8 @@
 #include "config/xml_node.h"
 
 #include <cstring>
-#include <utility>
 
+#include "config/xml_node_body.h"
 #include "config/xml_tables.h"
 
 namespace {
@@ -23,7 +23,7 @@ void release(XmlNodeBody* body) {
         XmlNodeBody* dying = doomed.back();
         doomed.pop_back();
         for (XmlNodeRef& child : dying->children) {
-            XmlNodeBody* childBody = child.detach();
+            XmlNodeBody* childBody = XmlNodeAccess::detach(child);
             childBody->parent = nullptr;
             if (--childBody->refCount == 0) doomed.push_back(childBody);
         }
@@ -77,14 +77,6 @@ XmlNodeRef::~XmlNodeRef() { release(body_); }
 
 const XmlNodeRef& XmlNodeRef::emptyNode() { return kEmptyNode; }
 
-XmlNodeRef XmlNodeRef::adopt(XmlNodeBody* body) noexcept {
-    XmlNodeRef ref;
-    ref.body_ = body;
-    return ref;
-}
-
-XmlNodeBody* XmlNodeRef::detach() noexcept { return std::exchange(body_, nullptr); }
-
 const char* XmlNodeRef::name() const { return body_ != nullptr ? body_->name.get() : nullptr; }
 
 bool XmlNodeRef::isDeclaration() const { return body_ != nullptr && body_->isDeclaration; }
@@ -132,13 +124,13 @@ void XmlNodeRef::setAttribute(const char* name, const char* value) {
             return;
         }
     }
-    // Added attributes grow the array by exactly one entry.
-    body_->attributes.reserve(body_->attributes.size() + 1);
+    // Geometric growth: a node that receives many attributes one by one
+    // stays linear in their number.
     body_->attributes.push_back(XmlAttr{xmlCopyString(name), std::move(copy)});
 }
 
 XmlNodeRef makeRootNode(const char* name) {
     auto* body = new XmlNodeBody;
     body->name = xmlCopyString(name);
-    return XmlNodeRef::adopt(body);
+    return XmlNodeAccess::adopt(body);
 }

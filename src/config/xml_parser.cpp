@@ -6,15 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "config/xml_node_body.h"
 #include "config/xml_tables.h"
+#include "platform/file_handle.h"
 #include "platform/text_encoding.h"
 
 namespace {
-
-// Arrays grow by these many entries while a node is being read and are cut to
-// their exact size when the element is finished.
-constexpr std::size_t kGrowStep = 50;
-constexpr std::size_t kOrderGrowStep = 150;
 
 enum class TokenKind {
     Text = 0,
@@ -49,13 +46,11 @@ struct ParseState {
 
 // --- building the tree -------------------------------------------------------
 
-template <typename T>
-void makeRoom(std::vector<T>& items, std::size_t step) {
-    if (items.size() == items.capacity()) items.reserve(items.capacity() + step);
-}
+// While a node is being read its arrays grow geometrically (push_back), so
+// that reading n items costs O(n) copies; compactNode cuts them to their exact
+// size when the element is finished.
 
 void appendOrder(XmlNodeBody& node, XmlItemKind kind, std::size_t index) {
-    makeRoom(node.order, kOrderGrowStep);
     node.order.push_back(xmlOrderEntry(kind, static_cast<std::int32_t>(index)));
 }
 
@@ -64,57 +59,30 @@ XmlNodeBody* appendChild(XmlNodeBody& parent, const Token& name, bool isDeclarat
     child->name = xmlCopyString(name.start, name.length);
     child->isDeclaration = isDeclaration;
     child->parent = &parent;
-    makeRoom(parent.children, kGrowStep);
-    parent.children.push_back(XmlNodeRef::adopt(child));
+    parent.children.push_back(XmlNodeAccess::adopt(child));
     appendOrder(parent, kXmlItemChild, parent.children.size() - 1);
     return child;
 }
 
-void appendText(XmlNodeBody& node, XmlString text) {
-    makeRoom(node.texts, kGrowStep);
+void appendText(XmlNodeBody& node, std::string text) {
     node.texts.push_back(std::move(text));
     appendOrder(node, kXmlItemText, node.texts.size() - 1);
 }
 
 void appendBlock(XmlNodeBody& node, XmlString content, const char* opener, const char* closer) {
-    makeRoom(node.blocks, kGrowStep);
     node.blocks.push_back(XmlVerbatimBlock{std::move(content), opener, closer});
     appendOrder(node, kXmlItemBlock, node.blocks.size() - 1);
 }
 
 void appendAttribute(XmlNodeBody& node, const char* name, std::size_t nameLength, XmlString value) {
-    makeRoom(node.attributes, kGrowStep);
     node.attributes.push_back(XmlAttr{xmlCopyString(name, nameLength), std::move(value)});
 }
 
-// Removes the item at `orderIndex` of the order array from its own array;
-// later items of the same kind move down by one.
-void removeItem(XmlNodeBody& node, std::size_t orderIndex) {
-    const std::int32_t entry = node.order[orderIndex];
-    const XmlItemKind kind = xmlOrderKind(entry);
-    const std::int32_t index = xmlOrderIndex(entry);
-    node.order.erase(node.order.begin() + static_cast<std::ptrdiff_t>(orderIndex));
-    for (std::int32_t& later : node.order) {
-        if (xmlOrderKind(later) == kind && xmlOrderIndex(later) > index) later -= 4;
-    }
-    const auto at = static_cast<std::ptrdiff_t>(index);
-    switch (kind) {
-        case kXmlItemChild: {
-            XmlNodeBody* child = node.children[static_cast<std::size_t>(index)].detach();
-            child->parent = nullptr;
-            XmlNodeRef::adopt(child);  // the temporary gives back the parent's hold
-            node.children.erase(node.children.begin() + at);
-            break;
-        }
-        case kXmlItemText:
-            node.texts.erase(node.texts.begin() + at);
-            break;
-        case kXmlItemBlock:
-            node.blocks.erase(node.blocks.begin() + at);
-            break;
-        case kXmlItemAttribute:
-            break;
-    }
+// Drops the node's last item, which is a block: the last entry of the order
+// array and of the block array.
+void dropLastBlock(XmlNodeBody& node) {
+    node.order.pop_back();
+    node.blocks.pop_back();
 }
 
 void compactNode(XmlNodeBody& node) {
@@ -307,19 +275,14 @@ bool flushPendingText(ParseState& state, XmlNodeBody& node, const char* upTo) {
         if (xmlOrderKind(last) == kXmlItemBlock &&
             isCommentBlock(node.blocks[static_cast<std::size_t>(xmlOrderIndex(last))]) &&
             xmlOrderKind(before) == kXmlItemText) {
-            removeItem(node, items - 1);
-            XmlString& earlier = node.texts[static_cast<std::size_t>(xmlOrderIndex(before))];
-            const std::size_t earlierLength = std::strlen(earlier.get());
-            const std::size_t addedLength = std::strlen(text.get());
-            char* joined = static_cast<char*>(std::malloc(earlierLength + addedLength + 1));
-            if (joined == nullptr) return false;
-            std::memcpy(joined, earlier.get(), earlierLength);
-            std::memcpy(joined + earlierLength, text.get(), addedLength + 1);
-            earlier.reset(joined);
+            dropLastBlock(node);
+            // std::string appends grow geometrically, so a long run of
+            // comment-separated pieces joins in linear time.
+            node.texts[static_cast<std::size_t>(xmlOrderIndex(before))] += text.get();
             return true;
         }
     }
-    appendText(node, std::move(text));
+    appendText(node, text.get());  // a decoded "&#;" ends the text there
     return true;
 }
 
@@ -557,10 +520,6 @@ void setStatus(XmlParseStatus* status, XmlParseCode code) {
     status->column = 0;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 struct BufferFree {
     void operator()(unsigned char* buffer) const { std::free(buffer); }
 };
@@ -572,8 +531,8 @@ XmlNodeRef parseXmlText(const char* text, XmlParseStatus* status, const char* ro
         setStatus(status, XmlParseCode::TextMissing);
         return XmlNodeRef::emptyNode();
     }
-    XmlNodeRef document = XmlNodeRef::adopt(new XmlNodeBody);
-    XmlNodeBody& body = *const_cast<XmlNodeBody*>(document.body());
+    XmlNodeRef document = XmlNodeAccess::adopt(new XmlNodeBody);
+    XmlNodeBody& body = *xmlBodyOf(document);
     ParseState state{text, text, 0, 0, XmlParseCode::None, nullptr, 0};
     parseDocument(state, &body);
 
@@ -615,7 +574,7 @@ XmlNodeRef parseXmlText(const char* text, XmlParseStatus* status, const char* ro
 
 XmlNodeRef parseXmlFile(const char* path, XmlParseStatus* status, const char* rootTag) {
     setStatus(status, XmlParseCode::None);
-    std::unique_ptr<std::FILE, FileCloser> file(path != nullptr ? std::fopen(path, "rb") : nullptr);
+    platform::FileHandle file = platform::openFile(path, "rb");
     if (file == nullptr) {
         setStatus(status, XmlParseCode::FileNotOpened);
         return XmlNodeRef::emptyNode();
