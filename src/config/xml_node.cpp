@@ -33,13 +33,17 @@ void release(XmlNodeBody* body) {
 
 }  // namespace
 
+XmlString xmlNewString(std::size_t length) {
+    XmlString text(static_cast<char*>(std::malloc(length + 1)));
+    if (text != nullptr) text.get()[length] = '\0';
+    return text;
+}
+
 XmlString xmlCopyString(const char* text, std::size_t length) {
     if (text == nullptr) return nullptr;
-    char* copy = static_cast<char*>(std::malloc(length + 1));
-    if (copy == nullptr) return nullptr;
-    std::memcpy(copy, text, length);
-    copy[length] = '\0';
-    return XmlString(copy);
+    XmlString copy = xmlNewString(length);
+    if (copy != nullptr) std::memcpy(copy.get(), text, length);
+    return copy;
 }
 
 XmlString xmlCopyString(const char* text) {

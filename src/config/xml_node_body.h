@@ -69,6 +69,11 @@ struct XmlNodeBody {
     std::int32_t attributeCount() const { return static_cast<std::int32_t>(attributes.size()); }
 };
 
+// A new string of `length` bytes plus the terminating NUL, which is already
+// in place; the bytes before it are the caller's to fill. Null when the
+// allocation fails.
+XmlString xmlNewString(std::size_t length);
+
 // Copies `length` bytes (or the whole text when `length` is omitted) into a
 // new NUL-terminated string; null for a null `text`.
 XmlString xmlCopyString(const char* text);

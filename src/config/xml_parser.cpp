@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -238,11 +237,9 @@ std::ptrdiff_t decodeRange(ParseState& state, const char* begin, const char* end
 XmlString decodeEntities(ParseState& state, const char* begin, const char* end) {
     const std::ptrdiff_t length = decodeRange(state, begin, end, nullptr);
     if (length < 0) return nullptr;
-    char* text = static_cast<char*>(std::malloc(static_cast<std::size_t>(length) + 1));
-    if (text == nullptr) return nullptr;
-    decodeRange(state, begin, end, text);
-    text[length] = '\0';
-    return XmlString(text);
+    XmlString text = xmlNewString(static_cast<std::size_t>(length));
+    if (text != nullptr) decodeRange(state, begin, end, text.get());
+    return text;
 }
 
 // --- texts and verbatim blocks -----------------------------------------------
@@ -520,10 +517,6 @@ void setStatus(XmlParseStatus* status, XmlParseCode code) {
     status->column = 0;
 }
 
-struct BufferFree {
-    void operator()(unsigned char* buffer) const { std::free(buffer); }
-};
-
 }  // namespace
 
 XmlNodeRef parseXmlText(const char* text, XmlParseStatus* status, const char* rootTag) {
@@ -591,23 +584,22 @@ XmlNodeRef parseXmlFile(const char* path, XmlParseStatus* status, const char* ro
         setStatus(status, XmlParseCode::FileEmpty);
         return XmlNodeRef::emptyNode();
     }
-    std::unique_ptr<unsigned char, BufferFree> buffer(
-        size > 0 ? static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(size) + 4))
-                 : nullptr);
-    if (buffer == nullptr || std::fseek(file.get(), 0, SEEK_SET) != 0) {
+    if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) {
         setStatus(status, XmlParseCode::FileNotOpened);
         return XmlNodeRef::emptyNode();
     }
+    // Zero-filled: at least four NUL bytes follow what is read, which ends the
+    // text whether it is read as UTF-8 or as UTF-16.
+    std::vector<unsigned char> buffer(static_cast<std::size_t>(size) + 4);
     const std::size_t length =
-        std::fread(buffer.get(), 1, static_cast<std::size_t>(size), file.get());
+        std::fread(buffer.data(), 1, static_cast<std::size_t>(size), file.get());
     if (std::ferror(file.get())) {
         setStatus(status, XmlParseCode::FileNotOpened);
         return XmlNodeRef::emptyNode();
     }
     file.reset();
-    std::memset(buffer.get() + length, 0, 4);
 
-    const unsigned char* bytes = buffer.get();
+    const unsigned char* bytes = buffer.data();
     std::string converted;
     const char* text = reinterpret_cast<const char*>(bytes);
     if (platform::isUtf16Text(bytes, length)) {
