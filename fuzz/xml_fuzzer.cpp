@@ -8,11 +8,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "config/xml_node_body.h"
 #include "config/xml_parser.h"
 #include "config/xml_writer.h"
 #include "platform/text_encoding.h"
@@ -26,17 +26,10 @@ void check(bool condition) {
 }
 
 std::string write(const XmlNodeRef& node, bool formatted) {
-    std::size_t length = 0;
-    char* text = node.serialize(formatted, &length);
-    check((text == nullptr) == node.isEmpty());
-    if (text == nullptr) {
-        check(length == 0);
-        return std::string();
-    }
-    check(std::strlen(text) == length);  // stored strings never hold a NUL
-    std::string result(text, length);
-    std::free(text);
-    return result;
+    const std::string text = node.serialize(formatted);
+    check(!node.isEmpty() || text.empty());
+    check(std::strlen(text.c_str()) == text.size());  // stored strings never hold a NUL
+    return text;
 }
 
 void query(XmlNodeRef node) {
@@ -46,7 +39,7 @@ void query(XmlNodeRef node) {
         const XmlNodeRef child = node.childAt(i);
         check(child.isEmpty() == (i == node.childCount()));
     }
-    if (const XmlNodeBody* body = node.body()) {
+    if (const XmlNodeBody* body = xmlBodyOf(node)) {
         for (const XmlAttr& attribute : body->attributes) {
             check(attribute.name != nullptr);
             int cursor = 0;

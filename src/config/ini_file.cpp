@@ -5,13 +5,9 @@
 #include <vector>
 
 #include "config/ini_text.h"
+#include "platform/file_handle.h"
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 bool isAtoiSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
@@ -94,7 +90,7 @@ IniFile::~IniFile() = default;
 
 bool IniFile::load(const std::string& path) {
     // Binary mode: line ends are handled by splitIniLines alike on every system.
-    FileHandle file(std::fopen(path.c_str(), "rb"));
+    const platform::FileHandle file = platform::openFile(path.c_str(), "rb");
     if (!file) {
         return false;
     }

@@ -1,22 +1,9 @@
 #include "config/xml_config.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
 
 #include "config/xml_parser.h"
-
-namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-struct TextFree {
-    void operator()(char* text) const { std::free(text); }
-};
-
-}  // namespace
+#include "platform/file_handle.h"
 
 XmlConfig::XmlConfig(const std::string& rootName)
     : rootName_(rootName), root_(makeRootNode(rootName.c_str())) {}
@@ -34,15 +21,13 @@ bool XmlConfig::load(const std::string& filePath) {
 }
 
 bool XmlConfig::save(const std::string& filePath) const {
-    std::size_t length = 0;
-    std::unique_ptr<char, TextFree> text(root_.serialize(true, &length));
+    const std::string text = root_.serialize(true);
     // Text mode: on Windows each LF reaches the disk as CR LF.
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(filePath.c_str(), "w"));
+    platform::FileHandle file = platform::openFile(filePath.c_str(), "w");
     if (file == nullptr) return false;
-    const std::size_t written =
-        text != nullptr ? std::fwrite(text.get(), 1, length, file.get()) : 0;
+    const std::size_t written = std::fwrite(text.data(), 1, text.size(), file.get());
     // A failed flush at close also means the text did not reach the file.
-    return written == length && std::fclose(file.release()) == 0;
+    return written == text.size() && std::fclose(file.release()) == 0;
 }
 
 const char* XmlConfig::get(const std::string& key) const {

@@ -1,8 +1,8 @@
 #include "config/xml_node.h"
 
 #include <cstring>
-#include <utility>
 
+#include "config/xml_node_body.h"
 #include "config/xml_tables.h"
 
 namespace {
@@ -23,7 +23,7 @@ void release(XmlNodeBody* body) {
         XmlNodeBody* dying = doomed.back();
         doomed.pop_back();
         for (XmlNodeRef& child : dying->children) {
-            XmlNodeBody* childBody = child.detach();
+            XmlNodeBody* childBody = XmlNodeAccess::detach(child);
             childBody->parent = nullptr;
             if (--childBody->refCount == 0) doomed.push_back(childBody);
         }
@@ -33,13 +33,17 @@ void release(XmlNodeBody* body) {
 
 }  // namespace
 
+XmlString xmlNewString(std::size_t length) {
+    XmlString text(static_cast<char*>(std::malloc(length + 1)));
+    if (text != nullptr) text.get()[length] = '\0';
+    return text;
+}
+
 XmlString xmlCopyString(const char* text, std::size_t length) {
     if (text == nullptr) return nullptr;
-    char* copy = static_cast<char*>(std::malloc(length + 1));
-    if (copy == nullptr) return nullptr;
-    std::memcpy(copy, text, length);
-    copy[length] = '\0';
-    return XmlString(copy);
+    XmlString copy = xmlNewString(length);
+    if (copy != nullptr) std::memcpy(copy.get(), text, length);
+    return copy;
 }
 
 XmlString xmlCopyString(const char* text) {
@@ -76,14 +80,6 @@ XmlNodeRef& XmlNodeRef::operator=(XmlNodeRef&& other) noexcept {
 XmlNodeRef::~XmlNodeRef() { release(body_); }
 
 const XmlNodeRef& XmlNodeRef::emptyNode() { return kEmptyNode; }
-
-XmlNodeRef XmlNodeRef::adopt(XmlNodeBody* body) noexcept {
-    XmlNodeRef ref;
-    ref.body_ = body;
-    return ref;
-}
-
-XmlNodeBody* XmlNodeRef::detach() noexcept { return std::exchange(body_, nullptr); }
 
 const char* XmlNodeRef::name() const { return body_ != nullptr ? body_->name.get() : nullptr; }
 
@@ -132,13 +128,13 @@ void XmlNodeRef::setAttribute(const char* name, const char* value) {
             return;
         }
     }
-    // Added attributes grow the array by exactly one entry.
-    body_->attributes.reserve(body_->attributes.size() + 1);
+    // Geometric growth: a node that receives many attributes one by one
+    // stays linear in their number.
     body_->attributes.push_back(XmlAttr{xmlCopyString(name), std::move(copy)});
 }
 
 XmlNodeRef makeRootNode(const char* name) {
     auto* body = new XmlNodeBody;
     body->name = xmlCopyString(name);
-    return XmlNodeRef::adopt(body);
+    return XmlNodeAccess::adopt(body);
 }

@@ -2,19 +2,15 @@
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "config/xml_node_body.h"
 #include "config/xml_tables.h"
+#include "platform/file_handle.h"
 #include "platform/text_encoding.h"
 
 namespace {
-
-// Arrays grow by these many entries while a node is being read and are cut to
-// their exact size when the element is finished.
-constexpr std::size_t kGrowStep = 50;
-constexpr std::size_t kOrderGrowStep = 150;
 
 enum class TokenKind {
     Text = 0,
@@ -49,13 +45,11 @@ struct ParseState {
 
 // --- building the tree -------------------------------------------------------
 
-template <typename T>
-void makeRoom(std::vector<T>& items, std::size_t step) {
-    if (items.size() == items.capacity()) items.reserve(items.capacity() + step);
-}
+// While a node is being read its arrays grow geometrically (push_back), so
+// that reading n items costs O(n) copies; compactNode cuts them to their exact
+// size when the element is finished.
 
 void appendOrder(XmlNodeBody& node, XmlItemKind kind, std::size_t index) {
-    makeRoom(node.order, kOrderGrowStep);
     node.order.push_back(xmlOrderEntry(kind, static_cast<std::int32_t>(index)));
 }
 
@@ -64,57 +58,30 @@ XmlNodeBody* appendChild(XmlNodeBody& parent, const Token& name, bool isDeclarat
     child->name = xmlCopyString(name.start, name.length);
     child->isDeclaration = isDeclaration;
     child->parent = &parent;
-    makeRoom(parent.children, kGrowStep);
-    parent.children.push_back(XmlNodeRef::adopt(child));
+    parent.children.push_back(XmlNodeAccess::adopt(child));
     appendOrder(parent, kXmlItemChild, parent.children.size() - 1);
     return child;
 }
 
-void appendText(XmlNodeBody& node, XmlString text) {
-    makeRoom(node.texts, kGrowStep);
+void appendText(XmlNodeBody& node, std::string text) {
     node.texts.push_back(std::move(text));
     appendOrder(node, kXmlItemText, node.texts.size() - 1);
 }
 
 void appendBlock(XmlNodeBody& node, XmlString content, const char* opener, const char* closer) {
-    makeRoom(node.blocks, kGrowStep);
     node.blocks.push_back(XmlVerbatimBlock{std::move(content), opener, closer});
     appendOrder(node, kXmlItemBlock, node.blocks.size() - 1);
 }
 
 void appendAttribute(XmlNodeBody& node, const char* name, std::size_t nameLength, XmlString value) {
-    makeRoom(node.attributes, kGrowStep);
     node.attributes.push_back(XmlAttr{xmlCopyString(name, nameLength), std::move(value)});
 }
 
-// Removes the item at `orderIndex` of the order array from its own array;
-// later items of the same kind move down by one.
-void removeItem(XmlNodeBody& node, std::size_t orderIndex) {
-    const std::int32_t entry = node.order[orderIndex];
-    const XmlItemKind kind = xmlOrderKind(entry);
-    const std::int32_t index = xmlOrderIndex(entry);
-    node.order.erase(node.order.begin() + static_cast<std::ptrdiff_t>(orderIndex));
-    for (std::int32_t& later : node.order) {
-        if (xmlOrderKind(later) == kind && xmlOrderIndex(later) > index) later -= 4;
-    }
-    const auto at = static_cast<std::ptrdiff_t>(index);
-    switch (kind) {
-        case kXmlItemChild: {
-            XmlNodeBody* child = node.children[static_cast<std::size_t>(index)].detach();
-            child->parent = nullptr;
-            XmlNodeRef::adopt(child);  // the temporary gives back the parent's hold
-            node.children.erase(node.children.begin() + at);
-            break;
-        }
-        case kXmlItemText:
-            node.texts.erase(node.texts.begin() + at);
-            break;
-        case kXmlItemBlock:
-            node.blocks.erase(node.blocks.begin() + at);
-            break;
-        case kXmlItemAttribute:
-            break;
-    }
+// Drops the node's last item, which is a block: the last entry of the order
+// array and of the block array.
+void dropLastBlock(XmlNodeBody& node) {
+    node.order.pop_back();
+    node.blocks.pop_back();
 }
 
 void compactNode(XmlNodeBody& node) {
@@ -270,11 +237,9 @@ std::ptrdiff_t decodeRange(ParseState& state, const char* begin, const char* end
 XmlString decodeEntities(ParseState& state, const char* begin, const char* end) {
     const std::ptrdiff_t length = decodeRange(state, begin, end, nullptr);
     if (length < 0) return nullptr;
-    char* text = static_cast<char*>(std::malloc(static_cast<std::size_t>(length) + 1));
-    if (text == nullptr) return nullptr;
-    decodeRange(state, begin, end, text);
-    text[length] = '\0';
-    return XmlString(text);
+    XmlString text = xmlNewString(static_cast<std::size_t>(length));
+    if (text != nullptr) decodeRange(state, begin, end, text.get());
+    return text;
 }
 
 // --- texts and verbatim blocks -----------------------------------------------
@@ -307,19 +272,14 @@ bool flushPendingText(ParseState& state, XmlNodeBody& node, const char* upTo) {
         if (xmlOrderKind(last) == kXmlItemBlock &&
             isCommentBlock(node.blocks[static_cast<std::size_t>(xmlOrderIndex(last))]) &&
             xmlOrderKind(before) == kXmlItemText) {
-            removeItem(node, items - 1);
-            XmlString& earlier = node.texts[static_cast<std::size_t>(xmlOrderIndex(before))];
-            const std::size_t earlierLength = std::strlen(earlier.get());
-            const std::size_t addedLength = std::strlen(text.get());
-            char* joined = static_cast<char*>(std::malloc(earlierLength + addedLength + 1));
-            if (joined == nullptr) return false;
-            std::memcpy(joined, earlier.get(), earlierLength);
-            std::memcpy(joined + earlierLength, text.get(), addedLength + 1);
-            earlier.reset(joined);
+            dropLastBlock(node);
+            // std::string appends grow geometrically, so a long run of
+            // comment-separated pieces joins in linear time.
+            node.texts[static_cast<std::size_t>(xmlOrderIndex(before))] += text.get();
             return true;
         }
     }
-    appendText(node, std::move(text));
+    appendText(node, text.get());  // a decoded "&#;" ends the text there
     return true;
 }
 
@@ -557,14 +517,6 @@ void setStatus(XmlParseStatus* status, XmlParseCode code) {
     status->column = 0;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-struct BufferFree {
-    void operator()(unsigned char* buffer) const { std::free(buffer); }
-};
-
 }  // namespace
 
 XmlNodeRef parseXmlText(const char* text, XmlParseStatus* status, const char* rootTag) {
@@ -572,8 +524,8 @@ XmlNodeRef parseXmlText(const char* text, XmlParseStatus* status, const char* ro
         setStatus(status, XmlParseCode::TextMissing);
         return XmlNodeRef::emptyNode();
     }
-    XmlNodeRef document = XmlNodeRef::adopt(new XmlNodeBody);
-    XmlNodeBody& body = *const_cast<XmlNodeBody*>(document.body());
+    XmlNodeRef document = XmlNodeAccess::adopt(new XmlNodeBody);
+    XmlNodeBody& body = *xmlBodyOf(document);
     ParseState state{text, text, 0, 0, XmlParseCode::None, nullptr, 0};
     parseDocument(state, &body);
 
@@ -615,7 +567,7 @@ XmlNodeRef parseXmlText(const char* text, XmlParseStatus* status, const char* ro
 
 XmlNodeRef parseXmlFile(const char* path, XmlParseStatus* status, const char* rootTag) {
     setStatus(status, XmlParseCode::None);
-    std::unique_ptr<std::FILE, FileCloser> file(path != nullptr ? std::fopen(path, "rb") : nullptr);
+    platform::FileHandle file = platform::openFile(path, "rb");
     if (file == nullptr) {
         setStatus(status, XmlParseCode::FileNotOpened);
         return XmlNodeRef::emptyNode();
@@ -632,23 +584,22 @@ XmlNodeRef parseXmlFile(const char* path, XmlParseStatus* status, const char* ro
         setStatus(status, XmlParseCode::FileEmpty);
         return XmlNodeRef::emptyNode();
     }
-    std::unique_ptr<unsigned char, BufferFree> buffer(
-        size > 0 ? static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(size) + 4))
-                 : nullptr);
-    if (buffer == nullptr || std::fseek(file.get(), 0, SEEK_SET) != 0) {
+    if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) {
         setStatus(status, XmlParseCode::FileNotOpened);
         return XmlNodeRef::emptyNode();
     }
+    // Zero-filled: at least four NUL bytes follow what is read, which ends the
+    // text whether it is read as UTF-8 or as UTF-16.
+    std::vector<unsigned char> buffer(static_cast<std::size_t>(size) + 4);
     const std::size_t length =
-        std::fread(buffer.get(), 1, static_cast<std::size_t>(size), file.get());
+        std::fread(buffer.data(), 1, static_cast<std::size_t>(size), file.get());
     if (std::ferror(file.get())) {
         setStatus(status, XmlParseCode::FileNotOpened);
         return XmlNodeRef::emptyNode();
     }
     file.reset();
-    std::memset(buffer.get() + length, 0, 4);
 
-    const unsigned char* bytes = buffer.get();
+    const unsigned char* bytes = buffer.data();
     std::string converted;
     const char* text = reinterpret_cast<const char*>(bytes);
     if (platform::isUtf16Text(bytes, length)) {

@@ -1,9 +1,10 @@
 #include "config/xml_writer.h"
 
-#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "config/xml_node_body.h"
 #include "config/xml_tables.h"
 
 namespace {
@@ -123,11 +124,11 @@ void writeTree(Sink& sink, const XmlNodeBody& top, int level) {
         switch (xmlOrderKind(entry)) {
             case kXmlItemChild: {
                 const int childLevel = current.childLevel;
-                open.push_back(writeStart(sink, *node.children[index].body(), childLevel));
+                open.push_back(writeStart(sink, *xmlBodyOf(node.children[index]), childLevel));
                 break;  // `current` is no longer valid
             }
             case kXmlItemText: {
-                const char* text = node.texts[index].get();
+                const char* text = node.texts[index].c_str();
                 if (encodedLength(text) == 0) break;
                 if (inner >= 0) sink.tabs(inner + 1);
                 sink.encoded(text);
@@ -186,17 +187,14 @@ std::size_t encodeEntities(const char* text, char* destination) {
 
 std::size_t encodedLength(const char* text) { return text != nullptr ? encode(text, nullptr) : 0; }
 
-char* XmlNodeRef::serialize(bool formatted, std::size_t* length) const {
-    if (length != nullptr) *length = 0;
-    if (body_ == nullptr) return nullptr;
+std::string XmlNodeRef::serialize(bool formatted) const {
+    if (body_ == nullptr) return std::string();
     const int level = formatted ? 0 : kCompact;
     Sink measure(nullptr);
     writeTree(measure, *body_, level);
-    char* text = static_cast<char*>(std::malloc(measure.length() + 1));
-    if (text == nullptr) return nullptr;
-    Sink write(text);
+    // One allocation of exactly the measured size, then the writing pass.
+    std::string text(measure.length(), '\0');
+    Sink write(text.data());
     writeTree(write, *body_, level);
-    text[write.length()] = '\0';
-    if (length != nullptr) *length = write.length();
     return text;
 }

@@ -20,7 +20,7 @@ TEST(XmlNode, DefaultHandleIsTheEmptyNode) {
     EXPECT_TRUE(node.childAt(0).isEmpty());
     EXPECT_TRUE(node.findChild("a").isEmpty());
     EXPECT_EQ(nullptr, node.attributeValue("a"));
-    EXPECT_EQ(nullptr, node.body());
+    EXPECT_EQ(nullptr, xmlBodyOf(node));
 }
 
 TEST(XmlNode, SetAttributeOnTheEmptyNodeDoesNothing) {
@@ -36,26 +36,26 @@ TEST(XmlNode, MakeRootNodeCopiesTheName) {
     EXPECT_STREQ("opts", node.name());
     EXPECT_FALSE(node.isDeclaration());
     EXPECT_EQ(0, node.itemCount());
-    EXPECT_EQ(nullptr, node.body()->parent);
-    EXPECT_EQ(1, node.body()->refCount);
+    EXPECT_EQ(nullptr, xmlBodyOf(node)->parent);
+    EXPECT_EQ(1, xmlBodyOf(node)->refCount);
 }
 
 TEST(XmlNode, CopiesShareTheBodyAndCountReferences) {
     XmlNodeRef first = makeRootNode("a");
     {
         XmlNodeRef second = first;
-        EXPECT_EQ(first.body(), second.body());
-        EXPECT_EQ(2, first.body()->refCount);
+        EXPECT_EQ(xmlBodyOf(first), xmlBodyOf(second));
+        EXPECT_EQ(2, xmlBodyOf(first)->refCount);
         XmlNodeRef third;
         third = second;
-        EXPECT_EQ(3, first.body()->refCount);
+        EXPECT_EQ(3, xmlBodyOf(first)->refCount);
         third = third;
-        EXPECT_EQ(3, first.body()->refCount);
+        EXPECT_EQ(3, xmlBodyOf(first)->refCount);
         XmlNodeRef moved = std::move(third);
         EXPECT_TRUE(third.isEmpty());
-        EXPECT_EQ(3, first.body()->refCount);
+        EXPECT_EQ(3, xmlBodyOf(first)->refCount);
     }
-    EXPECT_EQ(1, first.body()->refCount);
+    EXPECT_EQ(1, xmlBodyOf(first)->refCount);
     first = XmlNodeRef();
     EXPECT_TRUE(first.isEmpty());
 }
@@ -65,20 +65,20 @@ TEST(XmlNode, InnerHandleKeepsItsSubtreeAliveAfterTheRootIsGone) {
     {
         XmlNodeRef root = parse("<a><b x='1'><c/></b></a>").node;
         inner = root.childAt(0);
-        EXPECT_EQ(root.body(), inner.body()->parent);
-        EXPECT_EQ(2, inner.body()->refCount);
+        EXPECT_EQ(xmlBodyOf(root), xmlBodyOf(inner)->parent);
+        EXPECT_EQ(2, xmlBodyOf(inner)->refCount);
     }
-    EXPECT_EQ(nullptr, inner.body()->parent);
-    EXPECT_EQ(1, inner.body()->refCount);
+    EXPECT_EQ(nullptr, xmlBodyOf(inner)->parent);
+    EXPECT_EQ(1, xmlBodyOf(inner)->refCount);
     EXPECT_STREQ("1", inner.attributeValue("x"));
     EXPECT_EQ("<b x=\"1\"><c/></b>", compact(inner));
 }
 
 TEST(XmlNode, AssigningAChildToItsOwnRootIsSafe) {
     XmlNodeRef node = parse("<a><b><c/></b></a>").node;
-    node = node.body()->children[0];
+    node = xmlBodyOf(node)->children[0];
     EXPECT_STREQ("b", node.name());
-    EXPECT_EQ(nullptr, node.body()->parent);
+    EXPECT_EQ(nullptr, xmlBodyOf(node)->parent);
     EXPECT_STREQ("c", node.childAt(0).name());
 }
 
@@ -89,7 +89,7 @@ TEST(XmlNode, ChildLookups) {
     EXPECT_STREQ("two", node.childAt(1).name());
     EXPECT_TRUE(node.childAt(3).isEmpty());
     EXPECT_TRUE(node.childAt(-1).isEmpty());
-    EXPECT_EQ(node.childAt(0).body(), node.findChild("one").body());
+    EXPECT_EQ(xmlBodyOf(node.childAt(0)), xmlBodyOf(node.findChild("one")));
     EXPECT_TRUE(node.findChild("three").isEmpty());
     EXPECT_TRUE(node.findChild(nullptr).isEmpty());
 }
@@ -104,7 +104,7 @@ TEST(XmlNode, SetAttributeAppendsOneEntry) {
     XmlNodeRef node = makeRootNode("opts");
     node.setAttribute("devicemodel", "X");
     node.setAttribute("other", "");
-    EXPECT_EQ(2u, node.body()->attributes.capacity());
+    EXPECT_EQ(2u, xmlBodyOf(node)->attributes.capacity());
     EXPECT_STREQ("X", node.attributeValue("DeviceModel"));
     EXPECT_EQ("<opts devicemodel=\"X\" other=\"\"/>", compact(node));
 }
@@ -119,9 +119,9 @@ TEST(XmlNode, SetAttributeCopiesTheValue) {
 
 TEST(XmlNode, FinishedElementsAreCutToSize) {
     const XmlNodeRef node = parse("<a x='1'><b/><c/>t</a>").node;
-    EXPECT_EQ(2u, node.body()->children.capacity());
-    EXPECT_EQ(1u, node.body()->attributes.capacity());
-    EXPECT_EQ(3u, node.body()->order.capacity());
+    EXPECT_EQ(2u, xmlBodyOf(node)->children.capacity());
+    EXPECT_EQ(1u, xmlBodyOf(node)->attributes.capacity());
+    EXPECT_EQ(3u, xmlBodyOf(node)->order.capacity());
 }
 
 TEST(XmlNode, OrderEntriesPackKindAndIndex) {
@@ -129,6 +129,6 @@ TEST(XmlNode, OrderEntriesPackKindAndIndex) {
     const std::vector<std::int32_t> expected{
         xmlOrderEntry(kXmlItemChild, 0), xmlOrderEntry(kXmlItemText, 0),
         xmlOrderEntry(kXmlItemBlock, 0), xmlOrderEntry(kXmlItemChild, 1)};
-    EXPECT_EQ(expected, node.body()->order);
+    EXPECT_EQ(expected, xmlBodyOf(node)->order);
     EXPECT_EQ(6, xmlOrderEntry(kXmlItemText, 1));
 }

@@ -34,7 +34,7 @@ TEST(XmlParser, EmptyElementForms) {
         const Parsed parsed = parse(text);
         ASSERT_STREQ("a", parsed.node.name()) << text;
         EXPECT_EQ(0, parsed.node.itemCount()) << text;
-        EXPECT_EQ(nullptr, parsed.node.body()->parent) << text;
+        EXPECT_EQ(nullptr, xmlBodyOf(parsed.node)->parent) << text;
     }
     expectStatus(parse("<a/>"), XmlParseCode::None, 0, 0);
     expectStatus(parse("<a></a>"), XmlParseCode::None, 0, 0);
@@ -96,7 +96,7 @@ TEST(XmlParser, NoElementGivesCode2AndTheDocumentNode) {
     const Parsed parsed = parse("  just text\n");
     expectStatus(parsed, XmlParseCode::NoElement, 2, 1);
     EXPECT_EQ(nullptr, parsed.node.name());
-    EXPECT_EQ(1, parsed.node.body()->textCount());
+    EXPECT_EQ(1, xmlBodyOf(parsed.node)->textCount());
     EXPECT_EQ("just text", text(parsed.node, 0));
 }
 
@@ -127,8 +127,8 @@ TEST(XmlParser, OutOfPlaceTokensInAStartTagGiveCode8) {
 TEST(XmlParser, AttributesWithAndWithoutValues) {
     const Parsed parsed = parse("<a b c='2' d=3 e = \"4\"/>");
     ASSERT_EQ(XmlParseCode::None, parsed.status.code);
-    ASSERT_EQ(4, parsed.node.body()->attributeCount());
-    EXPECT_STREQ("b", parsed.node.body()->attributes[0].name.get());
+    ASSERT_EQ(4, xmlBodyOf(parsed.node)->attributeCount());
+    EXPECT_STREQ("b", xmlBodyOf(parsed.node)->attributes[0].name.get());
     EXPECT_EQ(nullptr, parsed.node.attributeValue("b"));
     EXPECT_STREQ("2", parsed.node.attributeValue("c"));
     EXPECT_STREQ("3", parsed.node.attributeValue("d"));
@@ -156,7 +156,7 @@ TEST(XmlParser, DuplicateAttributesAreKeptAndTheFirstIsFound) {
 TEST(XmlParser, NamesAreCopiedWithoutDecoding) {
     const Parsed parsed = parse("<a&amp;b x&lt;=1/>");
     EXPECT_STREQ("a&amp;b", parsed.node.name());
-    EXPECT_STREQ("x&lt;", parsed.node.body()->attributes[0].name.get());
+    EXPECT_STREQ("x&lt;", xmlBodyOf(parsed.node)->attributes[0].name.get());
 }
 
 // --- entities and character references ---------------------------------------
@@ -207,7 +207,7 @@ TEST(XmlParser, ColumnsCountCharactersNotBytes) {
 
 TEST(XmlParser, TextsAreTrimmedAndBlankTextsDropped) {
     const Parsed parsed = parse("<a>  x  <b/>\n\t \r\n<c/> y\tz </a>");
-    ASSERT_EQ(2, parsed.node.body()->textCount());
+    ASSERT_EQ(2, xmlBodyOf(parsed.node)->textCount());
     EXPECT_EQ("x", text(parsed.node, 0));
     EXPECT_EQ("y\tz", text(parsed.node, 1));
     EXPECT_EQ("<a>x<b/><c/>y\tz</a>", compact(parsed.node));
@@ -219,25 +219,25 @@ TEST(XmlParser, StrayPunctuationInContentIsText) {
 
 TEST(XmlParser, CommentBetweenTextsIsDroppedAndTheTextsJoined) {
     const Parsed parsed = parse("<a>x <!-- note --> y</a>");
-    ASSERT_EQ(1, parsed.node.body()->textCount());
-    EXPECT_EQ(0, parsed.node.body()->blockCount());
+    ASSERT_EQ(1, xmlBodyOf(parsed.node)->textCount());
+    EXPECT_EQ(0, xmlBodyOf(parsed.node)->blockCount());
     EXPECT_EQ("xy", text(parsed.node, 0));
-    EXPECT_EQ(1u, parsed.node.body()->order.size());
+    EXPECT_EQ(1u, xmlBodyOf(parsed.node)->order.size());
 }
 
 TEST(XmlParser, CommentBeforeTheFirstTextIsKept) {
     const Parsed parsed = parse("<a><!-- note -->y</a>");
-    ASSERT_EQ(1, parsed.node.body()->blockCount());
-    EXPECT_STREQ(" note ", parsed.node.body()->blocks[0].content.get());
-    EXPECT_EQ(kXmlVerbatimRows[kXmlCommentRow].opener, parsed.node.body()->blocks[0].opener);
+    ASSERT_EQ(1, xmlBodyOf(parsed.node)->blockCount());
+    EXPECT_STREQ(" note ", xmlBodyOf(parsed.node)->blocks[0].content.get());
+    EXPECT_EQ(kXmlVerbatimRows[kXmlCommentRow].opener, xmlBodyOf(parsed.node)->blocks[0].opener);
     EXPECT_EQ("y", text(parsed.node, 0));
     EXPECT_EQ("<a><!-- note -->y</a>", compact(parsed.node));
 }
 
 TEST(XmlParser, OtherBlocksDoNotJoinTexts) {
     const Parsed parsed = parse("<a>x<![CDATA[c]]>y</a>");
-    EXPECT_EQ(2, parsed.node.body()->textCount());
-    EXPECT_EQ(1, parsed.node.body()->blockCount());
+    EXPECT_EQ(2, xmlBodyOf(parsed.node)->textCount());
+    EXPECT_EQ(1, xmlBodyOf(parsed.node)->blockCount());
 }
 
 // --- verbatim blocks ---------------------------------------------------------
@@ -245,8 +245,8 @@ TEST(XmlParser, OtherBlocksDoNotJoinTexts) {
 TEST(XmlParser, CdataIsKeptRaw) {
     const Parsed parsed = parse("<a><![CDATA[<b>&]]></a>");
     ASSERT_EQ(XmlParseCode::None, parsed.status.code);
-    ASSERT_EQ(1, parsed.node.body()->blockCount());
-    const XmlVerbatimBlock& block = parsed.node.body()->blocks[0];
+    ASSERT_EQ(1, xmlBodyOf(parsed.node)->blockCount());
+    const XmlVerbatimBlock& block = xmlBodyOf(parsed.node)->blocks[0];
     EXPECT_STREQ("<b>&", block.content.get());
     EXPECT_STREQ("<![CDATA[", block.opener);
     EXPECT_STREQ("]]>", block.closer);
@@ -261,15 +261,15 @@ TEST(XmlParser, EmptyCommentStoresNothing) {
 
 TEST(XmlParser, DoctypeEndsAtGreaterThanOrAfterItsInternalSubset) {
     Parsed parsed = parse("<!DOCTYPE html><html/>");
-    ASSERT_EQ(1, parsed.node.body()->blockCount());
-    EXPECT_STREQ(" html", parsed.node.body()->blocks[0].content.get());
-    EXPECT_STREQ(">", parsed.node.body()->blocks[0].closer);
+    ASSERT_EQ(1, xmlBodyOf(parsed.node)->blockCount());
+    EXPECT_STREQ(" html", xmlBodyOf(parsed.node)->blocks[0].content.get());
+    EXPECT_STREQ(">", xmlBodyOf(parsed.node)->blocks[0].closer);
 
     parsed = parse("<!DOCTYPE d [ <!ENTITY e \"x\"> ]><d/>");
     ASSERT_EQ(XmlParseCode::None, parsed.status.code);
-    ASSERT_EQ(1, parsed.node.body()->blockCount());
-    EXPECT_STREQ(" d [ <!ENTITY e \"x\"> ", parsed.node.body()->blocks[0].content.get());
-    EXPECT_STREQ("]>", parsed.node.body()->blocks[0].closer);
+    ASSERT_EQ(1, xmlBodyOf(parsed.node)->blockCount());
+    EXPECT_STREQ(" d [ <!ENTITY e \"x\"> ", xmlBodyOf(parsed.node)->blocks[0].content.get());
+    EXPECT_STREQ("]>", xmlBodyOf(parsed.node)->blocks[0].closer);
     EXPECT_EQ(1, parsed.node.childCount());
 }
 
@@ -277,13 +277,13 @@ TEST(XmlParser, LowerCaseDoctypeIsAnElement) {
     const Parsed parsed = parse("<a><!doctype x/></a>");
     ASSERT_EQ(1, parsed.node.childCount());
     EXPECT_STREQ("!doctype", parsed.node.childAt(0).name());
-    EXPECT_EQ(0, parsed.node.body()->blockCount());
+    EXPECT_EQ(0, xmlBodyOf(parsed.node)->blockCount());
 }
 
 TEST(XmlParser, PreBlockIsKeptRawAndIsCaseSensitive) {
     Parsed parsed = parse("<a><PRE> <b>&x</b> </PRE></a>");
     ASSERT_EQ(XmlParseCode::None, parsed.status.code);
-    EXPECT_STREQ(" <b>&x</b> ", parsed.node.body()->blocks[0].content.get());
+    EXPECT_STREQ(" <b>&x</b> ", xmlBodyOf(parsed.node)->blocks[0].content.get());
     parsed = parse("<a><pre>x</pre></a>");
     EXPECT_STREQ("pre", parsed.node.childAt(0).name());
 }
@@ -307,7 +307,7 @@ TEST(XmlParser, TopLevelDeclarationHoldsTheRestOfTheDocument) {
     EXPECT_STREQ("xml", parsed.node.name());
     EXPECT_TRUE(parsed.node.isDeclaration());
     EXPECT_STREQ("1.0", parsed.node.attributeValue("version"));
-    EXPECT_EQ(1, parsed.node.body()->attributeCount());
+    EXPECT_EQ(1, xmlBodyOf(parsed.node)->attributeCount());
     EXPECT_EQ(2, parsed.node.itemCount());
     ASSERT_EQ(1, parsed.node.childCount());
     EXPECT_STREQ("a", parsed.node.childAt(0).name());
@@ -333,7 +333,7 @@ TEST(XmlParser, NestedDeclarationClosesAtOnce) {
     EXPECT_TRUE(pi.isDeclaration());
     EXPECT_STREQ("pi", pi.name());
     EXPECT_EQ(1, pi.itemCount());
-    EXPECT_STREQ("data", pi.body()->attributes[0].name.get());
+    EXPECT_STREQ("data", xmlBodyOf(pi)->attributes[0].name.get());
     EXPECT_STREQ("b", parsed.node.childAt(1).name());
 }
 
@@ -343,12 +343,12 @@ TEST(XmlParser, SeveralTopItemsGiveTheNamelessDocumentNode) {
     EXPECT_EQ(nullptr, parsed.node.name());
     EXPECT_FALSE(parsed.node.isEmpty());
     EXPECT_EQ(2, parsed.node.childCount());
-    EXPECT_EQ(parsed.node.body(), parsed.node.childAt(1).body()->parent);
+    EXPECT_EQ(xmlBodyOf(parsed.node), xmlBodyOf(parsed.node.childAt(1))->parent);
 
     parsed = parse("<!-- c --><a/>");
     EXPECT_EQ(nullptr, parsed.node.name());
     EXPECT_EQ(1, parsed.node.childCount());
-    EXPECT_EQ(1, parsed.node.body()->blockCount());
+    EXPECT_EQ(1, xmlBodyOf(parsed.node)->blockCount());
 
     parsed = parse("text<a/>");
     EXPECT_EQ(nullptr, parsed.node.name());
@@ -375,7 +375,7 @@ TEST(XmlParser, RootTagIsFoundOneLevelBelowTheTop) {
     Parsed parsed = parse("<env><head/><RDService info='x'/></env>", "RDService");
     EXPECT_EQ(XmlParseCode::None, parsed.status.code);
     EXPECT_STREQ("x", parsed.node.attributeValue("info"));
-    EXPECT_EQ(nullptr, parsed.node.body()->parent);
+    EXPECT_EQ(nullptr, xmlBodyOf(parsed.node)->parent);
 
     parsed = parse("<a/><RDService info='y'/>", "RDService");
     EXPECT_STREQ("y", parsed.node.attributeValue("info"));
@@ -418,8 +418,6 @@ TEST(XmlParser, DeepNestingDoesNotExhaustTheStack) {
     for (int i = 0; i < depth; ++i) input += "<a>";
     const Parsed parsed = parse(input.c_str());
     EXPECT_EQ(XmlParseCode::EndTagMissing, parsed.status.code);
-    std::size_t length = 0;
-    char* text = parsed.node.serialize(false, &length);
-    EXPECT_EQ(static_cast<std::size_t>(depth) * 7 - 3, length);  // <a>...<a/>...</a>
-    std::free(text);
+    EXPECT_EQ(static_cast<std::size_t>(depth) * 7 - 3,  // <a>...<a/>...</a>
+              parsed.node.serialize(false).size());
 }

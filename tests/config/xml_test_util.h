@@ -1,9 +1,8 @@
 #pragma once
 
-#include <cstdlib>
-#include <memory>
 #include <string>
 
+#include "config/xml_node_body.h"
 #include "config/xml_parser.h"
 #include "config/xml_writer.h"
 
@@ -31,19 +30,17 @@ inline Parsed parse(const char* text, const char* rootTag = nullptr) {
     return parsed;
 }
 
-// The serialised node as a string; "<absent>" for an absent result.
+// The serialised node; "<absent>" for the empty node, so that an absent
+// result cannot pass for an element that writes nothing.
 inline std::string serialized(const XmlNodeRef& node, bool formatted) {
-    std::size_t length = 0;
-    std::unique_ptr<char, decltype(&std::free)> text(node.serialize(formatted, &length),
-                                                     &std::free);
-    return text != nullptr ? std::string(text.get(), length) : std::string("<absent>");
+    return node.isEmpty() ? std::string("<absent>") : node.serialize(formatted);
 }
 
 inline std::string compact(const XmlNodeRef& node) { return serialized(node, false); }
 inline std::string formatted(const XmlNodeRef& node) { return serialized(node, true); }
 
 inline std::string text(const XmlNodeRef& node, int index) {
-    return node.body()->texts.at(static_cast<std::size_t>(index)).get();
+    return xmlBodyOf(node)->texts.at(static_cast<std::size_t>(index));
 }
 
 }  // namespace xml_test

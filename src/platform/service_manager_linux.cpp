@@ -2,22 +2,17 @@
 // "<name>.service" in the unit folder, driven through systemctl. systemctl's
 // refusals are converted into the Windows error codes here, once.
 #include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <map>
 #include <vector>
 
 #include "platform/process.h"
 #include "platform/service_manager.h"
-
-extern char** environ;
+#include "platform/subprocess.h"
+#include "platform/unique_fd.h"
 
 namespace platform {
 namespace {
@@ -25,121 +20,15 @@ namespace {
 // systemd gives no estimate for a pending stop; poll once a second.
 constexpr std::uint32_t kSystemdWaitHintMs = 1000;
 
-// A file descriptor, closed when its owner goes.
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() { reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    void reset(int fd = -1) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-
-private:
-    int fd_;
-};
-
-struct CommandResult {
-    bool started = false;
-    bool timedOut = false;
-    int exitCode = -1;  // -1 when the program did not exit normally
-    std::string out;
-    std::string err;
-};
-
-bool makePipe(Fd& readEnd, Fd& writeEnd) {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return false;
-    readEnd.reset(fds[0]);
-    writeEnd.reset(fds[1]);
-    return true;
-}
-
-// Output beyond this is read and dropped; systemctl says far less.
-constexpr std::size_t kMaxOutput = 64 * 1024;
-
-// Reads both pipes until the child closes them or the deadline passes.
-bool drain(Fd& out, Fd& err, CommandResult& result, std::uint32_t start, unsigned timeoutMs) {
-    Fd* fds[2] = {&out, &err};
-    std::string* sinks[2] = {&result.out, &result.err};
-    while (out.get() >= 0 || err.get() >= 0) {
-        const std::uint32_t elapsed = tickCountMs() - start;
-        if (elapsed >= timeoutMs) return false;
-        pollfd polls[2];
-        for (int i = 0; i < 2; ++i) polls[i] = pollfd{fds[i]->get(), POLLIN, 0};
-        if (::poll(polls, 2, static_cast<int>(timeoutMs - elapsed)) < 0 && errno != EINTR) {
-            return false;
-        }
-        for (int i = 0; i < 2; ++i) {
-            if (polls[i].revents == 0) continue;
-            char buffer[4096];
-            const ssize_t n = ::read(fds[i]->get(), buffer, sizeof buffer);
-            if (n > 0) {
-                const std::size_t room = kMaxOutput - std::min(kMaxOutput, sinks[i]->size());
-                sinks[i]->append(buffer, std::min(room, static_cast<std::size_t>(n)));
-            } else if (n == 0 || errno != EINTR) {
-                fds[i]->reset();
-            }
-        }
-    }
-    return true;
-}
-
-// Reaps the child; one that is still running at the deadline (it may have
-// closed its pipes without exiting) is killed first. False on a time-out.
-bool reap(pid_t pid, std::uint32_t start, unsigned timeoutMs, int& exitCode) {
-    int status = 0;
-    pid_t done = 0;
-    while ((done = ::waitpid(pid, &status, WNOHANG)) == 0 && tickCountMs() - start < timeoutMs) {
-        sleepMs(5);
-    }
-    const bool inTime = done != 0;
-    if (!inTime) ::kill(pid, SIGKILL);
-    while (done <= 0 && (done = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
-    }
-    exitCode = done > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return inTime;
-}
-
-// Runs a program found on PATH with stdin from /dev/null, collecting its
-// output. A program that outlives the time-out is killed by its pid.
-CommandResult runCommand(const std::vector<std::string>& args, unsigned timeoutMs) {
-    CommandResult result;
-    Fd outRead, outWrite, errRead, errWrite;
-    if (!makePipe(outRead, outWrite) || !makePipe(errRead, errWrite)) return result;
-    std::vector<char*> argv;
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, outWrite.get(), 1);
-    posix_spawn_file_actions_adddup2(&actions, errWrite.get(), 2);
-    pid_t pid = -1;
-    const int rc = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return result;
-    result.started = true;
-    outWrite.reset();
-    errWrite.reset();
-
-    const std::uint32_t start = tickCountMs();
-    const bool drained = drain(outRead, errRead, result, start, timeoutMs);
-    // After a drain time-out the deadline has passed, so reap kills at once.
-    result.timedOut = !reap(pid, start, timeoutMs, result.exitCode) || !drained;
-    return result;
-}
+// Output of systemctl beyond this is read and dropped; it says far less.
+constexpr std::size_t kMaxSystemctlOutput = 64 * 1024;
 
 bool contains(const std::string& text, const char* part) {
     return text.find(part) != std::string::npos;
 }
 
 // The one place where systemctl's refusals become system error codes.
-std::uint32_t errorOf(const CommandResult& result) {
+std::uint32_t errorOf(const SubprocessResult& result) {
     if (!result.started) return kErrorDatabaseDoesNotExist;
     if (result.timedOut) return kErrorServiceRequestTimeout;
     const std::string& err = result.err;
@@ -225,7 +114,7 @@ std::string unitText(const std::string& name, const std::string& execStart) {
 }
 
 bool writeNewFile(const std::string& path, const std::string& text, int& error) {
-    Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
     if (fd.get() < 0) {
         error = errno;
         return false;
@@ -309,7 +198,7 @@ public:
 
     bool queryStatus(ServiceHandle service, ServiceStatus& status) override {
         if (!isService(service)) return failed(kErrorInvalidHandle);
-        const CommandResult result = runSystemctl({"is-active", unitName(nameOf(service))});
+        const SubprocessResult result = runSystemctl({"is-active", unitName(nameOf(service))});
         std::string state = result.out.substr(0, result.out.find('\n'));
         if (state == "unknown") return failed(kErrorServiceDoesNotExist);
         const std::uint32_t current = result.timedOut ? 0 : stateOf(state);
@@ -350,14 +239,14 @@ private:
         return kNoServiceHandle;
     }
 
-    CommandResult runSystemctl(std::vector<std::string> args) {
+    SubprocessResult runSystemctl(std::vector<std::string> args) {
         args.insert(args.begin(), settings_.systemctl);
-        return runCommand(args, settings_.commandTimeoutMs);
+        return runSubprocess(args, settings_.commandTimeoutMs, kMaxSystemctlOutput);
     }
 
     // Runs systemctl; on failure records the converted error.
     bool systemctl(std::vector<std::string> args) {
-        const CommandResult result = runSystemctl(std::move(args));
+        const SubprocessResult result = runSystemctl(std::move(args));
         const bool ok = result.started && !result.timedOut && result.exitCode == 0;
         return ok || failed(errorOf(result));
     }

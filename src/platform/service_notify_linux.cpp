@@ -2,11 +2,12 @@
 
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/unique_fd.h"
 
 namespace platform {
 namespace {
@@ -32,11 +33,10 @@ bool notifyServiceManager(const std::string& state) {
     sockaddr_un address;
     socklen_t length = 0;
     if (!notifyAddress(address, length)) return false;
-    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    const ssize_t sent = ::sendto(fd, state.data(), state.size(), MSG_NOSIGNAL,
+    const UniqueFd fd(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    if (fd.get() < 0) return false;
+    const ssize_t sent = ::sendto(fd.get(), state.data(), state.size(), MSG_NOSIGNAL,
                                   reinterpret_cast<const sockaddr*>(&address), length);
-    ::close(fd);
     return sent == static_cast<ssize_t>(state.size());
 }
 
