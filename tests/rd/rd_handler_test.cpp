@@ -98,9 +98,38 @@ TEST_F(RdHandlerTest, OptionsAllowsAPrivateNetworkOnlyWhenAsked) {
 }
 
 TEST_F(RdHandlerTest, OtherVerbsAreClaimedWithZeroBytes) {
-    for (const char* method : {"POST", "HEAD", "PUT", "DELETE", "PATCH", "TRACE", "CONNECT"}) {
+    for (const char* method : {"POST", "HEAD", "PUT", "DELETE", "PATCH", "TRACE", "CONNECT",
+                               "PROPFIND", "MKCOL"}) {
         EXPECT_EQ("", send(method, "/rd/capture", "Content-Length: 0\r\n")) << method;
     }
+    for (const char* target : {"/", "/..%2fconfig.ini", "//config.ini", "/\\config.ini"}) {
+        for (const char* depth : {"0", "1", "infinity"}) {
+            EXPECT_EQ("", send("PROPFIND", target, std::string("Depth: ") + depth + "\r\n"))
+                << target << " depth " << depth;
+        }
+    }
+}
+
+// The request URI arrives decoded: no byte of it may end the LOCATION line.
+TEST_F(RdHandlerTest, LocationCannotBeBrokenOutOf) {
+    EXPECT_EQ(rdAnswer(location("/x%0D%0ASet-Cookie:%20pwn=1"), "(null)",
+                       pidData(2, "UNSUPPORTED")),
+              send("DEVICEINFO", "/x%0d%0aSet-Cookie:%20pwn=1"));
+    EXPECT_EQ(rdAnswer(location("/a%0Ab%0Dc%01d%7Fe%C3%A9"), "(null)", pidData(2, "UNSUPPORTED")),
+              send("DEVICEINFO", "/a%0ab%0dc%01d%7fe%c3%a9"));
+    // Cut at 255 characters, never inside an escape.
+    const std::string prefix = location("/");
+    const std::string target = "/" + std::string(254 - prefix.size(), 'q') + "%0a";
+    EXPECT_EQ(rdAnswer(prefix + std::string(254 - prefix.size(), 'q'), "(null)",
+                       pidData(2, "UNSUPPORTED")),
+              send("DEVICEINFO", target));
+}
+
+TEST_F(RdHandlerTest, LogLineEscapesControlBytesOfTheUri) {
+    testing::internal::CaptureStdout();
+    send("RDSERVICE", "/%1b[31mRED%0aCaught");
+    EXPECT_EQ("RDSERVICE, reqInfo->request_uri: /\\x1b[31mRED\\x0aCaught \n",
+              testing::internal::GetCapturedStdout());
 }
 
 TEST_F(RdHandlerTest, CaptureOrDeviceInfoOnAnotherPathIsUnsupported) {

@@ -1,0 +1,38 @@
+// The one bounded log of the program (the engine's error log, the service log).
+#include "platform/rotating_log.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "support/temp_folder.h"
+
+namespace {
+
+TEST(RotatingLog, StaysUnderItsCapWithOneOlderFile) {
+    testing_support::TempFolder folder;
+    const std::string path = (folder.path() / "x.log").string();
+    platform::RotatingLog log(path, 1000);
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_TRUE(log.write("line " + std::to_string(i) + std::string(40, '.')));
+    }
+    EXPECT_LE(std::filesystem::file_size(path), 1000u);
+    EXPECT_LE(std::filesystem::file_size(path + ".1"), 1000u);
+    EXPECT_GT(std::filesystem::file_size(path + ".1"), 900u);
+    EXPECT_FALSE(std::filesystem::exists(path + ".2"));
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream contents;
+    contents << in.rdbuf();
+    const std::string last = contents.str();
+    EXPECT_NE(std::string::npos, last.find("] line 99.....")) << last;
+    EXPECT_EQ('[', last[0]);
+}
+
+TEST(RotatingLog, ControlBytesAreEscaped) {
+    EXPECT_EQ("a\\x0d\\x0ab\\x1b[31m\\x7f\xc3\xa9", platform::escapeControlBytes("a\r\nb\x1b[31m\x7f\xc3\xa9"));
+}
+
+}  // namespace
