@@ -2,11 +2,20 @@
 
 #include "client/rest_connection.h"
 
+namespace {
+
+// Every one-shot request runs on a fresh connection with these bounds.
+void bound(RestConnection& connection, std::int32_t timeoutSeconds, const TransferLimits& limits) {
+    connection.setTimeout(timeoutSeconds);
+    connection.setLimits(limits);
+}
+
+}  // namespace
+
 RestResponse rdServiceRequest(const std::string& url, std::int32_t timeoutSeconds,
                               const TransferLimits& limits) {
     RestConnection connection("");
-    connection.setTimeout(timeoutSeconds);
-    connection.setLimits(limits);
+    bound(connection, timeoutSeconds, limits);
     return connection.sendRdService(url);
 }
 
@@ -14,8 +23,7 @@ RestResponse captureRequest(const std::string& url, const std::string& contentTy
                             const std::string& body, std::int32_t timeoutSeconds,
                             const TransferLimits& limits) {
     RestConnection connection("");
-    connection.setTimeout(timeoutSeconds);
-    connection.setLimits(limits);
+    bound(connection, timeoutSeconds, limits);
     connection.appendHeader("Content-Type", contentType);
     return connection.sendCapture(url, body);
 }
@@ -23,7 +31,6 @@ RestResponse captureRequest(const std::string& url, const std::string& contentTy
 RestResponse deviceInfoRequest(const std::string& url, std::int32_t timeoutSeconds,
                                const TransferLimits& limits) {
     RestConnection connection("");
-    connection.setTimeout(timeoutSeconds);
-    connection.setLimits(limits);
+    bound(connection, timeoutSeconds, limits);
     return connection.sendDeviceInfo(url);
 }

@@ -6,6 +6,7 @@
 
 #include "host/program_settings.h"
 #include "host/run_loop.h"
+#include "platform/console.h"
 #include "platform/service_manager.h"
 
 namespace {
@@ -66,6 +67,7 @@ bool runServiceDispatcher() {
 
 void serviceMain() {
     ServiceHost& host = serviceHost();
+    platform::copyStdoutToLog(kServiceLogName);
     {
         Lock lock(host.mutex);
         host.status = platform::ServiceStatusRecord();

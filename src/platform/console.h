@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 namespace platform {
 
@@ -15,5 +16,12 @@ void writeStdoutSignalSafe(const char* text, std::size_t length);
 // Installs `handler` for `signalNumber` for one delivery only: a second
 // signal of the same kind gets the platform's default action.
 void installOneShotSignalHandler(int signalNumber, void (*handler)(int));
+
+// Service mode: a Windows service has no standard output, so everything the
+// program prints from now on also goes, a line at a time with a timestamp,
+// to the bounded log at `logPath` (platform/rotating_log.h). Elsewhere the
+// service manager keeps standard output already (systemd's journal): does
+// nothing and returns false. True when the copy runs.
+bool copyStdoutToLog(const std::string& logPath);
 
 }  // namespace platform

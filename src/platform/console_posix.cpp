@@ -30,4 +30,6 @@ void installOneShotSignalHandler(int signalNumber, void (*handler)(int)) {
     ::sigaction(signalNumber, &action, nullptr);
 }
 
+bool copyStdoutToLog(const std::string&) { return false; }
+
 }  // namespace platform

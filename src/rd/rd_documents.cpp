@@ -5,13 +5,14 @@
 
 const char* const extensionInfo = "Quillaris-USB-ZR4410QX Registered Device Service Extension";
 
+std::string rdServiceDocument(const std::string& status, const std::string& info) {
+    return "<RDService status=\"" + status + "\" info=\"" + info +
+           "\">\n\t<Interface id=\"CAPTURE\" path=\"/rd/capture\" />\n"
+           "\t<Interface id=\"DEVICEINFO\" path=\"/rd/info\" />\n</RDService>";
+}
+
 char* formatRdServiceDocument(char (&buffer)[kRdServiceDocumentBufferSize], const char* status) {
-    std::snprintf(buffer, sizeof buffer,
-                  "<RDService status=\"%s\" info=\"%s\">\n"
-                  "\t<Interface id=\"CAPTURE\" path=\"/rd/capture\" />\n"
-                  "\t<Interface id=\"DEVICEINFO\" path=\"/rd/info\" />\n"
-                  "</RDService>",
-                  status, extensionInfo);
+    std::snprintf(buffer, sizeof buffer, "%s", rdServiceDocument(status, extensionInfo).c_str());
     return buffer;
 }
 

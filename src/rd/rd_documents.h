@@ -16,6 +16,10 @@ constexpr std::size_t kLocationBufferSize = 256;
 // Big enough for the RDService document with any status text we use.
 constexpr std::size_t kRdServiceDocumentBufferSize = 512;
 
+// An RDService discovery document with the two RD interfaces, for any
+// service's status and info text (the simulated device uses it too).
+std::string rdServiceDocument(const std::string& status, const std::string& info);
+
 // Fills `buffer` with this extension's RDService document for `status`.
 char* formatRdServiceDocument(char (&buffer)[kRdServiceDocumentBufferSize], const char* status);
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "config/xml_parser.h"
+#include "rd/rd_documents.h"
 
 const char* const kSimDefaultInfo = "Quillaris-USB ZR4410QX Registered Device Service (simulated)";
 
@@ -31,9 +32,7 @@ std::string fakeCaptureData(const std::string& seed) {
 }  // namespace
 
 std::string simRdServiceDocument(const std::string& status, const std::string& info) {
-    return "<RDService status=\"" + status + "\" info=\"" + info +
-           "\">\n\t<Interface id=\"CAPTURE\" path=\"/rd/capture\" />\n"
-           "\t<Interface id=\"DEVICEINFO\" path=\"/rd/info\" />\n</RDService>";
+    return rdServiceDocument(status, info);
 }
 
 std::string simDeviceInfoDocument() {

@@ -312,6 +312,11 @@ TEST_F(ServiceProcessTest, ServerThatCannotStartLeavesTheServiceStopped) {
     }
     EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR), state.win32ExitCode);
     EXPECT_EQ(1u, state.specificExitCode);
+    // The service has no console: its reason is in its log, with a timestamp.
+    const std::string log = copy.folder().read("rdserver_ext.log");
+    EXPECT_NE(std::string::npos, log.find("] Server starting failed on ports " +
+                                          std::to_string(base) + "-" + std::to_string(base + 9)))
+        << log;
 
     // Nothing waits for an acknowledgement that cannot come.
     const CommandResult stop = run({"-stop", "0"});
