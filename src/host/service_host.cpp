@@ -24,6 +24,7 @@ void setState(ServiceHost& host, std::uint32_t state) {
 // report comes before the finished flag, so a stop control that sees the
 // flag can only repeat this report.
 void reportEndedOnItsOwn(ServiceHost& host, std::uint32_t specificExitCode) {
+    platform::finishStdoutCopy();
     Lock lock(host.mutex);
     setState(host, platform::kServiceStopped);
     host.status.win32ExitCode = platform::kErrorServiceSpecificError;
@@ -109,6 +110,7 @@ void handleControl(std::uint32_t control) {
         }
     }
     requestStopAndWait(host);
+    platform::finishStdoutCopy();
     Lock lock(host.mutex);
     if (host.status.currentState == platform::kServiceStopped) {
         // The run loop ended on its own meanwhile: its report stands.

@@ -23,5 +23,9 @@ void installOneShotSignalHandler(int signalNumber, void (*handler)(int));
 // service manager keeps standard output already (systemd's journal): does
 // nothing and returns false. True when the copy runs.
 bool copyStdoutToLog(const std::string& logPath);
+// Ends the copy: standard output goes nowhere from now on, and every line
+// printed before is in the log when this returns. Call it before the
+// service reports that it stopped (the process may end right after).
+void finishStdoutCopy();
 
 }  // namespace platform

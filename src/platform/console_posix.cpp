@@ -32,4 +32,6 @@ void installOneShotSignalHandler(int signalNumber, void (*handler)(int)) {
 
 bool copyStdoutToLog(const std::string&) { return false; }
 
+void finishStdoutCopy() {}
+
 }  // namespace platform

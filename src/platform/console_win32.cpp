@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdio>
 #include <string>
+#include <mutex>
 #include <thread>
 
 #include "platform/console.h"
@@ -26,6 +27,9 @@ void installOneShotSignalHandler(int signalNumber, void (*handler)(int)) {
 namespace {
 
 constexpr unsigned kPipeBytes = 4096;
+
+std::mutex copyMutex;
+std::thread copier;
 
 // Reads what the program prints and writes it to the log line by line.
 // Runs until the process ends; the log lives as long as the process.
@@ -65,8 +69,21 @@ bool copyStdoutToLog(const std::string& logPath) {
     }
     ::_close(fds[1]);
     std::setvbuf(stdout, nullptr, _IONBF, 0);
-    std::thread(copyLines, fds[0], new RotatingLog(logPath)).detach();
+    std::lock_guard<std::mutex> lock(copyMutex);
+    copier = std::thread(copyLines, fds[0], new RotatingLog(logPath));
     return true;
+}
+
+void finishStdoutCopy() {
+    std::lock_guard<std::mutex> lock(copyMutex);
+    if (!copier.joinable()) {
+        return;
+    }
+    // Pointing standard output elsewhere closes the pipe's last writer: the
+    // copier reads to the end and stops.
+    std::fflush(stdout);
+    std::freopen("NUL", "w", stdout);
+    copier.join();
 }
 
 }  // namespace platform
