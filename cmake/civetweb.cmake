@@ -43,12 +43,29 @@ target_include_directories(civetweb SYSTEM PUBLIC "${_cw_work}/include")
 target_compile_definitions(civetweb PRIVATE NO_CGI NO_FILES NO_CACHING OPENSSL_API_3_0 SOCKET_TIMEOUT_QUANTUM=200
                                            STOP_FLAG_NEEDS_LOCK)
 target_compile_options(civetweb PRIVATE -w)
+# OpenSSL is linked in, never loaded at run time: the system's on Linux, on
+# Windows the static libraries scripts/setup builds, so no DLL has to sit
+# beside the executable.
+target_compile_definitions(civetweb PRIVATE NO_SSL_DL)
 if(WIN32)
-  # TLS through the OpenSSL DLLs, loaded at run time only when a certificate is configured.
-  target_link_libraries(civetweb PUBLIC ws2_32)
+  set(RDEXT_OPENSSL_MINGW "${PROJECT_SOURCE_DIR}/.deps/openssl-mingw"
+      CACHE PATH "OpenSSL 3 built for mingw-w64: install prefix holding include/ and lib/")
+  if(NOT EXISTS "${RDEXT_OPENSSL_MINGW}/lib/libssl.a")
+    message(FATAL_ERROR "static OpenSSL not found in ${RDEXT_OPENSSL_MINGW}; run scripts/setup "
+                        "or set RDEXT_OPENSSL_MINGW")
+  endif()
+  add_library(OpenSSL::Crypto STATIC IMPORTED)
+  set_target_properties(OpenSSL::Crypto PROPERTIES
+    IMPORTED_LOCATION "${RDEXT_OPENSSL_MINGW}/lib/libcrypto.a"
+    INTERFACE_INCLUDE_DIRECTORIES "${RDEXT_OPENSSL_MINGW}/include"
+    INTERFACE_LINK_LIBRARIES "ws2_32;crypt32;user32;advapi32")
+  add_library(OpenSSL::SSL STATIC IMPORTED)
+  set_target_properties(OpenSSL::SSL PROPERTIES
+    IMPORTED_LOCATION "${RDEXT_OPENSSL_MINGW}/lib/libssl.a"
+    INTERFACE_LINK_LIBRARIES OpenSSL::Crypto)
+  target_link_libraries(civetweb PUBLIC OpenSSL::SSL OpenSSL::Crypto ws2_32)
 else()
   find_package(OpenSSL 3 REQUIRED)
   find_package(Threads REQUIRED)
-  target_compile_definitions(civetweb PRIVATE NO_SSL_DL)
   target_link_libraries(civetweb PUBLIC OpenSSL::SSL OpenSSL::Crypto Threads::Threads ${CMAKE_DL_LIBS})
 endif()

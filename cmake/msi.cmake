@@ -1,0 +1,63 @@
+# The Windows Installer package for fleets: `cmake --build <build> --target msi`
+# writes package/rdserver_ext-<version>-x64.msi with wixl (Debian's msitools),
+# from packaging/rdserver_ext.wxs. The product code follows from the version,
+# so a rebuild of the same version is the same product, and every version
+# upgrades the ones before it (fixed UpgradeCode in the .wxs).
+if(NOT WIN32 OR NOT TARGET rdserver_ext)
+  return()
+endif()
+find_program(WIXL_EXECUTABLE wixl)
+find_program(MSIBUILD_EXECUTABLE msibuild)
+if(NOT WIXL_EXECUTABLE OR NOT MSIBUILD_EXECUTABLE)
+  message(STATUS "wixl or msibuild not found (Debian: wixl, msitools): no msi target")
+  return()
+endif()
+
+set(_wxs "${PROJECT_SOURCE_DIR}/packaging/rdserver_ext.wxs")
+set(_staging "${PROJECT_BINARY_DIR}/msi")
+# What the service writes beside itself, deleted when it is uninstalled
+# (RemoveFile rows: key, file name as short|long, on uninstall = 2).
+set(_written_files
+  "('ServiceLog', 'Program', 'RDSERV~1.LOG|rdserver_ext.log', 'INSTALLDIR', 2)"
+  "('ServiceLogOld', 'Program', 'RDSERV~1.1|rdserver_ext.log.1', 'INSTALLDIR', 2)"
+  "('EngineLog', 'Program', 'RDSERV~2.LOG|rdserver_ext_error.log', 'INSTALLDIR', 2)")
+
+# rdext_add_msi(<target> <version> <output> [ALL]): a target building the
+# package of that version from the staged files.
+function(rdext_add_msi target version output)
+  string(UUID _product NAMESPACE D8C2A65E-48CA-4A0A-9F64-956CAE8AD9E2
+         NAME "rdserver_ext ${version}" TYPE SHA1 UPPER)
+  set(_queries "")
+  foreach(_row IN LISTS _written_files)
+    list(APPEND _queries -q "INSERT INTO RemoveFile (FileKey, Component_, FileName, DirProperty, InstallMode) VALUES ${_row}")
+  endforeach()
+  set(_all "")
+  if(ARGN STREQUAL "ALL")
+    set(_all ALL)
+  endif()
+  add_custom_command(OUTPUT "${output}"
+    COMMAND "${WIXL_EXECUTABLE}" -a x64 -D Version=${version} -D ProductCode=${_product}
+            -o "${output}" "${_wxs}"
+    COMMAND "${MSIBUILD_EXECUTABLE}" "${output}" ${_queries}
+    DEPENDS "${_wxs}" "${_staging}/rdserver_ext.exe" "${_staging}/config.ini" "${_staging}/README.txt"
+    WORKING_DIRECTORY "${_staging}"  # wixl finds the files named in the .wxs here
+    COMMENT "Building ${output}" VERBATIM)
+  add_custom_target(${target} ${_all} DEPENDS "${output}")
+endfunction()
+
+# The package holds the executable without its debugging information.
+add_custom_command(OUTPUT "${_staging}/rdserver_ext.exe" "${_staging}/config.ini" "${_staging}/README.txt"
+  COMMAND "${CMAKE_STRIP}" -o "${_staging}/rdserver_ext.exe" "$<TARGET_FILE:rdserver_ext>"
+  COMMAND "${CMAKE_COMMAND}" -E copy "${PROJECT_SOURCE_DIR}/config/config.ini"
+          "${PROJECT_BINARY_DIR}/packaging/README.txt" "${_staging}/"
+  DEPENDS rdserver_ext "${PROJECT_SOURCE_DIR}/config/config.ini" "${PROJECT_BINARY_DIR}/packaging/README.txt"
+  VERBATIM)
+
+set(RDEXT_MSI "${PROJECT_BINARY_DIR}/package/rdserver_ext-${PROJECT_VERSION}-x64.msi")
+rdext_add_msi(msi ${PROJECT_VERSION} "${RDEXT_MSI}" ALL)
+
+# The same package one patch version later, for the test that upgrades in place.
+math(EXPR _next_patch "${PROJECT_VERSION_PATCH} + 1")
+set(_next "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${_next_patch}")
+set(RDEXT_MSI_NEXT "${PROJECT_BINARY_DIR}/tests/release/rdserver_ext-${_next}-x64.msi")
+rdext_add_msi(msi_next ${_next} "${RDEXT_MSI_NEXT}" ALL)
