@@ -97,8 +97,8 @@ bool parseOptions(int argc, char** argv, Options& o) {
             return false;
         }
     }
-    if (o.port <= 0 || o.port > 65535 || o.concurrency < 1 || o.concurrency > 256 ||
-        o.count < 1 || o.seconds <= 0 || o.seconds > 600 || o.timeoutMs < 1) {
+    if (o.port <= 0 || o.port > 65535 || o.concurrency < 1 || o.concurrency > 256 || o.count < 1 ||
+        o.seconds <= 0 || o.seconds > 600 || o.timeoutMs < 1) {
         return false;
     }
     return true;
@@ -193,7 +193,8 @@ std::string oneRequest(const Options& o, const sockaddr_in& address, const std::
     if (headEnd == std::string::npos) {
         return answer.empty() ? "empty answer" : "incomplete header";
     }
-    if (answer.compare(0, 13, "HTTP/1.1 200 ") != 0 && answer.compare(0, 13, "HTTP/1.0 200 ") != 0) {
+    if (answer.compare(0, 13, "HTTP/1.1 200 ") != 0 &&
+        answer.compare(0, 13, "HTTP/1.0 200 ") != 0) {
         return "status: " + answer.substr(0, std::min<std::size_t>(answer.find("\r\n"), 40));
     }
     const std::string body = answer.substr(headEnd + 4);
@@ -218,7 +219,8 @@ long percentile(const std::vector<long>& sorted, double p) {
         return 0;
     }
     // Nearest rank.
-    std::size_t rank = static_cast<std::size_t>(p / 100.0 * static_cast<double>(sorted.size()) + 0.999999);
+    std::size_t rank =
+        static_cast<std::size_t>(p / 100.0 * static_cast<double>(sorted.size()) + 0.999999);
     rank = std::max<std::size_t>(1, std::min(rank, sorted.size()));
     return sorted[rank - 1];
 }
@@ -252,8 +254,7 @@ int main(int argc, char** argv) {
     std::vector<long> latencies;
     std::string firstError;
     const auto start = Clock::now();
-    const auto deadline =
-        start + std::chrono::microseconds(static_cast<long>(o.seconds * 1e6));
+    const auto deadline = start + std::chrono::microseconds(static_cast<long>(o.seconds * 1e6));
 
     auto worker = [&]() {
         std::vector<long> mine;

@@ -10,7 +10,7 @@
 // watches it ends at once and new ones fail without connecting. There is no
 // way back. Safe to use from any number of threads.
 class Cancellation {
-public:
+  public:
     void cancel();
     bool cancelled() const { return cancelled_.load(); }
 
@@ -19,7 +19,7 @@ public:
     std::size_t subscribe(std::function<void()> wake);
     void unsubscribe(std::size_t id);
 
-private:
+  private:
     std::atomic<bool> cancelled_{false};
     std::mutex mutex_;
     std::map<std::size_t, std::function<void()>> wakers_;

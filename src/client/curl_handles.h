@@ -15,7 +15,7 @@ using CurlEasyHandle = std::unique_ptr<CURL, CurlEasyCleanup>;
 
 // A request header list; empty (null) until the first line is appended.
 class CurlHeaderList {
-public:
+  public:
     CurlHeaderList() = default;
     ~CurlHeaderList() { curl_slist_free_all(list_); }
     CurlHeaderList(const CurlHeaderList&) = delete;
@@ -32,6 +32,6 @@ public:
     }
     curl_slist* get() const { return list_; }
 
-private:
+  private:
     curl_slist* list_ = nullptr;
 };

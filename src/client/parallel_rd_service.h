@@ -18,7 +18,7 @@ class RestConnection;
 // collects answers as they come and may stop waiting at any time: whatever
 // is still running then is dropped with this object. Use from one thread.
 class ParallelRdService {
-public:
+  public:
     ParallelRdService(const std::vector<std::string>& urls, std::int32_t timeoutSeconds,
                       const TransferLimits& limits);
     ~ParallelRdService();
@@ -30,7 +30,7 @@ public:
     std::vector<std::pair<std::size_t, RestResponse>> wait(int maxWaitMs);
     bool pending() const { return transfers_.running() > 0; }
 
-private:
+  private:
     std::vector<std::unique_ptr<RestConnection>> connections_;
     TransferSet transfers_;
 };

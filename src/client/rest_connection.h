@@ -13,7 +13,7 @@
 // thread. None of the send operations throws for transfer failures: they
 // are reported in RestResponse::code and body. Redirects are not followed.
 class RestConnection {
-public:
+  public:
     // `baseUrl` is put in front of every request URI. Throws
     // std::runtime_error("Couldn't initialize curl handle") when the
     // transfer handle cannot be created.
@@ -50,7 +50,7 @@ public:
     void setMethod(const char* method);
     CURL* handle() const { return handle_.get(); }
 
-private:
+  private:
     // Where the body callback writes: the response, up to a cap.
     struct BodyTarget {
         RestResponse* response;

@@ -12,7 +12,7 @@ class Cancellation;
 // transfer, and a cancel ends every transfer at once. The easy handles are
 // not owned; each must stay valid while it is in the set.
 class TransferSet {
-public:
+  public:
     // `cancel` may be null.
     explicit TransferSet(Cancellation* cancel);
     ~TransferSet();
@@ -33,7 +33,7 @@ public:
 
     std::size_t running() const { return easies_.size(); }
 
-private:
+  private:
     void collectFinished(std::vector<Finished>& finished);
     void abortAll(std::vector<Finished>& finished);
 

@@ -23,7 +23,7 @@ bool isClosingLine(const std::string& line) {
 
 // Loading state: the open levels, innermost last; the top level stays first.
 class IniLoader {
-public:
+  public:
     explicit IniLoader(IniFile& top) : open_{&top} {}
 
     void readLine(const std::string& line) {
@@ -35,7 +35,7 @@ public:
         }
     }
 
-private:
+  private:
     void define(IniDefinition definition) {
         IniFile& level = *open_.back();
         if (definition.value == "(") {

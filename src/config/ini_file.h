@@ -20,7 +20,7 @@ constexpr std::size_t kIniMaxExpandedLength = 8 * 1024;
 // child nodes; a node owns its children. Not thread-safe; use from one
 // thread at a time.
 class IniFile {
-public:
+  public:
     IniFile();
     ~IniFile();
     IniFile(const IniFile&) = delete;
@@ -45,7 +45,7 @@ public:
     // The group `name` opened at this level, or null when there is none.
     const IniFile* group(const std::string& name) const;
 
-private:
+  private:
     friend class IniLoader;
 
     std::map<std::string, std::string> values_;

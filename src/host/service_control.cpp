@@ -80,8 +80,8 @@ PendingOutcome awaitPendingStop(ServiceManager& manager, platform::ServiceHandle
 // Polls after our own stop control, sleeping the service's own wait hint.
 // The hint is used as given, only capped at the overall limit so that an
 // absurd hint cannot make the wait outlast the limit many times over.
-bool awaitOwnStop(ServiceManager& manager, platform::ServiceHandle service,
-                  ServiceStatus& status, std::uint32_t startTick) {
+bool awaitOwnStop(ServiceManager& manager, platform::ServiceHandle service, ServiceStatus& status,
+                  std::uint32_t startTick) {
     while (status.currentState != platform::kServiceStopped) {
         manager.sleepMs(std::min(status.waitHint, kStopTimeoutMs));
         if (!manager.queryStatus(service, status)) return fail(manager);
@@ -138,8 +138,7 @@ bool stopService(ServiceManager& manager, const std::string& name) {
     const std::uint32_t startTick = manager.tickCountMs();
     ServiceHandleOwner scm(manager, manager.openManager());
     if (!scm) return fail(manager);
-    ServiceHandleOwner service(manager,
-                               manager.openService(scm.get(), name, ServiceAccess::kStop));
+    ServiceHandleOwner service(manager, manager.openService(scm.get(), name, ServiceAccess::kStop));
     if (!service) return fail(manager);
 
     ServiceStatus status;
@@ -147,9 +146,12 @@ bool stopService(ServiceManager& manager, const std::string& name) {
     if (status.currentState == platform::kServiceStopped) return true;
 
     switch (awaitPendingStop(manager, service.get(), status, startTick)) {
-        case PendingOutcome::kStopped: return true;
-        case PendingOutcome::kFailed: return false;
-        case PendingOutcome::kNotPending: break;
+        case PendingOutcome::kStopped:
+            return true;
+        case PendingOutcome::kFailed:
+            return false;
+        case PendingOutcome::kNotPending:
+            break;
     }
 
     if (!manager.sendStop(service.get(), status)) return fail(manager);

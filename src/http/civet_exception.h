@@ -9,12 +9,12 @@
 // failure (a port it could not bind, a certificate it could not load), empty
 // when it gave none.
 class CivetException : public std::runtime_error {
-public:
+  public:
     explicit CivetException(const std::string& message, std::string reason = std::string())
         : std::runtime_error(message), reason_(std::move(reason)) {}
 
     const std::string& reason() const { return reason_; }
 
-private:
+  private:
     std::string reason_;
 };

@@ -10,7 +10,7 @@ class CivetServer;
 // return false. Operations are called concurrently from the engine's worker
 // threads, so overrides must be safe for concurrent calls.
 class CivetHandler {
-public:
+  public:
     virtual ~CivetHandler() = default;
 
     virtual bool handleGet(CivetServer* server, mg_connection* conn);

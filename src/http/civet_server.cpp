@@ -12,13 +12,13 @@ constexpr int kMaxListeningPorts = 10;
 
 // Holds the engine's context lock for one scope.
 class ContextLock {
-public:
+  public:
     explicit ContextLock(mg_context* context) : context_(context) { mg_lock_context(context_); }
     ~ContextLock() { mg_unlock_context(context_); }
     ContextLock(const ContextLock&) = delete;
     ContextLock& operator=(const ContextLock&) = delete;
 
-private:
+  private:
     mg_context* context_;
 };
 
@@ -74,8 +74,8 @@ int CivetServer::onLogMessage(const mg_connection* conn, const char* message) {
     // Messages of the engine itself come with a stand-in connection that
     // carries no request; the server is the context's user data.
     mg_context* context = mg_get_context(conn);
-    auto* server = context != nullptr ? static_cast<CivetServer*>(mg_get_user_data(context))
-                                      : nullptr;
+    auto* server =
+        context != nullptr ? static_cast<CivetServer*>(mg_get_user_data(context)) : nullptr;
     if (server == nullptr) {
         return 0;
     }
@@ -157,18 +157,12 @@ int CivetServer::callHandler(CivetServer* server, CivetHandler* handler, mg_conn
         Operation operation;
     };
     static const Route kRoutes[] = {
-        {"GET", &CivetHandler::handleGet},
-        {"POST", &CivetHandler::handlePost},
-        {"HEAD", &CivetHandler::handleHead},
-        {"PUT", &CivetHandler::handlePut},
-        {"DELETE", &CivetHandler::handleDelete},
-        {"OPTIONS", &CivetHandler::handleOptions},
-        {"PATCH", &CivetHandler::handlePatch},
-        {"RDSERVICE", &CivetHandler::handleRdService},
-        {"CAPTURE", &CivetHandler::handleCapture},
-        {"DEVICEINFO", &CivetHandler::handleDeviceInfo},
-        {"TRACE", &CivetHandler::handleTrace},
-        {"CONNECT", &CivetHandler::handleConnect},
+        {"GET", &CivetHandler::handleGet},         {"POST", &CivetHandler::handlePost},
+        {"HEAD", &CivetHandler::handleHead},       {"PUT", &CivetHandler::handlePut},
+        {"DELETE", &CivetHandler::handleDelete},   {"OPTIONS", &CivetHandler::handleOptions},
+        {"PATCH", &CivetHandler::handlePatch},     {"RDSERVICE", &CivetHandler::handleRdService},
+        {"CAPTURE", &CivetHandler::handleCapture}, {"DEVICEINFO", &CivetHandler::handleDeviceInfo},
+        {"TRACE", &CivetHandler::handleTrace},     {"CONNECT", &CivetHandler::handleConnect},
     };
     for (const Route& route : kRoutes) {
         if (std::strcmp(method, route.method) == 0) {

@@ -19,7 +19,7 @@ struct mg_context;
 // Thread safety: addHandler, getListeningPorts and close are meant for the
 // owning thread; the static callbacks run on the engine's threads.
 class CivetServer {
-public:
+  public:
     // `options` is a null-terminated list of name/value texts, handed to the
     // engine unchanged; `callbacks` may be null. Throws CivetException when
     // the engine does not start (for example a port that cannot be bound);
@@ -51,7 +51,7 @@ public:
     // Number of connections currently in the table (for diagnostics and tests).
     std::size_t trackedConnections();
 
-private:
+  private:
     using CloseCallback = void (*)(const mg_connection*);
     using LogCallback = int (*)(const mg_connection*, const char*);
 

@@ -7,7 +7,7 @@
 // a request dispatched. The body buffer is part of the record but nothing
 // fills it; a copy duplicates it only when both pointer and length are set.
 class ConnectionEntry {
-public:
+  public:
     ConnectionEntry() = default;
     ConnectionEntry(const ConnectionEntry& other);
     ConnectionEntry& operator=(const ConnectionEntry& other);
@@ -19,7 +19,7 @@ public:
     const char* body() const { return body_.get(); }
     std::uint32_t bodyLength() const { return bodyLength_; }
 
-private:
+  private:
     std::unique_ptr<char[]> body_;
     std::uint32_t bodyLength_ = 0;
 };

@@ -54,11 +54,16 @@ std::unique_ptr<CivetServer> tryStart(const char* portsText, bool withTls, std::
     static const std::string timeout = std::to_string(kRequestTimeoutMs);
     // No "document_root": the engine is built without file serving, so no
     // request can ever reach the program's folder.
-    const char* options[] = {"listening_ports",    portsText,
-                             "num_threads",        workers.c_str(),
-                             "error_log_file",     kEngineErrorLogName,
-                             "request_timeout_ms", timeout.c_str(),
-                             nullptr,              nullptr,
+    const char* options[] = {"listening_ports",
+                             portsText,
+                             "num_threads",
+                             workers.c_str(),
+                             "error_log_file",
+                             kEngineErrorLogName,
+                             "request_timeout_ms",
+                             timeout.c_str(),
+                             nullptr,
+                             nullptr,
                              nullptr};
     if (withTls) {
         options[8] = "ssl_certificate";

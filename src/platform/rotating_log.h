@@ -11,7 +11,7 @@ namespace platform {
 // file is started, so at most two files of at most `capBytes` each exist.
 // Each line gets a local timestamp. Safe to use from any number of threads.
 class RotatingLog {
-public:
+  public:
     static constexpr std::size_t kDefaultCapBytes = 1024 * 1024;
 
     explicit RotatingLog(std::string path, std::size_t capBytes = kDefaultCapBytes);
@@ -22,7 +22,7 @@ public:
 
     const std::string& path() const { return path_; }
 
-private:
+  private:
     std::string path_;
     std::size_t capBytes_;
     std::mutex mutex_;

@@ -49,7 +49,7 @@ constexpr ServiceHandle kNoServiceHandle = 0;
 // false or kNoServiceHandle and leaves the cause in lastError(), until the
 // next call. Not thread-safe: one instance per thread.
 class ServiceManager {
-public:
+  public:
     virtual ~ServiceManager() = default;
 
     // Full path of the running executable.
@@ -79,7 +79,7 @@ public:
 
 // Owns one handle of a ServiceManager and closes it when destroyed.
 class ServiceHandleOwner {
-public:
+  public:
     ServiceHandleOwner(ServiceManager& manager, ServiceHandle handle)
         : manager_(manager), handle_(handle) {}
     ~ServiceHandleOwner() {
@@ -91,7 +91,7 @@ public:
     ServiceHandle get() const { return handle_; }
     explicit operator bool() const { return handle_ != kNoServiceHandle; }
 
-private:
+  private:
     ServiceManager& manager_;
     ServiceHandle handle_;
 };

@@ -46,12 +46,16 @@ std::uint32_t errorOf(const SubprocessResult& result) {
 
 std::uint32_t errorOfErrno(int error) {
     switch (error) {
-        case EEXIST: return kErrorServiceExists;
+        case EEXIST:
+            return kErrorServiceExists;
         case EACCES:
         case EPERM:
-        case EROFS: return kErrorAccessDenied;
-        case ENOENT: return kErrorServiceDoesNotExist;
-        default: return kErrorServiceSpecificError;
+        case EROFS:
+            return kErrorAccessDenied;
+        case ENOENT:
+            return kErrorServiceDoesNotExist;
+        default:
+            return kErrorServiceSpecificError;
     }
 }
 
@@ -74,7 +78,8 @@ bool isRoot() { return ::geteuid() == 0; }
 bool validServiceName(const std::string& name) {
     if (name.empty() || name.size() > 240 || name[0] == '-' || name[0] == '.') return false;
     for (const char c : name) {
-        const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        const bool alnum =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
         if (!alnum && c != '_' && c != '-' && c != '.' && c != ':') return false;
     }
     return true;
@@ -101,12 +106,16 @@ bool execStartWord(const std::string& path, std::string& word) {
 
 std::string unitText(const std::string& name, const std::string& execStart) {
     return "[Unit]\n"
-           "Description=" + name + "\n"
+           "Description=" +
+           name +
+           "\n"
            "After=network.target\n"
            "\n"
            "[Service]\n"
            "Type=notify\n"
-           "ExecStart=" + execStart + "\n"
+           "ExecStart=" +
+           execStart +
+           "\n"
            "Restart=on-failure\n"
            "\n"
            "[Install]\n"
@@ -134,7 +143,7 @@ bool writeNewFile(const std::string& path, const std::string& text, int& error) 
 }
 
 class SystemdServiceManager : public ServiceManager {
-public:
+  public:
     explicit SystemdServiceManager(const ServiceManagerSettings& settings) : settings_(settings) {
         if (settings_.isPrivileged == nullptr) settings_.isPrivileged = isRoot;
     }
@@ -189,8 +198,7 @@ public:
     bool startService(ServiceHandle service) override {
         ServiceStatus status;
         if (!queryStatus(service, status)) return false;
-        if (status.currentState == kServiceRunning ||
-            status.currentState == kServiceStartPending) {
+        if (status.currentState == kServiceRunning || status.currentState == kServiceStartPending) {
             return failed(kErrorServiceAlreadyRunning);
         }
         return systemctl({"--no-block", "start", unitName(nameOf(service))});
@@ -229,7 +237,7 @@ public:
 
     void sleepMs(std::uint32_t milliseconds) override { platform::sleepMs(milliseconds); }
 
-private:
+  private:
     bool failed(std::uint32_t error) {
         lastError_ = error;
         return false;

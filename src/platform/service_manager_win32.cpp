@@ -19,7 +19,7 @@ std::string serviceCommandLine(const std::string& path) {
 }
 
 class Win32ServiceManager : public ServiceManager {
-public:
+  public:
     bool executablePath(std::string& path) override {
         char buffer[MAX_PATH + 1];
         const DWORD n = ::GetModuleFileNameA(nullptr, buffer, sizeof buffer);
@@ -45,9 +45,8 @@ public:
         const std::string commandLine = serviceCommandLine(commandPath);
         return check(::CreateServiceA(toScHandle(manager), name.c_str(), name.c_str(),
                                       SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-                                      SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
-                                      commandLine.c_str(), nullptr, nullptr, nullptr, nullptr,
-                                      nullptr));
+                                      SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, commandLine.c_str(),
+                                      nullptr, nullptr, nullptr, nullptr, nullptr));
     }
 
     bool startService(ServiceHandle service) override {
@@ -84,7 +83,7 @@ public:
 
     void sleepMs(std::uint32_t milliseconds) override { ::Sleep(milliseconds); }
 
-private:
+  private:
     // Records the calling thread's error right after the failed call, before
     // anything else can overwrite it.
     bool failed(DWORD error = ::GetLastError()) {

@@ -13,7 +13,7 @@ namespace platform {
 // it); everything else is for ordinary threads. One waiter for requests at
 // a time; any number of threads may wait for the acknowledgement.
 class StopEvent {
-public:
+  public:
     StopEvent();
     ~StopEvent();
     StopEvent(const StopEvent&) = delete;
@@ -35,7 +35,7 @@ public:
     // waitAcknowledged returns at once from now on.
     void finished();
 
-private:
+  private:
     // One async-signal-safe wake-up channel (a pipe, or an event object).
     void openWakeup();
     void closeWakeup();

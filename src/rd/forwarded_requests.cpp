@@ -52,10 +52,11 @@ bool readUpTo(mg_connection* conn, std::int64_t wanted, std::string& body) {
     char chunk[kReadChunkBytes];
     while (wanted < 0 || static_cast<std::int64_t>(body.size()) < wanted) {
         const std::size_t room = kMaxBodyBytes + 1 - body.size();
-        const std::int64_t left =
-            wanted < 0 ? static_cast<std::int64_t>(room) : wanted - static_cast<std::int64_t>(body.size());
-        const int n = mg_read(conn, chunk, static_cast<std::size_t>(std::min<std::int64_t>(
-                                               left, static_cast<std::int64_t>(sizeof chunk))));
+        const std::int64_t left = wanted < 0 ? static_cast<std::int64_t>(room)
+                                             : wanted - static_cast<std::int64_t>(body.size());
+        const int n = mg_read(conn, chunk,
+                              static_cast<std::size_t>(std::min<std::int64_t>(
+                                  left, static_cast<std::int64_t>(sizeof chunk))));
         if (n == 0 && wanted < 0) {
             return true;  // the last chunk
         }

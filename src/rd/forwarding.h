@@ -40,7 +40,7 @@ struct ForwardingState {
 
 // Holds one of the kMaxConcurrentForwards places for the life of a forward.
 class ForwardSlot {
-public:
+  public:
     explicit ForwardSlot(ForwardingState& state)
         : state_(state), held_(state.inFlight.fetch_add(1) < kMaxConcurrentForwards) {}
     ~ForwardSlot() {
@@ -53,7 +53,7 @@ public:
 
     bool held() const { return held_; }
 
-private:
+  private:
     ForwardingState& state_;
     bool held_;
 };

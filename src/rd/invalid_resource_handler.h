@@ -5,7 +5,7 @@
 // Claims every request method and writes nothing, so no request on its URI
 // falls through to the engine's file handling. A base for real handlers.
 class InvalidResourceRequestHandler : public CivetHandler {
-public:
+  public:
     bool handleGet(CivetServer* server, mg_connection* conn) override;
     bool handlePost(CivetServer* server, mg_connection* conn) override;
     bool handleHead(CivetServer* server, mg_connection* conn) override;

@@ -20,7 +20,8 @@ char* formatLocation(char (&buffer)[kLocationBufferSize], const char* host, int 
                      const char* path) {
     static const char kHex[] = "0123456789ABCDEF";
     int length = std::snprintf(buffer, sizeof buffer, "http://%s:%d", host, port);
-    std::size_t used = length < 0 ? 0 : std::min(static_cast<std::size_t>(length), sizeof buffer - 1);
+    std::size_t used =
+        length < 0 ? 0 : std::min(static_cast<std::size_t>(length), sizeof buffer - 1);
     // The path is the decoded request URI: a byte that cannot stand in a
     // header (a control, CR, LF, a blank, DEL, 8-bit) goes out percent-encoded
     // again, so a client cannot break out of the LOCATION line. An escape is

@@ -5,7 +5,7 @@
 // An RD error code with its fixed name, reported as errCode/errInfo in a
 // PidData document. A small value type, copied whole.
 class RDSWrapperError {
-public:
+  public:
     static constexpr std::int32_t FAILED = 1;
     static constexpr std::int32_t UNSUPPORTED = 2;
     static constexpr std::int32_t INVALID_PARAMETER = 3;
@@ -19,7 +19,7 @@ public:
     // formatted into this value's own buffer (valid while the value lives).
     const char* errorInfo();
 
-private:
+  private:
     std::int32_t code_;
     char text_[128] = {};
 };

@@ -58,7 +58,8 @@ bool RDSWrapperRestfulRequestHandler::handleOptions(CivetServer*, mg_connection*
         grant.allowHeaders = requested;
     }
     const char* privateNetwork = mg_get_header(conn, "Access-Control-Request-Private-Network");
-    grant.allowPrivateNetwork = privateNetwork != nullptr && std::strcmp(privateNetwork, "true") == 0;
+    grant.allowPrivateNetwork =
+        privateNetwork != nullptr && std::strcmp(privateNetwork, "true") == 0;
     writeRdResponse(conn, nullptr, nullptr, 0, grant);
     return true;
 }

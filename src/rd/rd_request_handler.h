@@ -14,7 +14,7 @@
 constexpr int kForwardDrainMs = 1000;
 
 class RDSWrapperRestfulRequestHandler : public InvalidResourceRequestHandler {
-public:
+  public:
     // `dataBaseFolder` holds the data folder with DeviceConfig.xml; empty
     // means the machine's own.
     explicit RDSWrapperRestfulRequestHandler(std::string dataBaseFolder = std::string());
@@ -30,7 +30,7 @@ public:
     // RDSERVICE_NOT_AVAILABLE, and fails later forwards at once.
     void stopForwarding() { forwarding_.stopAndDrain(std::chrono::milliseconds(kForwardDrainMs)); }
 
-private:
+  private:
     bool answerDiscovery(CivetServer* server, mg_connection* conn);
 
     ForwardingState forwarding_;

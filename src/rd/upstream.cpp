@@ -28,7 +28,7 @@ TransferLimits limitsOf(std::size_t maxBodyBytes, Cancellation* cancel) {
 
 // What discovery knows of each probed port while answers come in.
 class ProbeOutcomes {
-public:
+  public:
     explicit ProbeOutcomes(const std::vector<int>& ports) : ports_(ports) {}
 
     void markIdentified(std::size_t index) { identifiedAt_[ports_[index]] = Clock::now(); }
@@ -54,21 +54,24 @@ public:
         if (identifiedAt_.empty()) {
             return kDiscoveryGraceMs;
         }
-        const auto left = identifiedAt_.begin()->second + std::chrono::milliseconds(kDiscoveryGraceMs) -
-                          Clock::now();
-        return static_cast<int>(
-            std::max<long long>(0, std::chrono::duration_cast<std::chrono::milliseconds>(left).count()));
+        const auto left = identifiedAt_.begin()->second +
+                          std::chrono::milliseconds(kDiscoveryGraceMs) - Clock::now();
+        return static_cast<int>(std::max<long long>(
+            0, std::chrono::duration_cast<std::chrono::milliseconds>(left).count()));
     }
 
     // The lowest identified port, whatever is still pending below it.
-    int lowestIdentified() const { return identifiedAt_.empty() ? -1 : identifiedAt_.begin()->first; }
+    int lowestIdentified() const {
+        return identifiedAt_.empty() ? -1 : identifiedAt_.begin()->first;
+    }
 
-private:
+  private:
     bool hasFailed(int port) const {
         return std::find(failed_.begin(), failed_.end(), port) != failed_.end();
     }
     int lowestIdentifiedPastGrace() const {
-        return !identifiedAt_.empty() && msUntilGraceEnds() == 0 ? identifiedAt_.begin()->first : -1;
+        return !identifiedAt_.empty() && msUntilGraceEnds() == 0 ? identifiedAt_.begin()->first
+                                                                 : -1;
     }
 
     std::vector<int> ports_;
@@ -112,8 +115,7 @@ int discoverUpstreamPort(const std::vector<int>& ownPorts, const std::string& de
     for (int port : ports) {
         urls.push_back(upstreamUrl(port, "/"));
     }
-    ParallelRdService probes(urls, upstreamTimeoutSeconds,
-                             limitsOf(kMaxProbeAnswerBytes, cancel));
+    ParallelRdService probes(urls, upstreamTimeoutSeconds, limitsOf(kMaxProbeAnswerBytes, cancel));
     ProbeOutcomes outcomes(ports);
     while (probes.pending()) {
         const int winner = outcomes.winner();

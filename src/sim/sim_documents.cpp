@@ -57,13 +57,20 @@ std::string simPidDataDocument(const std::string& pidOptions) {
     const std::string format = valueOr(opts.attributeValue("format"), "0");
     const std::string pidVer = valueOr(opts.attributeValue("pidVer"), "2.0");
     return "<PidData>\n"
-           "\t<Resp errCode=\"0\" errInfo=\"Capture Success\" fCount=\"" + fCount +
-           "\" fType=\"" + fType + "\" nmPoints=\"42\" qScore=\"78\" />\n"
+           "\t<Resp errCode=\"0\" errInfo=\"Capture Success\" fCount=\"" +
+           fCount + "\" fType=\"" + fType +
+           "\" nmPoints=\"42\" qScore=\"78\" />\n"
            "\t<DeviceInfo dpId=\"LUMETRA.SIM\" rdsId=\"LUMETRA.SIM.001\" rdsVer=\"1.0.0\" "
            "mi=\"ZR4410QX\" mc=\"SIMULATED\" dc=\"00000000-0000-0000-0000-000000000001\" />\n"
-           "\t<Skeys ci=\"20301231\">" + fakeCaptureData("skey" + pidOptions) + "</Skeys>\n"
-           "\t<Hmac>" + fakeCaptureData("hmac" + pidOptions).substr(0, 64) + "</Hmac>\n"
-           "\t<Data type=\"" + (format == "1" ? "P" : "X") + "\" pidVer=\"" + pidVer + "\">" +
-           fakeCaptureData(pidOptions) + "</Data>\n"
+           "\t<Skeys ci=\"20301231\">" +
+           fakeCaptureData("skey" + pidOptions) +
+           "</Skeys>\n"
+           "\t<Hmac>" +
+           fakeCaptureData("hmac" + pidOptions).substr(0, 64) +
+           "</Hmac>\n"
+           "\t<Data type=\"" +
+           (format == "1" ? "P" : "X") + "\" pidVer=\"" + pidVer + "\">" +
+           fakeCaptureData(pidOptions) +
+           "</Data>\n"
            "</PidData>";
 }

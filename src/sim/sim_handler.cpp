@@ -26,21 +26,27 @@ std::string readBody(mg_connection* conn) {
 
 const char* reasonPhrase(int status) {
     switch (status) {
-        case 200: return "OK";
-        case 302: return "Found";
-        case 404: return "Not Found";
-        case 500: return "Internal Server Error";
-        case 503: return "Service Unavailable";
-        default: return "Status";
+        case 200:
+            return "OK";
+        case 302:
+            return "Found";
+        case 404:
+            return "Not Found";
+        case 500:
+            return "Internal Server Error";
+        case 503:
+            return "Service Unavailable";
+        default:
+            return "Status";
     }
 }
 
 void writeAnswer(mg_connection* conn, int status, const std::string& body,
                  const std::string& extraHeaderLines = "") {
-    std::string message = "HTTP/1.1 " + std::to_string(status) + " " + reasonPhrase(status) +
-                          "\r\nContent-Type: text/xml\r\nContent-Length: " +
-                          std::to_string(body.size()) + "\r\nConnection: close\r\n" +
-                          simCorsHeaderLines(conn) + extraHeaderLines + "\r\n" + body;
+    std::string message =
+        "HTTP/1.1 " + std::to_string(status) + " " + reasonPhrase(status) +
+        "\r\nContent-Type: text/xml\r\nContent-Length: " + std::to_string(body.size()) +
+        "\r\nConnection: close\r\n" + simCorsHeaderLines(conn) + extraHeaderLines + "\r\n" + body;
     mg_write(conn, message.data(), message.size());
 }
 

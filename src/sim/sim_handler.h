@@ -11,7 +11,7 @@
 // preflight (OPTIONS on any path). Every answer carries cross-origin headers.
 // Safe for concurrent calls.
 class SimulatedDeviceHandler : public CivetHandler {
-public:
+  public:
     SimulatedDeviceHandler(const SimOptions& options, const std::atomic<bool>& stopping);
 
     bool handleGet(CivetServer* server, mg_connection* conn) override;
@@ -20,7 +20,7 @@ public:
     bool handleDeviceInfo(CivetServer* server, mg_connection* conn) override;
     bool handleCapture(CivetServer* server, mg_connection* conn) override;
 
-private:
+  private:
     bool answer(mg_connection* conn, const char* path, const std::string& document);
     // Waits out the delay (or forever in hang mode) unless stopping.
     void wait() const;

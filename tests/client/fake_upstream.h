@@ -15,7 +15,7 @@ namespace client_test {
 // for the client to give up. Every wait is bounded; the destructor stops
 // and joins the thread.
 class FakeUpstream {
-public:
+  public:
     enum class Behaviour { kAnswer, kSilent };
 
     explicit FakeUpstream(std::string response, Behaviour behaviour = Behaviour::kAnswer);
@@ -29,7 +29,7 @@ public:
     // Waits for the server thread to finish; the request bytes it received.
     std::string request();
 
-private:
+  private:
     void serve();
     void record(testing_support::LoopbackSocket& connection);
 

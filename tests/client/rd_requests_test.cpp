@@ -19,8 +19,7 @@ constexpr int kTimeoutSeconds = 10;
 // The request head that the client sends to `upstream`, up to its blank line.
 std::string head(const std::string& method, const std::string& path, const FakeUpstream& upstream,
                  const std::string& extraLines = "") {
-    return method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" +
-           std::to_string(upstream.port()) +
+    return method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(upstream.port()) +
            "\r\nUser-Agent: rdext-http-client/v1.0\r\nAccept: */*\r\n" + extraLines + "\r\n";
 }
 
@@ -64,7 +63,8 @@ TEST(RdRequestsTest, CaptureWithEmptyContentTypeSendsOnlyTheLength) {
 TEST(RdRequestsTest, CaptureWithEmptyBodySendsLengthZero) {
     FakeUpstream upstream(kOk);
     captureRequest(upstream.url("/rd/capture"), "", "", kTimeoutSeconds);
-    EXPECT_EQ(head("CAPTURE", "/rd/capture", upstream, "Content-Length: 0\r\n"), upstream.request());
+    EXPECT_EQ(head("CAPTURE", "/rd/capture", upstream, "Content-Length: 0\r\n"),
+              upstream.request());
 }
 
 TEST(RdRequestsTest, CaptureSendsAGivenContentType) {
@@ -127,12 +127,11 @@ TEST(RdRequestsTest, HeadersSplitAtTheirFirstColon) {
         "HTTP/1.1 200 OK\r\nDate: Mon, 01 Jan 2024 10:20:30 GMT\r\nX-Empty:\r\n"
         "X-Padded: \t padded value \t\r\nContent-Length: 0\r\n\r\n");
     const RestResponse response = rdServiceRequest(upstream.url("/"), kTimeoutSeconds);
-    const std::map<std::string, std::string> expected = {
-        {"HTTP/1.1 200 OK", "present"},
-        {"Date", "Mon, 01 Jan 2024 10:20:30 GMT"},
-        {"X-Empty", ""},
-        {"X-Padded", "padded value"},
-        {"Content-Length", "0"}};
+    const std::map<std::string, std::string> expected = {{"HTTP/1.1 200 OK", "present"},
+                                                         {"Date", "Mon, 01 Jan 2024 10:20:30 GMT"},
+                                                         {"X-Empty", ""},
+                                                         {"X-Padded", "padded value"},
+                                                         {"Content-Length", "0"}};
     EXPECT_EQ(expected, response.headers);
     EXPECT_EQ(200, response.code);
     EXPECT_EQ("", response.body);

@@ -56,7 +56,6 @@ class DeviceConfigTest : public ::testing::Test {
     testing_support::TempFolder base_;
 };
 
-
 }  // namespace
 
 TEST(DataFolder, MachineWideFolder) {

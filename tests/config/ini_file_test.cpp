@@ -10,7 +10,7 @@
 namespace {
 
 class IniFileTest : public ::testing::Test {
-protected:
+  protected:
     // Writes `contents` to a file in a temporary folder and loads it.
     const IniFile& load(const std::string& contents) {
         EXPECT_TRUE(ini.load(folder.write("test.ini", contents)));

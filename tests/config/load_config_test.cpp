@@ -16,7 +16,7 @@ const char* const kNotConfigured = "Server port start is not configured in confi
 // Runs loadConfig inside a temporary working folder on settings that start
 // with recognisable values.
 class LoadConfigTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         savedDirectory_ = std::filesystem::current_path();
         std::filesystem::current_path(folder_.path());
@@ -38,7 +38,7 @@ protected:
     ServerSettings settings;
     std::string printed;
 
-private:
+  private:
     testing_support::TempFolder folder_;
     std::filesystem::path savedDirectory_;
 };
@@ -72,10 +72,10 @@ TEST_F(LoadConfigTest, HighestUsableStartLeavesRoomForTenPorts) {
 }
 
 TEST_F(LoadConfigTest, UnusablePortStartFallsBackToTheDefault) {
-    for (const char* start : {"SERVER_PORT_START=12000", "SERVER_PORT_START = 0",
-                              "SERVER_PORT_START = -5", "SERVER_PORT_START = 65527",
-                              "SERVER_PORT_START = 99999999999", "SERVER_PORT_START = port",
-                              "server_port_start = 12000"}) {
+    for (const char* start :
+         {"SERVER_PORT_START=12000", "SERVER_PORT_START = 0", "SERVER_PORT_START = -5",
+          "SERVER_PORT_START = 65527", "SERVER_PORT_START = 99999999999",
+          "SERVER_PORT_START = port", "server_port_start = 12000"}) {
         SCOPED_TRACE(start);
         writeConfig(std::string(start) + "\nSERVER_SSL_CERTICICATE = a.pem\n");
         settings.portRangeStart = 4242;
@@ -87,9 +87,8 @@ TEST_F(LoadConfigTest, UnusablePortStartFallsBackToTheDefault) {
 }
 
 TEST_F(LoadConfigTest, ShippedSampleGivesTheInitialSettings) {
-    const auto sample =
-        std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "config" /
-        "config.ini";
+    const auto sample = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() /
+                        "config" / "config.ini";
     std::ifstream in(sample, std::ios::binary);
     ASSERT_TRUE(in) << sample;
     std::ostringstream contents;

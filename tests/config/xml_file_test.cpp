@@ -14,7 +14,6 @@ namespace {
 
 using xml_test::utf16le;
 
-
 const std::string kBom16 = "\xFF\xFE";
 const std::string kBom8 = "\xEF\xBB\xBF";
 

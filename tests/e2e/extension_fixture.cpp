@@ -63,8 +63,8 @@ void ExtensionFixture::setDeviceModel(const std::string& model) {
                                            "<opts devicemodel=\"" + model + "\" />\n");
 }
 
-testing_support::ChildProcess& ExtensionFixture::startDevice(int port,
-                                                             const std::vector<std::string>& options) {
+testing_support::ChildProcess& ExtensionFixture::startDevice(
+    int port, const std::vector<std::string>& options) {
     std::vector<std::string> arguments{"--port", std::to_string(port)};
     arguments.insert(arguments.end(), options.begin(), options.end());
     devices_.push_back(std::make_unique<testing_support::ChildProcess>(

@@ -15,7 +15,7 @@ namespace e2e {
 // own (config.ini with the range start 11100, a private data folder for
 // DeviceConfig.xml), plus simulated RD devices as child processes.
 class ExtensionFixture {
-public:
+  public:
     ExtensionFixture();
     ~ExtensionFixture();
 
@@ -43,7 +43,7 @@ public:
 
     std::string location(const std::string& path) const;
 
-private:
+  private:
     testing_support::TempFolder folder_;
     testing_support::TempFolder dataFolder_;
     std::unique_ptr<testing_support::ScopedWorkingDirectory> inFolder_;

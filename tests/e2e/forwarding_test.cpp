@@ -19,7 +19,7 @@ const char* const kPidOptions =
     "timeout=\"10000\" env=\"P\" /></PidOptions>";
 
 class ForwardingTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(extension.start()); }
 
     std::string notAvailable(const std::string& path) {
@@ -48,9 +48,11 @@ TEST_F(ForwardingTest, DeviceFiveAboveTheFirstPortIsFoundAndRelayed) {
               extension.send("CAPTURE", "/rd/capture", kPidOptions));
     EXPECT_EQ(relayed(11105, "DEVICEINFO", "/rd/info"), extension.send("DEVICEINFO", "/rd/info"));
     const std::string relayedDiscovery = extension.send("RDSERVICE", "/rdservice");
-    EXPECT_EQ(relayed(11105, "RDSERVICE", "/"),
-              rdAnswer(extension.location("/"), "(null)", ExtensionFixture::bodyOf(relayedDiscovery)));
-    EXPECT_NE(std::string::npos, relayedDiscovery.find("LOCATION:" + extension.location("/rdservice")));
+    EXPECT_EQ(
+        relayed(11105, "RDSERVICE", "/"),
+        rdAnswer(extension.location("/"), "(null)", ExtensionFixture::bodyOf(relayedDiscovery)));
+    EXPECT_NE(std::string::npos,
+              relayedDiscovery.find("LOCATION:" + extension.location("/rdservice")));
 }
 
 TEST_F(ForwardingTest, CaptureAnswerCarriesTheDevicesPidData) {

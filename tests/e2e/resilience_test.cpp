@@ -29,7 +29,7 @@ double secondsSince(Clock::time_point start) {
 }
 
 class ResilienceTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(extension.start()); }
 
     std::string answerWith(const std::string& path, const std::string& body) {
@@ -67,9 +67,8 @@ TEST_F(ResilienceTest, HeldCapturesLeaveDiscoveryAndPreflightsAnswered) {
     std::vector<std::string> answers(kHeld);
     std::vector<std::thread> clients;
     for (int i = 0; i < kHeld; ++i) {
-        clients.emplace_back([&, i] {
-            answers[i] = extension.send("CAPTURE", "/rd/capture", "<PidOptions/>");
-        });
+        clients.emplace_back(
+            [&, i] { answers[i] = extension.send("CAPTURE", "/rd/capture", "<PidOptions/>"); });
     }
     const Clock::time_point start = Clock::now();
     EXPECT_EQ(answerWith("/", testing_support::ownRdServiceDocument()),
@@ -139,7 +138,8 @@ TEST_F(ResilienceTest, StopEndsAForwardHeldByAHungUpstream) {
     ASSERT_TRUE(device.listening());
     std::string answer;
     std::thread client([&] { answer = extension.send("DEVICEINFO", "/rd/info"); });
-    ASSERT_TRUE(testing_support::eventually([&] { return device.count("DEVICEINFO") == 1; }, 10000));
+    ASSERT_TRUE(
+        testing_support::eventually([&] { return device.count("DEVICEINFO") == 1; }, 10000));
     const Clock::time_point start = Clock::now();
     extension.stop();
     EXPECT_LT(secondsSince(start), 3.0);  // was 85 s

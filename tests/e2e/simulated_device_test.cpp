@@ -13,9 +13,10 @@ namespace {
 std::string deviceHead(std::size_t length, const std::string& origin,
                        const std::string& preflightLines = "") {
     return "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " +
-           std::to_string(length) + "\r\nConnection: close\r\nAccess-Control-Allow-Origin: " +
-           origin + "\r\nAccess-Control-Allow-Methods: RDSERVICE, CAPTURE, DEVICEINFO\r\n" +
-           preflightLines + "\r\n";
+           std::to_string(length) +
+           "\r\nConnection: close\r\nAccess-Control-Allow-Origin: " + origin +
+           "\r\nAccess-Control-Allow-Methods: RDSERVICE, CAPTURE, DEVICEINFO\r\n" + preflightLines +
+           "\r\n";
 }
 
 std::string headOf(const std::string& answer) {

@@ -23,8 +23,8 @@ TEST(ConcurrentForwarding, ThirtyTwoCapturesAllGetTheDevicesAnswer) {
     ASSERT_TRUE(extension.start());
     extension.startDevice(11105);
     const std::string options = "<PidOptions><Opts fCount=\"1\" fType=\"0\" /></PidOptions>";
-    const std::string expected =
-        ExtensionFixture::bodyOf(ExtensionFixture::sendTo(11105, "CAPTURE", "/rd/capture", options));
+    const std::string expected = ExtensionFixture::bodyOf(
+        ExtensionFixture::sendTo(11105, "CAPTURE", "/rd/capture", options));
     ASSERT_NE("", expected);
 
     constexpr int kClients = 32;
@@ -35,8 +35,8 @@ TEST(ConcurrentForwarding, ThirtyTwoCapturesAllGetTheDevicesAnswer) {
         clients.emplace_back([&, i] {
             const auto started = std::chrono::steady_clock::now();
             bodies[i] = ExtensionFixture::bodyOf(extension.send("CAPTURE", "/rd/capture", options));
-            seconds[i] = std::chrono::duration<double>(std::chrono::steady_clock::now() - started)
-                             .count();
+            seconds[i] =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         });
     }
     for (std::thread& client : clients) {

@@ -23,7 +23,7 @@ const char* const kDiscoveryDocument =
 
 // An upstream on 11107 that answers discovery and returns `answer` to anything else.
 class RecordingUpstreamTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(extension.start());
         ASSERT_TRUE(upstream.listening());
@@ -40,9 +40,10 @@ protected:
 
     std::string answer = std::string("<PidData>\0binary\0</PidData>", 27);
     ExtensionFixture extension;
-    ScriptedUpstream upstream{11107, [this](const std::string& request) {
-        return httpAnswer(requestMethod(request) == "RDSERVICE" ? kDiscoveryDocument : answer);
-    }};
+    ScriptedUpstream upstream{
+        11107, [this](const std::string& request) {
+            return httpAnswer(requestMethod(request) == "RDSERVICE" ? kDiscoveryDocument : answer);
+        }};
 };
 
 TEST_F(RecordingUpstreamTest, CaptureGoesUpstreamWithExactBodyAndNoContentType) {

@@ -18,14 +18,15 @@ namespace {
 
 // A copy of the program in a folder of its own, with its own config.ini.
 class ConsoleProcessTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(copy.ready());
         program = copy.program();
         base = copy.portRangeStart();
     }
     std::unique_ptr<ChildProcess> startConsole() {
-        auto process = std::make_unique<ChildProcess>(program, std::vector<std::string>{"-console"});
+        auto process =
+            std::make_unique<ChildProcess>(program, std::vector<std::string>{"-console"});
         EXPECT_TRUE(process->waitForOutput("Web service hosted at", 10000)) << process->output();
         return process;
     }
@@ -90,8 +91,7 @@ TEST_F(ConsoleProcessTest, NoFileOfTheProgramFolderIsEverServed) {
     std::string leaked;
     std::thread client([&] {
         for (int i = 0; starting.load() && i < 200000; ++i) {
-            const std::string answer =
-                testing_support::exchange(base, requests[i % 4], 2000);
+            const std::string answer = testing_support::exchange(base, requests[i % 4], 2000);
             answers += answer.empty() ? 0 : 1;
             if (answer.find("SERVER_PORT_START") != std::string::npos ||
                 answer.find("PRIVATE KEY") != std::string::npos ||

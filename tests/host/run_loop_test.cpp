@@ -20,7 +20,7 @@ using testing_support::TempFolder;
 namespace {
 
 class RunLoopTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         base = testing_support::freePortRange(10, 25000);
         ASSERT_GT(base, 0);

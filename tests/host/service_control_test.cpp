@@ -21,7 +21,7 @@ ServiceStatus stopPending(std::uint32_t waitHint) {
 }
 
 class ServiceControlTest : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { EXPECT_EQ(0u, manager.openHandles()) << "a handle leaked"; }
 
     // Runs one operation on "svc"; `result` gets its outcome, the return
@@ -50,18 +50,22 @@ TEST(ServiceErrorTest, EveryCodeOfTheTableHasItsText) {
         {87, "Invalid parameter."},
         {123, "The specified service name is invalid."},
         {1056, "An instance of the application is already running."},
-        {1057, "The user account name specified in the lpServiceStartName parameter does not "
-               "exist."},
-        {1058, "The service cannot be started, either because it is disabled or because it has "
-               "no enabled devices associated with it."},
+        {1057,
+         "The user account name specified in the lpServiceStartName parameter does not "
+         "exist."},
+        {1058,
+         "The service cannot be started, either because it is disabled or because it has "
+         "no enabled devices associated with it."},
         {1059, "A circular service dependency was specified."},
         {1060, "The specified service does not exist."},
         {1065, "The specified service control database does not exist."},
-        {1072, "The specified service already exists in this database and has been marked for "
-               "deletion."},
+        {1072,
+         "The specified service already exists in this database and has been marked for "
+         "deletion."},
         {1073, "The specified service already exists."},
-        {1078, "The display name already exists in the service control manager database either "
-               "as a service name or as another display name."},
+        {1078,
+         "The display name already exists in the service control manager database either "
+         "as a service name or as another display name."},
     };
     for (const auto& [code, text] : table) {
         EXPECT_EQ(std::string(text) + "\n", serviceErrorLine(code)) << code;
@@ -145,9 +149,10 @@ TEST_F(ServiceControlTest, RemoveDeletesTheService) {
 
 TEST_F(ServiceControlTest, RemoveOfAServiceMarkedForDeletion) {
     manager.failures["deleteService"] = 1072;
-    EXPECT_EQ("The specified service already exists in this database and has been marked for "
-              "deletion.\n",
-              remove());
+    EXPECT_EQ(
+        "The specified service already exists in this database and has been marked for "
+        "deletion.\n",
+        remove());
     EXPECT_FALSE(result);
 }
 
@@ -281,8 +286,7 @@ TEST_F(ServiceControlTest, StopOfAMissingService) {
 
 TEST_F(ServiceControlTest, StopWhoseFirstQueryFails) {
     manager.failures["queryStatus"] = 6;
-    EXPECT_EQ("The handle to the specified service control manager database is invalid.\n",
-              stop());
+    EXPECT_EQ("The handle to the specified service control manager database is invalid.\n", stop());
     EXPECT_FALSE(result);
     EXPECT_EQ(0u, manager.count("sendStop"));
 }

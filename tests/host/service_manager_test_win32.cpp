@@ -16,7 +16,7 @@
 namespace {
 
 class Win32ServiceManagerTest : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override {
         testing::internal::CaptureStdout();
         removeService(*manager, name);  // in case a test stopped half-way
@@ -57,7 +57,8 @@ TEST_F(Win32ServiceManagerTest, PathWithBlanksIsRegisteredInQuotes) {
     platform::ServiceHandleOwner service(
         *manager, manager->createService(scm.get(), name, "C:\\Program Files\\rd ext\\x.exe"));
     ASSERT_TRUE(service) << manager->lastError();
-    EXPECT_EQ("\"C:\\Program Files\\rd ext\\x.exe\"", testing_support::registeredServiceCommand(name));
+    EXPECT_EQ("\"C:\\Program Files\\rd ext\\x.exe\"",
+              testing_support::registeredServiceCommand(name));
 }
 
 TEST_F(Win32ServiceManagerTest, OperationsOnAMissingService) {

@@ -17,7 +17,7 @@ namespace {
 using testing_support::NotifyReceiver;
 
 class ServiceNotifyTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const char* saved = std::getenv("NOTIFY_SOCKET");
         hadSaved_ = saved != nullptr;
@@ -34,7 +34,7 @@ protected:
         return prefix + std::string("rdext_notify_") + std::to_string(::getpid());
     }
 
-private:
+  private:
     bool hadSaved_ = false;
     std::string saved_;
 };

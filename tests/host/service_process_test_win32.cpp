@@ -76,8 +76,8 @@ ServiceState queryService() {
         result.registered = true;
         SERVICE_STATUS_PROCESS info{};
         DWORD needed = 0;
-        if (::QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO,
-                                   reinterpret_cast<LPBYTE>(&info), sizeof info, &needed)) {
+        if (::QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<LPBYTE>(&info),
+                                   sizeof info, &needed)) {
             result.state = info.dwCurrentState;
             result.processId = info.dwProcessId;
             result.win32ExitCode = info.dwWin32ExitCode;
@@ -108,7 +108,7 @@ bool samePath(const std::string& a, const std::string& b) {
 
 // A process of the service, watched (and if need be ended) by its pid.
 class ServiceProcess {
-public:
+  public:
     explicit ServiceProcess(DWORD pid)
         : handle_(pid != 0 ? ::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE |
                                                PROCESS_QUERY_LIMITED_INFORMATION,
@@ -137,7 +137,7 @@ public:
         }
     }
 
-private:
+  private:
     HANDLE handle_;
 };
 
@@ -147,7 +147,7 @@ bool portOpen(int port) {
 }
 
 class ServiceProcessTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(copy.ready());
         program = copy.program();

@@ -20,12 +20,14 @@ constexpr const char* kUnit = "Lumetra_RD_ServiceExt.service";
 
 std::string unitTextFor(const std::string& execStart) {
     return "[Unit]\nDescription=Lumetra_RD_ServiceExt\nAfter=network.target\n\n"
-           "[Service]\nType=notify\nExecStart=" + execStart + "\nRestart=on-failure\n\n"
+           "[Service]\nType=notify\nExecStart=" +
+           execStart +
+           "\nRestart=on-failure\n\n"
            "[Install]\nWantedBy=multi-user.target\n";
 }
 
 class SystemdManagerTest : public ::testing::Test {
-protected:
+  protected:
     using Calls = std::vector<std::string>;
 
     std::string unitPath() const { return systemctl.unitDirectory() + "/" + kUnit; }
@@ -73,8 +75,7 @@ TEST_F(SystemdManagerTest, InstallWhenNotRootIsDenied) {
 }
 
 TEST_F(SystemdManagerTest, InstallRefusedByTheManagerLeavesNoUnit) {
-    systemctl.answer(std::string("enable ") + kUnit, 1, "",
-                     "Failed to enable unit: Access denied");
+    systemctl.answer(std::string("enable ") + kUnit, 1, "", "Failed to enable unit: Access denied");
     EXPECT_EQ("The requested access was denied.\n", run(installService));
     EXPECT_FALSE(result);
     EXPECT_FALSE(unitExists());
@@ -154,9 +155,10 @@ TEST_F(SystemdManagerTest, StartRefusalsMapOntoErrorTexts) {
     systemctl.answer(start, 1, "", "Something unexpected");
     EXPECT_EQ("The specified service does not exist.\n", run(startService));
     EXPECT_EQ("The requested access was denied.\n", run(startService));
-    EXPECT_EQ("The service cannot be started, either because it is disabled or because it has "
-              "no enabled devices associated with it.\n",
-              run(startService));
+    EXPECT_EQ(
+        "The service cannot be started, either because it is disabled or because it has "
+        "no enabled devices associated with it.\n",
+        run(startService));
     EXPECT_EQ("System error: 1066\n", run(startService));
 }
 

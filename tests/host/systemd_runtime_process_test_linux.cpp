@@ -17,7 +17,7 @@ using testing_support::NotifyReceiver;
 namespace {
 
 class SystemdRuntimeTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(copy.ready());
         program = copy.program();

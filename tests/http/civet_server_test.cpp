@@ -20,22 +20,21 @@ namespace {
 
 // Records which operation ran; answers with a short marker text.
 class RecordingHandler : public CivetHandler {
-public:
+  public:
     explicit RecordingHandler(std::string marker = "handled") : marker_(std::move(marker)) {}
 
     bool handleGet(CivetServer*, mg_connection* c) override { return answer("GET", c); }
     bool handleOptions(CivetServer*, mg_connection* c) override { return answer("OPTIONS", c); }
     bool handleTrace(CivetServer*, mg_connection* c) override { return answer("TRACE", c); }
     bool handleConnect(CivetServer*, mg_connection* c) override { return answer("CONNECT", c); }
-    bool handleRdService(CivetServer*, mg_connection* c) override {
-        return answer("RDSERVICE", c);
-    }
+    bool handleRdService(CivetServer*, mg_connection* c) override { return answer("RDSERVICE", c); }
     bool handleCapture(CivetServer*, mg_connection* c) override {
         char buffer[256];
         const int n = mg_read(c, buffer, sizeof buffer);
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            capturedBody_ = n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+            capturedBody_ =
+                n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
         }
         return answer("CAPTURE", c);
     }
@@ -65,7 +64,7 @@ public:
         return capturedBody_;
     }
 
-private:
+  private:
     void record(const char* method) {
         std::lock_guard<std::mutex> lock(mutex_);
         calls_[method]++;
@@ -89,7 +88,7 @@ std::string statusLine(const std::string& response) {
 }
 
 class CivetServerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { server.server().addHandler("/", &handler); }
     std::string send(const std::string& request) { return exchange(server.port(), request); }
 
@@ -159,8 +158,9 @@ TEST_F(CivetServerTest, CaptureBodyNeedsContentLength) {
     send("CAPTURE /rd/capture HTTP/1.1\r\nHost: x\r\nContent-Length: 13\r\n\r\n<PidOptions/>");
     EXPECT_EQ("<PidOptions/>", handler.capturedBody());
 
-    send("CAPTURE /rd/capture HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n"
-         "5\r\n<Pid/\r\n1\r\n>\r\n0\r\n\r\n");
+    send(
+        "CAPTURE /rd/capture HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n"
+        "5\r\n<Pid/\r\n1\r\n>\r\n0\r\n\r\n");
     EXPECT_EQ("<Pid/>", handler.capturedBody());
 }
 
@@ -184,8 +184,7 @@ TEST_F(CivetServerTest, AnsweredWithoutWritingGivesZeroBytes) {
 TEST_F(CivetServerTest, SecondRegistrationOfSameUriReplacesHandler) {
     RecordingHandler replacement("replacement");
     server.server().addHandler("/", &replacement);
-    EXPECT_NE(std::string::npos,
-              send("GET / HTTP/1.1\r\nHost: x\r\n\r\n").find("replacement GET"));
+    EXPECT_NE(std::string::npos, send("GET / HTTP/1.1\r\nHost: x\r\n\r\n").find("replacement GET"));
     EXPECT_EQ(0, handler.count("GET"));
 }
 
@@ -233,8 +232,9 @@ TEST(CivetServerLifecycle, BusyPortThrowsCivetException) {
         TestServer server({holder.localPort()});
         FAIL() << "server started on a busy port";
     } catch (const CivetException& e) {
-        EXPECT_STREQ("null context when constructing CivetServer. Possible problem binding to port.",
-                     e.what());
+        EXPECT_STREQ(
+            "null context when constructing CivetServer. Possible problem binding to port.",
+            e.what());
     }
 }
 

@@ -32,7 +32,8 @@ TEST(RotatingLog, StaysUnderItsCapWithOneOlderFile) {
 }
 
 TEST(RotatingLog, ControlBytesAreEscaped) {
-    EXPECT_EQ("a\\x0d\\x0ab\\x1b[31m\\x7f\xc3\xa9", platform::escapeControlBytes("a\r\nb\x1b[31m\x7f\xc3\xa9"));
+    EXPECT_EQ("a\\x0d\\x0ab\\x1b[31m\\x7f\xc3\xa9",
+              platform::escapeControlBytes("a\r\nb\x1b[31m\x7f\xc3\xa9"));
 }
 
 }  // namespace

@@ -34,11 +34,12 @@ std::string commandOutput(const std::string& command) {
 }
 
 class TlsStartupTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const std::string dir = folder.path().string();
         ASSERT_EQ(0, std::system(("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "
-                                  "/CN=localhost -keyout '" + dir + "/key.pem' -out '" + dir +
+                                  "/CN=localhost -keyout '" +
+                                  dir + "/key.pem' -out '" + dir +
                                   "/cert.pem' >/dev/null 2>&1 && cat '" + dir + "/cert.pem' '" +
                                   dir + "/key.pem' > '" + dir + "/ssl_localhost.pem'")
                                      .c_str()));
@@ -57,21 +58,22 @@ TEST_F(TlsStartupTest, HttpsPortIsTheLowerAndAnswersDiscovery) {
     testing_support::LoopbackSocket holder;
     ASSERT_TRUE(holder.listenOn(base + 1));
     testing::internal::CaptureStdout();
-    std::unique_ptr<CivetServer> server = startWebServer("127.0.0.1", base, base + 9, certificatePath);
+    std::unique_ptr<CivetServer> server =
+        startWebServer("127.0.0.1", base, base + 9, certificatePath);
     const std::string printed = testing::internal::GetCapturedStdout();
     ASSERT_NE(nullptr, server);
-    const std::string ports = "127.0.0.1:" + std::to_string(base) + "s,127.0.0.1:" +
-                              std::to_string(base + 2);
+    const std::string ports =
+        "127.0.0.1:" + std::to_string(base) + "s,127.0.0.1:" + std::to_string(base + 2);
     EXPECT_EQ("Web service hosted at http://" + ports + "\n", printed);
     EXPECT_EQ((std::vector<int>{base, base + 2}), server->getListeningPorts());
 
     RDSWrapperRestfulRequestHandler handler;
     server->addHandler("/", &handler);
-    const std::string answer = commandOutput("curl -sk -i -X RDSERVICE https://127.0.0.1:" +
-                                             std::to_string(base) + "/");
+    const std::string answer =
+        commandOutput("curl -sk -i -X RDSERVICE https://127.0.0.1:" + std::to_string(base) + "/");
     // The scheme of LOCATION stays "http" even on the HTTPS port.
-    EXPECT_EQ(testing_support::rdAnswer("http://127.0.0.1:" + std::to_string(base) + "/",
-                                        "(null)", testing_support::ownRdServiceDocument()),
+    EXPECT_EQ(testing_support::rdAnswer("http://127.0.0.1:" + std::to_string(base) + "/", "(null)",
+                                        testing_support::ownRdServiceDocument()),
               answer);
     server->close();
 }
@@ -80,7 +82,8 @@ TEST_F(TlsStartupTest, ConfiguredPathOnlyDecidesWhetherHttpsIsOffered) {
     ScopedWorkingDirectory inFolder(folder.path());
     certificatePath = "./missing.pem";
     testing::internal::CaptureStdout();
-    std::unique_ptr<CivetServer> server = startWebServer("127.0.0.1", base, base + 9, certificatePath);
+    std::unique_ptr<CivetServer> server =
+        startWebServer("127.0.0.1", base, base + 9, certificatePath);
     testing::internal::GetCapturedStdout();
     ASSERT_NE(nullptr, server);
     EXPECT_EQ(std::vector<int>{base}, server->getListeningPorts());

@@ -16,7 +16,7 @@ namespace {
 // A ten-port range that is free when the test starts, with helpers to make
 // some of its ports busy.
 class PortSelectionTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         base = testing_support::freePortRange(10, 23000);
         ASSERT_GT(base, 0);
@@ -29,7 +29,8 @@ protected:
     }
     std::unique_ptr<CivetServer> start(std::string* printed) {
         testing::internal::CaptureStdout();
-        std::unique_ptr<CivetServer> server = startWebServer("127.0.0.1", base, base + 9, certificatePath);
+        std::unique_ptr<CivetServer> server =
+            startWebServer("127.0.0.1", base, base + 9, certificatePath);
         *printed = testing::internal::GetCapturedStdout();
         return server;
     }

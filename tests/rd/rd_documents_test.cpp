@@ -41,8 +41,12 @@ TEST(Location, LongPathIsCutAt255Characters) {
 }
 
 TEST(RdError, NamesOfTheTableAndFormattedOthers) {
-    const char* const expected[] = {"", "FAILED", "UNSUPPORTED", "INVALID_PARAMETER",
-                                    "INVALID_DATA", "RDSERVICE_NOT_AVAILABLE"};
+    const char* const expected[] = {"",
+                                    "FAILED",
+                                    "UNSUPPORTED",
+                                    "INVALID_PARAMETER",
+                                    "INVALID_DATA",
+                                    "RDSERVICE_NOT_AVAILABLE"};
     for (int code = 0; code <= 5; ++code) {
         EXPECT_STREQ(expected[code], RDSWrapperError(code).errorInfo()) << code;
     }

@@ -19,7 +19,7 @@ using testing_support::TestServer;
 namespace {
 
 class RdHandlerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { server.server().addHandler("/", &handler); }
 
     std::string send(const std::string& method, const std::string& target,
@@ -59,11 +59,13 @@ TEST_F(RdHandlerTest, DiscoveryOnOtherPathsWritesNothing) {
 
 TEST_F(RdHandlerTest, OptionsAnswersOriginRules) {
     EXPECT_EQ(rdAnswer("(null)", "(null)", ""), send("OPTIONS", "/any/path"));
-    EXPECT_EQ(rdAnswer("(null)", "http://a.example", ""),
-              send("OPTIONS", "/", "Access-Control-Allow-Origin: *\r\nOrigin: http://a.example\r\n"));
-    EXPECT_EQ(rdAnswer("(null)", "http://b.example", ""),
-              send("OPTIONS", "/",
-                   "Access-Control-Allow-Origin: http://b.example\r\nOrigin: http://a.example\r\n"));
+    EXPECT_EQ(
+        rdAnswer("(null)", "http://a.example", ""),
+        send("OPTIONS", "/", "Access-Control-Allow-Origin: *\r\nOrigin: http://a.example\r\n"));
+    EXPECT_EQ(
+        rdAnswer("(null)", "http://b.example", ""),
+        send("OPTIONS", "/",
+             "Access-Control-Allow-Origin: http://b.example\r\nOrigin: http://a.example\r\n"));
     EXPECT_EQ(rdAnswer("(null)", "(null)", ""),
               send("OPTIONS", "/", "Access-Control-Allow-Origin: \r\n"));
     EXPECT_EQ(rdAnswer("(null)", "http://a.example", ""),
@@ -98,8 +100,8 @@ TEST_F(RdHandlerTest, OptionsAllowsAPrivateNetworkOnlyWhenAsked) {
 }
 
 TEST_F(RdHandlerTest, OtherVerbsAreClaimedWithZeroBytes) {
-    for (const char* method : {"POST", "HEAD", "PUT", "DELETE", "PATCH", "TRACE", "CONNECT",
-                               "PROPFIND", "MKCOL"}) {
+    for (const char* method :
+         {"POST", "HEAD", "PUT", "DELETE", "PATCH", "TRACE", "CONNECT", "PROPFIND", "MKCOL"}) {
         EXPECT_EQ("", send(method, "/rd/capture", "Content-Length: 0\r\n")) << method;
     }
     for (const char* target : {"/", "/..%2fconfig.ini", "//config.ini", "/\\config.ini"}) {
@@ -112,9 +114,9 @@ TEST_F(RdHandlerTest, OtherVerbsAreClaimedWithZeroBytes) {
 
 // The request URI arrives decoded: no byte of it may end the LOCATION line.
 TEST_F(RdHandlerTest, LocationCannotBeBrokenOutOf) {
-    EXPECT_EQ(rdAnswer(location("/x%0D%0ASet-Cookie:%20pwn=1"), "(null)",
-                       pidData(2, "UNSUPPORTED")),
-              send("DEVICEINFO", "/x%0d%0aSet-Cookie:%20pwn=1"));
+    EXPECT_EQ(
+        rdAnswer(location("/x%0D%0ASet-Cookie:%20pwn=1"), "(null)", pidData(2, "UNSUPPORTED")),
+        send("DEVICEINFO", "/x%0d%0aSet-Cookie:%20pwn=1"));
     EXPECT_EQ(rdAnswer(location("/a%0Ab%0Dc%01d%7Fe%C3%A9"), "(null)", pidData(2, "UNSUPPORTED")),
               send("DEVICEINFO", "/a%0ab%0dc%01d%7fe%c3%a9"));
     // Cut at 255 characters, never inside an escape.
@@ -155,7 +157,7 @@ TEST_F(RdHandlerTest, OversizedCaptureBodyIsRefusedUnread) {
 
 // Writes a fixed body with an explicit length through the RD writer.
 class RawBodyHandler : public CivetHandler {
-public:
+  public:
     bool handleGet(CivetServer*, mg_connection* conn) override {
         static const char kBody[] = "<a>\0<b/>";
         return writeRdResponse(conn, "loc", kBody, sizeof kBody - 1);

@@ -9,7 +9,7 @@ namespace testing_support {
 // A program started by a test, with standard output and error captured in a
 // file. The destructor kills it (by its own pid) if it still runs.
 class ChildProcess {
-public:
+  public:
     // `environment` entries ("NAME=value") are added to the inherited ones.
     ChildProcess(const std::string& executable, const std::vector<std::string>& arguments,
                  const std::vector<std::string>& environment = {});
@@ -28,7 +28,7 @@ public:
     // Waits until the output contains `text`; false after `timeoutMs`.
     bool waitForOutput(const std::string& text, int timeoutMs) const;
 
-private:
+  private:
     void kill();
 
     long pid_ = -1;

@@ -17,8 +17,7 @@ std::string builtProgram(const std::string& name) {
     return std::string(dir != nullptr ? dir : ".") + "/" + name;
 }
 
-ChildProcess::ChildProcess(const std::string& executable,
-                           const std::vector<std::string>& arguments,
+ChildProcess::ChildProcess(const std::string& executable, const std::vector<std::string>& arguments,
                            const std::vector<std::string>& environment) {
     char pattern[] = "/tmp/rdext-child-XXXXXX";
     const int outputFd = ::mkstemp(pattern);

@@ -30,8 +30,7 @@ std::string builtProgram(const std::string& name) {
     return windowsPath(std::string(dir != nullptr ? dir : ".") + "/" + name + ".exe");
 }
 
-ChildProcess::ChildProcess(const std::string& executable,
-                           const std::vector<std::string>& arguments,
+ChildProcess::ChildProcess(const std::string& executable, const std::vector<std::string>& arguments,
                            const std::vector<std::string>& environment) {
     char tempDir[MAX_PATH];
     char tempFile[MAX_PATH];

@@ -21,8 +21,8 @@ bool FakeServiceManager::allowed(const std::string& operation, const std::string
     return false;
 }
 
-ServiceHandle FakeServiceManager::openHandle(const std::string& operation,
-                                             const std::string& call, const std::string& kind) {
+ServiceHandle FakeServiceManager::openHandle(const std::string& operation, const std::string& call,
+                                             const std::string& kind) {
     if (!allowed(operation, call)) return platform::kNoServiceHandle;
     const ServiceHandle handle = next_++;
     open_[handle] = kind;

@@ -14,11 +14,11 @@ namespace testing_support {
 // ("openService svc stop", "sleep 1000", "close service"), answers status
 // queries from a script, and fails the operations named in `failures`.
 class FakeServiceManager : public platform::ServiceManager {
-public:
+  public:
     // Scripted answers.
     std::string path = "C:\\rd\\rdserver_ext.exe";
     std::map<std::string, std::uint32_t> failures;  // operation -> error code
-    std::deque<platform::ServiceStatus> statuses;    // query answers; the last repeats
+    std::deque<platform::ServiceStatus> statuses;   // query answers; the last repeats
     platform::ServiceStatus stopAnswer{platform::kServiceStopPending, 0};
     std::uint32_t tick = 0;         // the clock; sleeps advance it
     std::uint32_t queryCostMs = 0;  // time each status query takes
@@ -35,8 +35,7 @@ public:
     platform::ServiceHandle openManager() override;
     platform::ServiceHandle openService(platform::ServiceHandle manager, const std::string& name,
                                         platform::ServiceAccess access) override;
-    platform::ServiceHandle createService(platform::ServiceHandle manager,
-                                          const std::string& name,
+    platform::ServiceHandle createService(platform::ServiceHandle manager, const std::string& name,
                                           const std::string& commandPath) override;
     bool startService(platform::ServiceHandle service) override;
     bool queryStatus(platform::ServiceHandle service, platform::ServiceStatus& status) override;
@@ -47,7 +46,7 @@ public:
     std::uint32_t tickCountMs() override { return tick; }
     void sleepMs(std::uint32_t milliseconds) override;
 
-private:
+  private:
     // Records `call`; false (with its error) when `operation` is to fail.
     bool allowed(const std::string& operation, const std::string& call);
     platform::ServiceHandle openHandle(const std::string& operation, const std::string& call,

@@ -11,7 +11,7 @@ namespace testing_support {
 // on PATH for the object's lifetime, beside an empty unit folder. The script
 // appends its arguments to a log and answers from a scenario. POSIX only.
 class FakeSystemctl {
-public:
+  public:
     FakeSystemctl();
     ~FakeSystemctl();
     FakeSystemctl(const FakeSystemctl&) = delete;
@@ -37,7 +37,7 @@ public:
     std::string unitDirectory() const { return root_ + "/units"; }
     std::string binDirectory() const { return root_ + "/bin"; }
 
-private:
+  private:
     std::string root_;
     std::string savedPath_;
 };

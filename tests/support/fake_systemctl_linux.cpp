@@ -72,13 +72,12 @@ FakeSystemctl::~FakeSystemctl() {
 void FakeSystemctl::answer(const std::string& args, int exitCode, const std::string& out,
                            const std::string& err) {
     writeFile(binDirectory() + "/scenario",
-              args + "|" + std::to_string(exitCode) + "|" + out + "|" + err + "\n",
-              std::ios::app);
+              args + "|" + std::to_string(exitCode) + "|" + out + "|" + err + "\n", std::ios::app);
 }
 
 void FakeSystemctl::hang(const std::string& args, bool closeOutput) {
-    writeFile(binDirectory() + "/scenario",
-              args + (closeOutput ? "|detach||\n" : "|hang||\n"), std::ios::app);
+    writeFile(binDirectory() + "/scenario", args + (closeOutput ? "|detach||\n" : "|hang||\n"),
+              std::ios::app);
 }
 
 std::vector<std::string> FakeSystemctl::calls() const {

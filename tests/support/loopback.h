@@ -7,7 +7,7 @@ namespace testing_support {
 
 // A TCP socket on the loopback address, closed by its destructor.
 class LoopbackSocket {
-public:
+  public:
     LoopbackSocket();
     ~LoopbackSocket();
     LoopbackSocket(const LoopbackSocket&) = delete;
@@ -28,7 +28,7 @@ public:
     bool valid() const;
     void close();
 
-private:
+  private:
     explicit LoopbackSocket(std::intptr_t handle);
     // One receive of at most `size` bytes; 0 on close, error or time-out.
     long receiveSome(char* buffer, std::size_t size, int timeoutMs);

@@ -46,9 +46,8 @@ void LoopbackSocket::close() {
 
 bool LoopbackSocket::connectTo(int port) {
     sockaddr_in address = addressOf(port, false);
-    return valid() &&
-           ::connect(static_cast<int>(handle_), reinterpret_cast<sockaddr*>(&address),
-                     sizeof address) == 0;
+    return valid() && ::connect(static_cast<int>(handle_), reinterpret_cast<sockaddr*>(&address),
+                                sizeof address) == 0;
 }
 
 bool LoopbackSocket::listenOn(int port, bool allInterfaces) {
@@ -72,8 +71,8 @@ LoopbackSocket LoopbackSocket::acceptOne(int timeoutMs) {
 int LoopbackSocket::localPort() const {
     sockaddr_in address;
     socklen_t length = sizeof address;
-    if (::getsockname(static_cast<int>(handle_), reinterpret_cast<sockaddr*>(&address),
-                      &length) != 0) {
+    if (::getsockname(static_cast<int>(handle_), reinterpret_cast<sockaddr*>(&address), &length) !=
+        0) {
         return -1;
     }
     return ntohs(address.sin_port);

@@ -95,8 +95,8 @@ int LoopbackSocket::localPort() const {
 bool LoopbackSocket::sendAll(const std::string& bytes) {
     std::size_t sent = 0;
     while (sent < bytes.size()) {
-        const int n = ::send(native(handle_), bytes.data() + sent,
-                             static_cast<int>(bytes.size() - sent), 0);
+        const int n =
+            ::send(native(handle_), bytes.data() + sent, static_cast<int>(bytes.size() - sent), 0);
         if (n <= 0) {
             return false;
         }

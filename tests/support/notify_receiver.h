@@ -8,7 +8,7 @@ namespace testing_support {
 // socket: bound to a path or (leading '@') an abstract name, closed and
 // unlinked when destroyed. POSIX only.
 class NotifyReceiver {
-public:
+  public:
     explicit NotifyReceiver(const std::string& name);
     ~NotifyReceiver();
     NotifyReceiver(const NotifyReceiver&) = delete;
@@ -18,7 +18,7 @@ public:
     // One datagram, or "" when none arrives within `timeoutMs`.
     std::string receive(int timeoutMs = 5000);
 
-private:
+  private:
     std::string name_;
     int fd_ = -1;
     bool bound_ = false;

@@ -11,7 +11,7 @@ namespace testing_support {
 // when the copy was made. The program changes to its own folder, so the copy
 // runs with this configuration.
 class ProgramCopy {
-public:
+  public:
     // Looks for a free range from `searchFrom` upwards.
     explicit ProgramCopy(int searchFrom);
 
@@ -20,7 +20,7 @@ public:
     int portRangeStart() const { return portRangeStart_; }
     const TempFolder& folder() const { return folder_; }
 
-private:
+  private:
     TempFolder folder_;
     std::string program_;
     int portRangeStart_ = -1;

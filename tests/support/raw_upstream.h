@@ -16,7 +16,7 @@ namespace testing_support {
 // trickle or stream without end. Scripts must return once `stopping` is set;
 // the destructor sets it, closes the listener and joins every thread.
 class RawUpstream {
-public:
+  public:
     using Script = std::function<void(LoopbackSocket& connection, const std::string& request,
                                       const std::atomic<bool>& stopping)>;
 
@@ -29,7 +29,7 @@ public:
     // How many requests with this method word have arrived.
     int count(const std::string& method);
 
-private:
+  private:
     void acceptLoop();
 
     LoopbackSocket listener_;

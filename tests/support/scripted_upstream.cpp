@@ -44,8 +44,9 @@ std::string requestMethod(const std::string& request) {
 }
 
 std::string httpAnswer(const std::string& body, int status) {
-    return "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+    return "HTTP/1.1 " + std::to_string(status) +
+           " X\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\nConnection: close\r\n\r\n" + body;
 }
 
 ScriptedUpstream::ScriptedUpstream(int port, Responder respond) : respond_(std::move(respond)) {

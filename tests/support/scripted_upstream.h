@@ -23,7 +23,7 @@ std::string requestMethod(const std::string& request);
 // and records the requests. Every wait is bounded; the destructor stops and
 // joins the thread.
 class ScriptedUpstream {
-public:
+  public:
     using Responder = std::function<std::string(const std::string& request)>;
 
     ScriptedUpstream(int port, Responder respond);
@@ -35,7 +35,7 @@ public:
     int port() const { return port_; }
     std::vector<std::string> requests();
 
-private:
+  private:
     void serve();
 
     LoopbackSocket listener_;

@@ -8,7 +8,7 @@ namespace testing_support {
 // A fresh folder under the system's temporary folder, removed with its
 // contents when destroyed.
 class TempFolder {
-public:
+  public:
     TempFolder();
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
@@ -22,19 +22,19 @@ public:
     // The bytes of `name` inside the folder; empty when it cannot be read.
     std::string read(const std::string& name) const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
 // Changes the working directory for one scope.
 class ScopedWorkingDirectory {
-public:
+  public:
     explicit ScopedWorkingDirectory(const std::filesystem::path& path);
     ~ScopedWorkingDirectory();
     ScopedWorkingDirectory(const ScopedWorkingDirectory&) = delete;
     ScopedWorkingDirectory& operator=(const ScopedWorkingDirectory&) = delete;
 
-private:
+  private:
     std::filesystem::path previous_;
 };
 

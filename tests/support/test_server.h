@@ -11,12 +11,12 @@ namespace testing_support {
 // Starts a CivetServer on 127.0.0.1 at the given ports (0 = one free port)
 // with four worker threads, and closes it when destroyed.
 class TestServer {
-public:
+  public:
     explicit TestServer(std::vector<int> ports = {0});
     CivetServer& server() { return *server_; }
     int port() const { return ports_.front(); }
 
-private:
+  private:
     std::vector<int> ports_;
     std::unique_ptr<CivetServer> server_;
 };
