@@ -2,10 +2,16 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <chrono>
 #include <fstream>
+#include <thread>
 #include <string>
 
 #include "e2e/extension_fixture.h"
+#include "support/raw_upstream.h"
 #include "support/rd_answer.h"
 
 using e2e::ExtensionFixture;
@@ -31,6 +37,32 @@ TEST(OversizedBody, DeclaredLengthsAbove16MiBAreRefusedWithoutGrowth) {
             << declared;
     }
     EXPECT_LT(residentBytes() - before, 8L * 1024 * 1024);
+}
+
+// An upstream answer that never ends is cut at the body cap: memory stays
+// bounded while it streams (it once grew by gigabytes).
+TEST(OversizedBody, EndlessUpstreamAnswerKeepsMemoryBounded) {
+    ExtensionFixture extension;
+    ASSERT_TRUE(extension.start());
+    testing_support::RawUpstream device(
+        11104, testing_support::deviceScript(testing_support::endlessBodyScript));
+    ASSERT_TRUE(device.listening());
+    const long before = residentBytes();
+    std::atomic<bool> done{false};
+    long peak = before;
+    std::thread sampler([&] {
+        for (int i = 0; i < 3000 && !done.load(); ++i) {
+            peak = std::max(peak, residentBytes());
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    const std::string answer = extension.send("DEVICEINFO", "/rd/info");
+    done = true;
+    sampler.join();
+    EXPECT_NE(std::string::npos, answer.find("errCode=\"5\" errInfo=\"RDSERVICE_NOT_AVAILABLE\""));
+    std::printf("endless answer: RSS peak %.1f MiB above the start\n",
+                static_cast<double>(peak - before) / (1024 * 1024));
+    EXPECT_LT(peak - before, 64L * 1024 * 1024);
 }
 
 }  // namespace

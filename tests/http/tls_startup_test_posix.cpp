@@ -89,23 +89,4 @@ TEST_F(TlsStartupTest, ConfiguredPathOnlyDecidesWhetherHttpsIsOffered) {
     EXPECT_EQ(std::vector<int>{base}, server->getListeningPorts());
 }
 
-// A bad certificate must not leave the machine without the extension:
-// plain HTTP on the range, and one line that says why.
-TEST_F(TlsStartupTest, UnusableCertificateFallsBackToHttpAndSaysWhy) {
-    ScopedWorkingDirectory inFolder(folder.path());
-    folder.write("ssl_localhost.pem", "not a certificate");
-    testing::internal::CaptureStdout();
-    std::unique_ptr<CivetServer> server =
-        startWebServer("127.0.0.1", base, base + 9, certificatePath);
-    const std::string printed = testing::internal::GetCapturedStdout();
-    ASSERT_NE(nullptr, server);
-    EXPECT_EQ(std::vector<int>{base}, server->getListeningPorts());
-    EXPECT_EQ(0u, printed.find("HTTPS is not available (Error initializing SSL context"))
-        << printed;
-    EXPECT_NE(std::string::npos,
-              printed.find("); serving HTTP only\nWeb service hosted at http://127.0.0.1:" +
-                           std::to_string(base) + "\n"))
-        << printed;
-}
-
 }  // namespace
