@@ -1,7 +1,5 @@
 #include "config/data_directory.h"
 
-#include <mutex>
-
 #include "platform/data_folder.h"
 #include "platform/process.h"
 
@@ -10,27 +8,9 @@ namespace {
 constexpr const char* kFallbackFolder = "C:/ProgramData";
 constexpr const char* kDirectoryName = "Lumetra-RD-Service-Wrapper";
 
-std::mutex& testFolderMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
-std::string& testFolder() {
-    static std::string folder;
-    return folder;
-}
-
-std::string baseFolder() {
-    {
-        std::lock_guard<std::mutex> lock(testFolderMutex());
-        if (!testFolder().empty()) return testFolder();
-    }
-    return platform::commonAppDataFolder();
-}
-
 }  // namespace
 
-DataDirectory::DataDirectory() : DataDirectory(baseFolder()) {}
+DataDirectory::DataDirectory() : DataDirectory(platform::commonAppDataFolder()) {}
 
 DataDirectory::DataDirectory(const std::string& folder)
     : path_((folder.empty() ? std::string(kFallbackFolder) : folder) + "/" + kDirectoryName) {
@@ -40,9 +20,4 @@ DataDirectory::DataDirectory(const std::string& folder)
 std::string DataDirectory::filePath(const std::string& fileName) const {
     if (!platform::fileExists(path_) && !platform::createDirectory(path_)) return std::string();
     return path_ + "/" + fileName;
-}
-
-void DataDirectory::setBaseFolderForTesting(const std::string& folder) {
-    std::lock_guard<std::mutex> lock(testFolderMutex());
-    testFolder() = folder;
 }

@@ -8,7 +8,7 @@
 // the platform's separators, so the path may mix them.
 class DataDirectory {
   public:
-    // Uses the platform's folder, or the one set by setBaseFolderForTesting.
+    // Uses the platform's folder.
     // Creates the directory when missing; the outcome is not checked here.
     DataDirectory();
     // Uses `baseFolder` in place of the platform's folder.
@@ -19,12 +19,6 @@ class DataDirectory {
     // path + "/" + fileName; the empty text when the directory neither exists
     // nor can be created.
     std::string filePath(const std::string& fileName) const;
-
-    // Test seam: while set (not empty), every default-made DataDirectory, and
-    // so readDeviceModel, uses `baseFolder` in place of the platform's folder,
-    // so that tests never touch the machine's real data. The empty text
-    // restores the platform's folder. Safe to call from any thread.
-    static void setBaseFolderForTesting(const std::string& baseFolder);
 
   private:
     std::string path_;

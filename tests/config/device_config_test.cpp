@@ -29,11 +29,10 @@ const std::string kLineEnd = "\n";
 
 const std::string kDefaultFile = "<opts devicemodel=\"Quillaris-USB ZR4410QX\"/>" + kLineEnd;
 
-// Points the data directory at a fresh temporary base folder for each test.
+// Reads the device model from a data directory in a fresh temporary base folder.
 class DeviceConfigTest : public ::testing::Test {
   protected:
-    void SetUp() override { DataDirectory::setBaseFolderForTesting(base_.path().string()); }
-    void TearDown() override { DataDirectory::setBaseFolderForTesting(""); }
+    std::string readModel() { return readDeviceModel(DataDirectory(base_.path().string())); }
 
     fs::path directory() const { return base_.path() / "Lumetra-RD-Service-Wrapper"; }
     fs::path file() const { return directory() / "DeviceConfig.xml"; }
@@ -50,7 +49,7 @@ class DeviceConfigTest : public ::testing::Test {
     // Reads the model from a file holding `bytes`.
     std::string modelFrom(const std::string& bytes) {
         writeFile(bytes);
-        return readDeviceModel();
+        return readModel();
     }
 
     testing_support::TempFolder base_;
@@ -71,14 +70,14 @@ TEST(DataDirectory, DefaultModelNamesAFamilyAndAModel) {
 }
 
 TEST_F(DeviceConfigTest, DirectoryIsTheBaseFolderPlusTheProgramName) {
-    const DataDirectory directory;
+    const DataDirectory directory(base_.path().string());
     EXPECT_EQ(base_.path().string() + "/Lumetra-RD-Service-Wrapper", directory.path());
     EXPECT_TRUE(fs::is_directory(directory.path()));
     EXPECT_EQ(directory.path() + "/DeviceConfig.xml", directory.filePath("DeviceConfig.xml"));
 }
 
 TEST_F(DeviceConfigTest, FilePathRecreatesARemovedDirectory) {
-    const DataDirectory directory;
+    const DataDirectory directory(base_.path().string());
     fs::remove(directory.path());
     EXPECT_EQ(directory.path() + "/x", directory.filePath("x"));
     EXPECT_TRUE(fs::is_directory(directory.path()));
@@ -95,7 +94,7 @@ TEST(DataDirectory, EmptyFolderFallsBackToProgramData) {
 
 TEST_F(DeviceConfigTest, NoDirectoryAndNoFileCreatesBoth) {
     ASSERT_FALSE(fs::exists(directory()));
-    EXPECT_EQ("Quillaris-USB ZR4410QX", readDeviceModel());
+    EXPECT_EQ("Quillaris-USB ZR4410QX", readModel());
     EXPECT_EQ(kDefaultFile, fileBytes());
     EXPECT_EQ(kDefaultFile.size(), fs::file_size(file()));
 #ifdef _WIN32
@@ -108,7 +107,7 @@ TEST_F(DeviceConfigTest, NoDirectoryAndNoFileCreatesBoth) {
 TEST_F(DeviceConfigTest, ValidFileIsReadAndNeverRewritten) {
     const std::string bytes = "  <opts   devicemodel='XYZ' />";
     EXPECT_EQ("XYZ", modelFrom(bytes));
-    EXPECT_EQ("XYZ", readDeviceModel());
+    EXPECT_EQ("XYZ", readModel());
     EXPECT_EQ(bytes, fileBytes());
 }
 
@@ -169,9 +168,8 @@ TEST_F(DeviceConfigTest, UnconvertibleUtf16FileIsReplaced) {
 TEST_F(DeviceConfigTest, DirectoryThatCannotBeCreatedGivesTheDefault) {
     // The base "folder" is a file, so nothing can be created below it.
     const std::string blocker = base_.write("blocker", "x");
-    DataDirectory::setBaseFolderForTesting(blocker);
-    EXPECT_EQ("", DataDirectory().filePath("DeviceConfig.xml"));
-    EXPECT_EQ("Quillaris-USB ZR4410QX", readDeviceModel());
+    EXPECT_EQ("", DataDirectory(blocker).filePath("DeviceConfig.xml"));
+    EXPECT_EQ("Quillaris-USB ZR4410QX", readDeviceModel(DataDirectory(blocker)));
     EXPECT_EQ("x", base_.read("blocker"));
 }
 
@@ -188,7 +186,7 @@ TEST_F(DeviceConfigTest, ConcurrentCallsAllSeeAWholeFile) {
                 ++ready;
                 while (ready.load() < kThreads) std::this_thread::yield();
                 for (int i = 0; i < kCalls; ++i) {
-                    if (readDeviceModel() != "Quillaris-USB ZR4410QX") ++wrong;
+                    if (readModel() != "Quillaris-USB ZR4410QX") ++wrong;
                 }
             });
         }
@@ -196,13 +194,6 @@ TEST_F(DeviceConfigTest, ConcurrentCallsAllSeeAWholeFile) {
         EXPECT_EQ(0, wrong.load());
         EXPECT_EQ(kDefaultFile, fileBytes());
     }
-}
-
-TEST_F(DeviceConfigTest, SeamIsOnlyReadByDefaultMadeDirectories) {
-    testing_support::TempFolder other;
-    EXPECT_EQ(other.path().string() + "/Lumetra-RD-Service-Wrapper",
-              DataDirectory(other.path().string()).path());
-    EXPECT_EQ(base_.path().string() + "/Lumetra-RD-Service-Wrapper", DataDirectory().path());
 }
 
 // --- XmlConfig ---------------------------------------------------------------
