@@ -38,9 +38,9 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${_cw_patch}")
 add_library(civetweb STATIC "${_cw_work}/src/civetweb.c")
 target_include_directories(civetweb SYSTEM PUBLIC "${_cw_work}/include")
 # No file serving at all (NO_FILES): requests no handler claims get 404, never a file.
-# A short poll quantum lets the engine stop within ~0.2 s instead of 2 s.
+# A short poll quantum (50 ms) lets the engine stop within ~0.1 s instead of 2 s.
 # The stop flag as an atomic, so the threads that watch it synchronise with mg_stop.
-target_compile_definitions(civetweb PRIVATE NO_CGI NO_FILES NO_CACHING OPENSSL_API_3_0 SOCKET_TIMEOUT_QUANTUM=200
+target_compile_definitions(civetweb PRIVATE NO_CGI NO_FILES NO_CACHING OPENSSL_API_3_0 SOCKET_TIMEOUT_QUANTUM=50
                                            STOP_FLAG_NEEDS_LOCK)
 target_compile_options(civetweb PRIVATE -w)
 # OpenSSL is linked in, never loaded at run time: the system's on Linux, on
