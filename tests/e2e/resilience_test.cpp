@@ -56,7 +56,7 @@ TEST_F(ResilienceTest, HungAndTricklingPortsBelowTheDeviceCostOnlyTheGrace) {
 }
 
 TEST_F(ResilienceTest, LoneDeviceSlowToAnswerDiscoveryIsStillReached) {
-    extension.startDevice(11104, {"--delay-ms", "1500"});  // longer than the grace
+    extension.startDevice(11104, {"--delay-ms", "1200"});  // longer than the grace
     const std::string answer = extension.send("DEVICEINFO", "/rd/info");
     EXPECT_NE(std::string::npos, answer.find("<DeviceInfo dpId=\"LUMETRA.SIM\"")) << answer;
 }
