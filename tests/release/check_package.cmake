@@ -1,10 +1,12 @@
 # Builds the release archive with CPack into a scratch folder and checks it:
 # exactly the expected files, the sample config.ini unchanged, the version in
-# the README and in the executable and, on Windows, only system DLLs imported.
+# the README and in the executable and, on Windows, the version resource and
+# only system DLLs imported.
 #
 #   cmake -DCPACK=... -DCPACK_CONFIG=... -DWORK_DIR=... -DARCHIVE=<file name>
 #         -DEXPECTED=<path;path;...> -DCONFIG_INI=... -DEXE=<path in archive>
-#         -DVERSION_TEXT=... [-DOBJDUMP=... -DSYSTEM_DLLS=<name;name;...>]
+#         -DVERSION_TEXT=... [-DVERSION_RESOURCE=<version>]
+#         [-DOBJDUMP=... -DSYSTEM_DLLS=<name;name;...>]
 #         -P check_package.cmake
 cmake_minimum_required(VERSION 3.25)
 
@@ -57,6 +59,22 @@ endif()
 file(STRINGS "${unpacked}/${EXE}" found REGEX "^${VERSION_TEXT}$")
 if(NOT found)
   fail("${EXE} does not hold the text \"${VERSION_TEXT}\"")
+endif()
+
+if(VERSION_RESOURCE)
+  # The version resource's strings are UTF-16, each name followed by its value.
+  string(REPLACE "." "\\." version_pattern "${VERSION_RESOURCE}")
+  file(STRINGS "${unpacked}/${EXE}" resource ENCODING UTF-16LE REGEX
+       "^(FileDescription|FileVersion|ProductName|ProductVersion|RD service extension|rdserver_ext|${version_pattern})$")
+  string(JOIN "\n" resource ${resource})
+  foreach(pair "FileDescription\nRD service extension" "FileVersion\n${VERSION_RESOURCE}"
+               "ProductName\nrdserver_ext" "ProductVersion\n${VERSION_RESOURCE}")
+    string(FIND "${resource}" "${pair}" at)
+    if(at LESS 0)
+      string(REPLACE "\n" " = " pair "${pair}")
+      fail("${EXE} has no version resource entry ${pair}")
+    endif()
+  endforeach()
 endif()
 
 if(OBJDUMP)
