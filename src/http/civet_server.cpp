@@ -9,6 +9,8 @@
 namespace {
 
 constexpr int kMaxListeningPorts = 10;
+// The engine's first messages while starting are the detail of a refusal.
+constexpr std::size_t kMaxStartMessages = 4;
 
 // Holds the engine's context lock for one scope.
 class ContextLock {
@@ -63,11 +65,17 @@ CivetServer::~CivetServer() { close(); }
 
 std::string CivetServer::startFailureReason(const char* engineError) {
     std::lock_guard<std::mutex> lock(startMessageMutex_);
-    std::string reason = engineError;
-    if (!lastStartMessage_.empty() && lastStartMessage_ != reason) {
-        reason += reason.empty() ? lastStartMessage_ : " (" + lastStartMessage_ + ")";
+    std::string detail;
+    for (const std::string& message : startMessages_) {
+        if (message != engineError) {
+            detail += (detail.empty() ? "" : "; ") + message;
+        }
     }
-    return reason;
+    const std::string summary = engineError;
+    if (summary.empty() || detail.empty()) {
+        return summary + detail;
+    }
+    return summary + ": " + detail;
 }
 
 int CivetServer::onLogMessage(const mg_connection* conn, const char* message) {
@@ -81,7 +89,9 @@ int CivetServer::onLogMessage(const mg_connection* conn, const char* message) {
     }
     if (server->context_.load() == nullptr) {
         std::lock_guard<std::mutex> lock(server->startMessageMutex_);
-        server->lastStartMessage_ = message;
+        if (server->startMessages_.size() < kMaxStartMessages) {
+            server->startMessages_.emplace_back(message);
+        }
     }
     return server->savedLogCallback_ != nullptr ? server->savedLogCallback_(conn, message) : 0;
 }

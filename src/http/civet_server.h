@@ -69,8 +69,8 @@ class CivetServer {
     std::map<const mg_connection*, ConnectionEntry> connections_;
     CloseCallback savedCloseCallback_ = nullptr;
     LogCallback savedLogCallback_ = nullptr;
-    // The engine's last log message while it was starting: the detail behind
-    // a refused start.
+    // The engine's log messages while it was starting: the detail behind a
+    // refused start.
     std::mutex startMessageMutex_;
-    std::string lastStartMessage_;
+    std::vector<std::string> startMessages_;
 };

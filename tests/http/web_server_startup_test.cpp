@@ -70,6 +70,15 @@ TEST_F(PortSelectionTest, EveryPortBusyGivesNoServerAndNoLine) {
     EXPECT_EQ("", printed);
 }
 
+// When the engine refuses every pair, its own words come back for printing.
+TEST_F(PortSelectionTest, EngineRefusalGivesItsReason) {
+    std::string reason;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(nullptr, startWebServer("256.0.0.1", base, base + 1, certificatePath, &reason));
+    EXPECT_EQ("", testing::internal::GetCapturedStdout());
+    EXPECT_EQ(0u, reason.find("Failed to setup server ports")) << reason;
+}
+
 TEST_F(PortSelectionTest, PortBusyOnLoopbackOnlyCountsAsBusy) {
     busy.push_back(std::make_unique<LoopbackSocket>());
     ASSERT_TRUE(busy.back()->listenOn(base, false));
