@@ -27,13 +27,15 @@ void installOneShotSignalHandler(int signalNumber, void (*handler)(int)) {
 namespace {
 
 constexpr unsigned kPipeBytes = 4096;
+constexpr int kStdoutFd = 1;
 
 std::mutex copyMutex;
 std::thread copier;
 
-// Reads what the program prints and writes it to the log line by line.
-// Runs until the process ends; the log lives as long as the process.
-void copyLines(int readFd, RotatingLog* log) {
+// Reads what the program prints and writes it to the log line by line,
+// until the last writer of the pipe has closed it.
+void copyLines(int readFd, const std::string& logPath) {
+    RotatingLog log(logPath);
     std::string pending;
     char buffer[1024];
     int n = 0;
@@ -45,32 +47,44 @@ void copyLines(int readFd, RotatingLog* log) {
             if (!line.empty() && line.back() == '\r') {
                 line.pop_back();
             }
-            log->write(escapeControlBytes(line));
+            log.write(escapeControlBytes(line));
             pending.erase(0, end + 1);
         }
     }
+    ::_close(readFd);
+}
+
+// Points standard output at `fd`. A service starts with no standard output
+// at all (descriptor -2), and freopen cannot reopen such a stream: the
+// stream then takes over a stream opened on the descriptor.
+bool pointStdoutAt(int fd) {
+    if (::_fileno(stdout) >= 0) {
+        return ::_dup2(fd, ::_fileno(stdout)) == 0;
+    }
+    std::FILE* stream = ::_dup2(fd, kStdoutFd) == 0 ? ::_fdopen(kStdoutFd, "w") : nullptr;
+    if (stream == nullptr) {
+        return false;
+    }
+    *stdout = *stream;
+    return true;
 }
 
 }  // namespace
 
 bool copyStdoutToLog(const std::string& logPath) {
-    // A service starts without a usable standard output: give it one first.
-    if (::_fileno(stdout) < 0 && std::freopen("NUL", "w", stdout) == nullptr) {
-        return false;
-    }
     int fds[2];
     if (::_pipe(fds, kPipeBytes, _O_BINARY) != 0) {
         return false;
     }
-    if (::_dup2(fds[1], ::_fileno(stdout)) != 0) {
+    const bool pointed = pointStdoutAt(fds[1]);
+    ::_close(fds[1]);
+    if (!pointed) {
         ::_close(fds[0]);
-        ::_close(fds[1]);
         return false;
     }
-    ::_close(fds[1]);
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     std::lock_guard<std::mutex> lock(copyMutex);
-    copier = std::thread(copyLines, fds[0], new RotatingLog(logPath));
+    copier = std::thread(copyLines, fds[0], logPath);
     return true;
 }
 
@@ -82,7 +96,13 @@ void finishStdoutCopy() {
     // Pointing standard output elsewhere closes the pipe's last writer: the
     // copier reads to the end and stops.
     std::fflush(stdout);
-    std::freopen("NUL", "w", stdout);
+    const int nowhere = ::_open("NUL", _O_WRONLY);
+    if (nowhere < 0 || ::_dup2(nowhere, ::_fileno(stdout)) != 0) {
+        ::_close(::_fileno(stdout));
+    }
+    if (nowhere >= 0) {
+        ::_close(nowhere);
+    }
     copier.join();
 }
 
