@@ -2,6 +2,7 @@
 
 #include <civetweb.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -38,9 +39,11 @@ CivetServer::CivetServer(const char** options, const mg_callbacks* callbacks) {
         local = *callbacks;
         savedCloseCallback_ = callbacks->connection_close;
         savedLogCallback_ = callbacks->log_message;
+        savedBeginCallback_ = callbacks->begin_request;
     }
     local.connection_close = onConnectionClose;
     local.log_message = onLogMessage;
+    local.begin_request = onBeginRequest;
     char engineError[256] = "";
     mg_init_data init;
     std::memset(&init, 0, sizeof init);
@@ -96,7 +99,27 @@ int CivetServer::onLogMessage(const mg_connection* conn, const char* message) {
     return server->savedLogCallback_ != nullptr ? server->savedLogCallback_(conn, message) : 0;
 }
 
+void CivetServer::openForRequests() {
+    std::lock_guard<std::mutex> lock(openMutex_);
+    open_ = true;
+    opened_.notify_all();
+}
+
+int CivetServer::onBeginRequest(mg_connection* conn) {
+    CivetServer* server = serverOf(conn);
+    if (server == nullptr) {
+        return 0;
+    }
+    {
+        std::unique_lock<std::mutex> lock(server->openMutex_);
+        server->opened_.wait_for(lock, std::chrono::milliseconds(kRegistrationWaitMs),
+                                 [server] { return server->open_; });
+    }
+    return server->savedBeginCallback_ != nullptr ? server->savedBeginCallback_(conn) : 0;
+}
+
 void CivetServer::close() {
+    openForRequests();  // requests still waiting go on and end
     mg_context* context = context_.load();
     if (context != nullptr) {
         mg_stop(context);  // returns after the engine's threads have finished
@@ -106,6 +129,7 @@ void CivetServer::close() {
 
 void CivetServer::addHandler(const char* uri, CivetHandler* handler) {
     mg_set_request_handler(context_.load(), uri, dispatchRequest, handler);
+    openForRequests();
 }
 
 const std::vector<int>& CivetServer::getListeningPorts() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <string>
@@ -36,6 +37,8 @@ class CivetServer {
 
     // Registers `handler` (not owned; must outlive the running server) for
     // `uri`. A second registration of the same URI replaces the handler.
+    // Requests that arrive before the first registration wait for it (at
+    // most kRegistrationWaitMs): none is answered before its handler exists.
     void addHandler(const char* uri, CivetHandler* handler);
 
     // The listening ports in the order of the "listening_ports" option, at
@@ -47,6 +50,9 @@ class CivetServer {
     static int dispatchRequest(mg_connection* conn, void* handlerData);
     static void onConnectionClose(const mg_connection* conn);
     static int onLogMessage(const mg_connection* conn, const char* message);
+    static int onBeginRequest(mg_connection* conn);
+
+    static constexpr int kRegistrationWaitMs = 2000;
 
     // Number of connections currently in the table (for diagnostics and tests).
     std::size_t trackedConnections();
@@ -54,6 +60,9 @@ class CivetServer {
   private:
     using CloseCallback = void (*)(const mg_connection*);
     using LogCallback = int (*)(const mg_connection*, const char*);
+    using BeginCallback = int (*)(mg_connection*);
+
+    void openForRequests();
 
     void readListeningPorts(mg_context* context);
     std::string startFailureReason(const char* engineError);
@@ -69,6 +78,11 @@ class CivetServer {
     std::map<const mg_connection*, ConnectionEntry> connections_;
     CloseCallback savedCloseCallback_ = nullptr;
     LogCallback savedLogCallback_ = nullptr;
+    BeginCallback savedBeginCallback_ = nullptr;
+    // Open once the first handler is registered (or the server closes).
+    std::mutex openMutex_;
+    std::condition_variable opened_;
+    bool open_ = false;
     // The engine's log messages while it was starting: the detail behind a
     // refused start.
     std::mutex startMessageMutex_;

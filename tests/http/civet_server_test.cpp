@@ -203,6 +203,19 @@ TEST_F(CivetServerTest, ConnectionTableIsEmptiedWhenConnectionsClose) {
     EXPECT_EQ(0u, server.server().trackedConnections());
 }
 
+// A request that arrives while the server starts waits for its handler: it
+// is never answered by the engine alone.
+TEST(CivetServerLifecycle, RequestBeforeTheFirstHandlerWaitsForIt) {
+    RecordingHandler handler;
+    testing_support::TestServer server;
+    testing_support::LoopbackSocket client;
+    ASSERT_TRUE(client.connectTo(server.port()));
+    ASSERT_TRUE(client.sendAll("RDSERVICE / HTTP/1.1\r\nHost: x\r\n\r\n"));
+    EXPECT_EQ("", client.receiveUntil("\r\n", 300));
+    server.server().addHandler("/", &handler);
+    EXPECT_NE(std::string::npos, client.receiveUntilClosed(5000).find("handled RDSERVICE"));
+}
+
 TEST(CivetServerLifecycle, CloseTwiceStopsOnce) {
     RecordingHandler handler;
     TestServer server;
