@@ -9,7 +9,10 @@ namespace {
 constexpr const char* kConfigPath = "./config.ini";
 constexpr int kHighestPort = 65535;
 
-bool isUsablePortStart(int start) { return start >= 1 && lastPortOfRange(start) <= kHighestPort; }
+// Compared without adding to `start`, which may be as large as an int gets.
+bool isUsablePortStart(int start) {
+    return start >= 1 && start <= kHighestPort - (kPortRangeLength - 1);
+}
 
 }  // namespace
 
