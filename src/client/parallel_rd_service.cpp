@@ -2,17 +2,17 @@
 
 #include "client/rest_connection.h"
 
-ParallelRdService::ParallelRdService(const std::vector<std::string>& urls,
-                                     std::int32_t timeoutSeconds, const TransferLimits& limits)
-    : transfers_(limits.cancel) {
-    for (const std::string& url : urls) {
-        auto connection = std::make_unique<RestConnection>("");
-        connection->setTimeout(timeoutSeconds);
-        connection->setLimits(limits);
-        connection->setMethod("RDSERVICE");
-        transfers_.add(connection->begin(url));
-        connections_.push_back(std::move(connection));
-    }
+ParallelRdService::ParallelRdService(std::int32_t timeoutSeconds, const TransferLimits& limits)
+    : timeoutSeconds_(timeoutSeconds), limits_(limits), transfers_(limits.cancel) {}
+
+std::size_t ParallelRdService::add(const std::string& url) {
+    auto connection = std::make_unique<RestConnection>("");
+    connection->setTimeout(timeoutSeconds_);
+    connection->setLimits(limits_);
+    connection->setMethod("RDSERVICE");
+    transfers_.add(connection->begin(url));
+    connections_.push_back(std::move(connection));
+    return connections_.size() - 1;
 }
 
 // The transfer set goes first (members are destroyed in reverse order), so

@@ -13,24 +13,28 @@
 
 class RestConnection;
 
-// One RDSERVICE request to each of several URLs, all at once, each exactly
-// as rdServiceRequest sends it and over its own connection. The caller
-// collects answers as they come and may stop waiting at any time: whatever
-// is still running then is dropped with this object. Use from one thread.
+// RDSERVICE requests that run side by side, each exactly as rdServiceRequest
+// sends it and over its own connection. The caller adds requests when it
+// likes, collects answers as they come and may stop waiting at any time:
+// whatever is still running then is dropped with this object. Use from one
+// thread.
 class ParallelRdService {
   public:
-    ParallelRdService(const std::vector<std::string>& urls, std::int32_t timeoutSeconds,
-                      const TransferLimits& limits);
+    ParallelRdService(std::int32_t timeoutSeconds, const TransferLimits& limits);
     ~ParallelRdService();
     ParallelRdService(const ParallelRdService&) = delete;
     ParallelRdService& operator=(const ParallelRdService&) = delete;
 
-    // Waits at most `maxWaitMs` for more answers; returns (index into the
-    // URLs, response) for each request that finished.
+    // Starts a request to `url`; returns its index (0 for the first added).
+    std::size_t add(const std::string& url);
+    // Waits at most `maxWaitMs` for more answers; returns (index, response)
+    // for each request that finished.
     std::vector<std::pair<std::size_t, RestResponse>> wait(int maxWaitMs);
     bool pending() const { return transfers_.running() > 0; }
 
   private:
+    std::int32_t timeoutSeconds_;
+    TransferLimits limits_;
     std::vector<std::unique_ptr<RestConnection>> connections_;
     TransferSet transfers_;
 };

@@ -111,27 +111,44 @@ bool identifiesUpstream(const RestResponse& response, const std::string& deviceM
 int discoverUpstreamPort(const std::vector<int>& ownPorts, const std::string& deviceModel,
                          Cancellation* cancel) {
     const std::vector<int> ports = portsToProbe(ownPorts);
-    std::vector<std::string> urls;
-    for (int port : ports) {
-        urls.push_back(upstreamUrl(port, "/"));
-    }
-    ParallelRdService probes(urls, upstreamTimeoutSeconds, limitsOf(kMaxProbeAnswerBytes, cancel));
+    ParallelRdService probes(upstreamTimeoutSeconds, limitsOf(kMaxProbeAnswerBytes, cancel));
     ProbeOutcomes outcomes(ports);
-    while (probes.pending()) {
+    std::size_t launched = 0;
+    // Ports are probed in ascending order, one after another while each
+    // answers at once (a port where nothing listens fails at once), so the
+    // common case costs what it always did. A probe that stays silent for
+    // kProbeStaggerMs starts every remaining port at once.
+    const auto launch = [&](std::size_t upTo) {
+        for (; launched < upTo; ++launched) {
+            probes.add(upstreamUrl(ports[launched], "/"));
+        }
+    };
+    while (true) {
         const int winner = outcomes.winner();
         if (winner >= 0) {
             return winner;
         }
-        for (auto& [index, response] : probes.wait(outcomes.msUntilGraceEnds())) {
+        if (!probes.pending()) {
+            if (launched == ports.size()) {
+                return outcomes.lowestIdentified();  // ports never answered count as failed
+            }
+            launch(launched + 1);
+            continue;
+        }
+        const bool allLaunched = launched == ports.size();
+        const auto answers =
+            probes.wait(allLaunched ? outcomes.msUntilGraceEnds() : kProbeStaggerMs);
+        for (const auto& [index, response] : answers) {
             if (identifiesUpstream(response, deviceModel)) {
                 outcomes.markIdentified(index);
             } else {
                 outcomes.markFailed(index);
             }
         }
+        if (answers.empty() && !allLaunched) {
+            launch(ports.size());
+        }
     }
-    // Every probe has ended: ports that never answered count as failed.
-    return outcomes.lowestIdentified();
 }
 
 RestResponse queryUpstreamRdService(int port, Cancellation* cancel) {

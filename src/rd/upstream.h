@@ -25,8 +25,12 @@ constexpr std::size_t kMaxProbeAnswerBytes = 64 * 1024;
 // have not answered yet. A lone device that is slow to answer is waited for
 // up to the full time-out; a hung neighbour below it costs only this.
 constexpr int kDiscoveryGraceMs = 1000;
+// Probes go one port after another while each answers at once; one silent
+// for this long starts all the remaining ports at once.
+constexpr int kProbeStaggerMs = 100;
 
-// Probes the range with RDSERVICE, all ports at once, and returns the lowest
+// Probes the range with RDSERVICE in ascending order, all remaining ports at
+// once after one stays silent for kProbeStaggerMs, and returns the lowest
 // port whose RDService answer names `deviceModel` and "Registered Device
 // Service" in its info text, or -1. A port that identified the device wins
 // over lower ports still silent after kDiscoveryGraceMs. Ports in `ownPorts`
