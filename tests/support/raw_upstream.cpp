@@ -34,11 +34,15 @@ RawUpstream::~RawUpstream() {
     }
 }
 
-int RawUpstream::count(const std::string& method) {
+std::vector<std::string> RawUpstream::requests() {
     std::lock_guard<std::mutex> lock(mutex_);
+    return requests_;
+}
+
+int RawUpstream::count(const std::string& method) {
     int n = 0;
-    for (const std::string& seen : methods_) {
-        n += seen == method ? 1 : 0;
+    for (const std::string& request : requests()) {
+        n += requestMethod(request) == method ? 1 : 0;
     }
     return n;
 }
@@ -53,7 +57,7 @@ void RawUpstream::acceptLoop() {
             const std::string request = receiveHttpRequest(connection, kReceiveMs);
             {
                 std::lock_guard<std::mutex> lock(mutex_);
-                methods_.push_back(requestMethod(request));
+                requests_.push_back(request);
             }
             script_(connection, request, stopping_);
         });

@@ -26,6 +26,9 @@ class RawUpstream {
     RawUpstream& operator=(const RawUpstream&) = delete;
 
     bool listening() const { return port_ > 0; }
+    int port() const { return port_; }
+    // Every request that has arrived (head and body), in order of arrival.
+    std::vector<std::string> requests();
     // How many requests with this method word have arrived.
     int count(const std::string& method);
 
@@ -37,7 +40,7 @@ class RawUpstream {
     Script script_;
     std::atomic<bool> stopping_{false};
     std::mutex mutex_;
-    std::vector<std::string> methods_;
+    std::vector<std::string> requests_;
     std::vector<std::thread> connections_;
     std::thread acceptor_;
 };

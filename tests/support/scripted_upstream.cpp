@@ -5,8 +5,6 @@
 namespace testing_support {
 namespace {
 
-constexpr int kAcceptSliceMs = 100;
-constexpr int kReceiveMs = 10000;
 const char* const kHeadEnd = "\r\n\r\n";
 
 std::size_t contentLength(const std::string& head) {
@@ -49,36 +47,9 @@ std::string httpAnswer(const std::string& body, int status) {
            "\r\nConnection: close\r\n\r\n" + body;
 }
 
-ScriptedUpstream::ScriptedUpstream(int port, Responder respond) : respond_(std::move(respond)) {
-    if (listener_.listenOn(port, false)) {
-        port_ = listener_.localPort();
-    }
-    thread_ = std::thread([this] { serve(); });
-}
-
-ScriptedUpstream::~ScriptedUpstream() {
-    stop_ = true;
-    thread_.join();
-}
-
-std::vector<std::string> ScriptedUpstream::requests() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return requests_;
-}
-
-void ScriptedUpstream::serve() {
-    while (!stop_.load() && listening()) {
-        LoopbackSocket connection = listener_.acceptOne(kAcceptSliceMs);
-        if (!connection.valid()) {
-            continue;
-        }
-        const std::string request = receiveHttpRequest(connection, kReceiveMs);
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            requests_.push_back(request);
-        }
-        connection.sendAll(respond_(request));
-    }
-}
+ScriptedUpstream::ScriptedUpstream(int port, Responder respond)
+    : RawUpstream(port,
+                  [respond](LoopbackSocket& connection, const std::string& request,
+                            const std::atomic<bool>&) { connection.sendAll(respond(request)); }) {}
 
 }  // namespace testing_support
