@@ -43,6 +43,11 @@ target_include_directories(civetweb SYSTEM PUBLIC "${_cw_work}/include")
 target_compile_definitions(civetweb PRIVATE NO_CGI NO_FILES NO_CACHING OPENSSL_API_3_0 SOCKET_TIMEOUT_QUANTUM=50
                                            STOP_FLAG_NEEDS_LOCK)
 target_compile_options(civetweb PRIVATE -w)
+if(NOT WIN32)
+  # gmtime_r: error pages of several workers at once must not share gmtime's
+  # buffer (the Windows runtime keeps one per thread already).
+  target_compile_definitions(civetweb PRIVATE REENTRANT_TIME)
+endif()
 # OpenSSL is linked in, never loaded at run time: the system's on Linux, on
 # Windows the static libraries scripts/setup builds, so no DLL has to sit
 # beside the executable.

@@ -62,7 +62,9 @@ TEST(OversizedBody, EndlessUpstreamAnswerKeepsMemoryBounded) {
     EXPECT_NE(std::string::npos, answer.find("errCode=\"5\" errInfo=\"RDSERVICE_NOT_AVAILABLE\""));
     std::printf("endless answer: RSS peak %.1f MiB above the start\n",
                 static_cast<double>(peak - before) / (1024 * 1024));
-    EXPECT_LT(peak - before, 64L * 1024 * 1024);
+    // The cap is 16 MiB; sanitizer builds shadow what is allocated, so the
+    // bound is loose: the fault this guards against grew by gigabytes.
+    EXPECT_LT(peak - before, 256L * 1024 * 1024);
 }
 
 }  // namespace
