@@ -13,6 +13,10 @@ namespace {
 
 using Lock = std::lock_guard<std::mutex>;
 
+// The service-specific exit code of a run loop that an exception ended (the
+// run loop's own result, 1, stands for a server that did not start).
+constexpr std::uint32_t kExitCodeOfAnException = 2;
+
 void setState(ServiceHost& host, std::uint32_t state) {
     host.status.currentState = state;
     host.status.checkPoint = 0;
@@ -48,7 +52,7 @@ int runLoopGuarded(ServiceHost& host) {
         std::printf("%s", e.what());
     } catch (...) {
     }
-    reportEndedOnItsOwn(host, kServiceSpecificExitCodeException);
+    reportEndedOnItsOwn(host, kExitCodeOfAnException);
     return -1;
 }
 

@@ -42,6 +42,3 @@ void requestStopAndWait(ServiceHost& host);
 // The service's log in the executable's folder (the working directory);
 // Windows only: systemd keeps standard output in its journal.
 constexpr const char* kServiceLogName = "rdserver_ext.log";
-
-// Reported when the run loop ends on its own (the server did not start).
-constexpr std::uint32_t kServiceSpecificExitCodeException = 2;

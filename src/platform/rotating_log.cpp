@@ -39,14 +39,19 @@ RotatingLog::RotatingLog(std::string path, std::size_t capBytes)
 bool RotatingLog::write(const std::string& text) {
     const std::string line = localTimestamp() + text + "\n";
     std::lock_guard<std::mutex> lock(mutex_);
-    if (static_cast<std::size_t>(fileSize(path_)) + line.size() > capBytes_) {
+    if (size_ < 0) {
+        size_ = fileSize(path_);
+    }
+    if (static_cast<std::size_t>(size_) + line.size() > capBytes_) {
         replaceFile(path_, path_ + ".1");
+        size_ = 0;
     }
     std::FILE* file = std::fopen(path_.c_str(), "ab");
     if (file == nullptr) {
         return false;
     }
     const bool written = std::fwrite(line.data(), 1, line.size(), file) == line.size();
+    size_ += static_cast<long>(line.size());
     return std::fclose(file) == 0 && written;
 }
 

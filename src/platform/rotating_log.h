@@ -9,7 +9,8 @@ namespace platform {
 // An append-only log file of bounded size: before a line would take the file
 // past its cap, the file becomes "<path>.1" (replacing an older one) and a new
 // file is started, so at most two files of at most `capBytes` each exist.
-// Each line gets a local timestamp. Safe to use from any number of threads.
+// Each line gets a local timestamp. Safe to use from any number of threads;
+// one instance is the only writer of its file in the process.
 class RotatingLog {
   public:
     static constexpr std::size_t kDefaultCapBytes = 1024 * 1024;
@@ -26,6 +27,9 @@ class RotatingLog {
     std::string path_;
     std::size_t capBytes_;
     std::mutex mutex_;
+    // The file's size, read once and then counted, so a busy log does not
+    // ask the file system for it on every line. -1 until read.
+    long size_ = -1;
 };
 
 // `text` with every control byte (below 0x20, and 0x7F) written as \xHH, so

@@ -17,13 +17,6 @@ void StopEvent::waitRequested() {
     }
 }
 
-bool StopEvent::waitRequestedFor(unsigned milliseconds) {
-    if (!requested_.load()) {
-        waitWakeup(static_cast<int>(milliseconds));
-    }
-    return requested_.load();
-}
-
 void StopEvent::acknowledge() {
     std::lock_guard<std::mutex> lock(mutex_);
     requested_ = false;

@@ -24,8 +24,6 @@ class StopEvent {
     bool requested() const { return requested_.load(); }
     // Blocks until a stop is requested.
     void waitRequested();
-    // Same, for at most `milliseconds`; true when a stop was requested.
-    bool waitRequestedFor(unsigned milliseconds);
 
     // Clears the request: the stop is done. Wakes waitAcknowledged.
     void acknowledge();

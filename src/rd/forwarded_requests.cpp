@@ -71,6 +71,17 @@ bool readUpTo(mg_connection* conn, std::int64_t wanted, std::string& body) {
     return true;
 }
 
+// The upstream's port for a forward that holds `slot`, or -1: none found,
+// or too many forwards already wait on the upstream. The device model is
+// read once for the whole discovery.
+int findUpstream(CivetServer* server, ForwardingState& state, const ForwardSlot& slot) {
+    if (!slot.held()) {
+        return -1;
+    }
+    const std::string model = readDeviceModel(state.dataDirectory());
+    return discoverUpstreamPort(server->getListeningPorts(), model, &state.stop);
+}
+
 // The steps CAPTURE and DEVICEINFO share: the path test, the body (CAPTURE
 // only), discovery, one upstream request and the relay of its answer.
 void forwardRequest(CivetServer* server, mg_connection* conn, ForwardingState& state,
@@ -86,13 +97,8 @@ void forwardRequest(CivetServer* server, mg_connection* conn, ForwardingState& s
         answerError(conn, location, RDSWrapperError::INVALID_DATA);
         return;
     }
-    ForwardSlot slot(state);
-    if (!slot.held()) {
-        answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE);
-        return;
-    }
-    const std::string model = readDeviceModel(state.dataDirectory());
-    const int port = discoverUpstreamPort(server->getListeningPorts(), model, &state.stop);
+    const ForwardSlot slot(state);
+    const int port = findUpstream(server, state, slot);
     if (port < 0) {
         answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE);
         return;
@@ -124,10 +130,8 @@ bool readRequestBody(mg_connection* conn, std::string& body) {
 void relayUpstreamRdService(CivetServer* server, mg_connection* conn, ForwardingState& state) {
     char location[kLocationBufferSize];
     requestLocation(location, server, conn);
-    ForwardSlot slot(state);
-    const std::string model = slot.held() ? readDeviceModel(state.dataDirectory()) : std::string();
-    const int port =
-        slot.held() ? discoverUpstreamPort(server->getListeningPorts(), model, &state.stop) : -1;
+    const ForwardSlot slot(state);
+    const int port = findUpstream(server, state, slot);
     if (port < 0) {
         answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE);
         return;
