@@ -1,5 +1,5 @@
 # The HTTP engine: civetweb's C engine from its source, with our patch
-# (third_party/civetweb/rd-engine.patch) applied, built as a static library. RDEXT_CIVETWEB_SOURCE names the
+# (third_party/civetweb/rd-engine*.patch) applied, built as a static library. RDEXT_CIVETWEB_SOURCE names the
 # unpacked source folder or a source tarball.
 set(RDEXT_CIVETWEB_SOURCE "${PROJECT_SOURCE_DIR}/.deps/src/civetweb"
     CACHE PATH "civetweb 1.15 source: an unpacked folder or a .tar.* archive")
@@ -27,13 +27,18 @@ file(REMOVE_RECURSE "${_cw_work}")
 file(GLOB _cw_inl "${_cw_root}/src/*.inl")
 file(COPY "${_cw_root}/src/civetweb.c" ${_cw_inl} DESTINATION "${_cw_work}/src")
 file(COPY "${_cw_root}/include/civetweb.h" DESTINATION "${_cw_work}/include")
+# rd-engine.patch first, then each rd-engine-<concern>.patch in name order.
 find_program(PATCH_EXECUTABLE patch REQUIRED)
-execute_process(COMMAND "${PATCH_EXECUTABLE}" -p1 --forward --quiet -i "${_cw_patch}"
-                WORKING_DIRECTORY "${_cw_work}" RESULT_VARIABLE _cw_patched)
-if(NOT _cw_patched EQUAL 0)
-  message(FATAL_ERROR "applying ${_cw_patch} to civetweb failed")
-endif()
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${_cw_patch}")
+file(GLOB _cw_more_patches "${PROJECT_SOURCE_DIR}/third_party/civetweb/rd-engine-*.patch")
+list(SORT _cw_more_patches)
+foreach(_cw_one_patch IN LISTS _cw_patch _cw_more_patches)
+  execute_process(COMMAND "${PATCH_EXECUTABLE}" -p1 --forward --quiet -i "${_cw_one_patch}"
+                  WORKING_DIRECTORY "${_cw_work}" RESULT_VARIABLE _cw_patched)
+  if(NOT _cw_patched EQUAL 0)
+    message(FATAL_ERROR "applying ${_cw_one_patch} to civetweb failed")
+  endif()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${_cw_one_patch}")
+endforeach()
 
 add_library(civetweb STATIC "${_cw_work}/src/civetweb.c")
 target_include_directories(civetweb SYSTEM PUBLIC "${_cw_work}/include")
