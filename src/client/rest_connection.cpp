@@ -5,6 +5,7 @@
 #include <vector>
 #include <utility>
 
+#include "client/byte_budget.h"
 #include "client/cancellation.h"
 #include "client/http_client_init.h"
 #include "client/response_collector.h"
@@ -86,7 +87,7 @@ RestResponse RestConnection::performRequest(const std::string& uri) {
 CURL* RestConnection::begin(const std::string& uri) {
     CURL* curl = handle_.get();
     pending_ = RestResponse();
-    bodyTarget_ = BodyTarget{&pending_, limits_.maxBodyBytes};
+    bodyTarget_ = BodyTarget{&pending_, limits_.maxBodyBytes, limits_.budget};
     url_ = baseUrl_ + uri;
     curl_easy_setopt(curl, CURLOPT_URL, url_.c_str());
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &RestConnection::collectBodyUpToCap);
@@ -133,8 +134,18 @@ RestResponse RestConnection::complete(CURLcode result) {
 std::size_t RestConnection::collectBodyUpToCap(char* data, std::size_t size, std::size_t count,
                                                void* target) {
     auto* body = static_cast<BodyTarget*>(target);
-    if (size * count > body->maxBytes - std::min(body->maxBytes, body->response->body.size())) {
+    const std::string& received = body->response->body;
+    const std::size_t bytes = size * count;
+    if (bytes > body->maxBytes - std::min(body->maxBytes, received.size())) {
         return 0;  // past the cap: the library ends the transfer as failed
+    }
+    // The buffer at least doubles when it grows: that is what it will hold.
+    const std::size_t needed = received.size() + bytes;
+    const std::size_t grown = needed <= received.capacity()
+                                  ? received.capacity()
+                                  : std::max(needed, 2 * received.capacity());
+    if (body->budget != nullptr && !body->budget->growTo(grown)) {
+        return 0;  // the process's buffers are full: fail rather than grow
     }
     return collectBody(data, size, count, body->response);
 }

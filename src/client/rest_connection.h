@@ -55,6 +55,7 @@ class RestConnection {
     struct BodyTarget {
         RestResponse* response;
         std::size_t maxBytes;
+        BudgetShare* budget;
     };
     static std::size_t collectBodyUpToCap(char* data, std::size_t size, std::size_t count,
                                           void* target);
@@ -68,5 +69,5 @@ class RestConnection {
     std::string url_;
     std::unique_ptr<CurlHeaderList> headerLines_;
     RestResponse pending_;
-    BodyTarget bodyTarget_{nullptr, 0};
+    BodyTarget bodyTarget_{nullptr, 0, nullptr};
 };

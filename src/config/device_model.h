@@ -3,9 +3,7 @@
 #include <string>
 
 #include "config/data_directory.h"
-
-// The model of the capture device that is served, as shipped.
-constexpr const char* kDefaultDeviceModel = "Quillaris-USB ZR4410QX";
+#include "protocol/rd_protocol.h"
 
 // The device model: the "devicemodel" attribute of the element "opts" in
 // "DeviceConfig.xml" in the data directory (config/data_directory.h), read

@@ -3,13 +3,15 @@
 #include <cstdint>
 #include <string>
 
+#include "protocol/rd_protocol.h"
+
 // The settings config.ini gives the server, as a value the run loop reads
 // and hands to the server start-up.
 struct ServerSettings {
     // First port of the listening range (SERVER_PORT_START).
-    std::int32_t portRangeStart = 11100;
+    std::int32_t portRangeStart = upstreamFirstPort;
     // Only its existence decides whether HTTPS is offered (SERVER_SSL_CERTICICATE).
-    std::string sslCertificatePath = "./ssl_localhost.pem";
+    std::string sslCertificatePath = kCertificatePath;
 };
 
 // The server listens on the first usable ports of this many from the start.

@@ -10,6 +10,7 @@
 #include "host/program_settings.h"
 #include "http/web_server_startup.h"
 #include "platform/console.h"
+#include "platform/memory.h"
 #include "rd/rd_request_handler.h"
 
 namespace {
@@ -41,8 +42,11 @@ std::size_t formatSignalLine(char (&line)[40], int signalNumber) {
 
 }  // namespace
 
-int runLoop(platform::StopEvent& stop, const std::string& dataBaseFolder) {
-    RDSWrapperRestfulRequestHandler handler(dataBaseFolder);  // outlives the server
+int runLoop(platform::StopEvent& stop, const ForwardingOptions& forwarding) {
+    // Request bodies and answers of up to megabytes come and go in bursts;
+    // their memory must not stay with the process afterwards.
+    platform::returnLargeBuffersPromptly();
+    RDSWrapperRestfulRequestHandler handler(forwarding);  // outlives the server
     const char* const route = "/";
     ServerSettings settings;
     loadConfig(settings);

@@ -3,15 +3,16 @@
 #include <string>
 
 #include "platform/stop_event.h"
+#include "rd/forwarding.h"
 
 // Reads config.ini, starts the server on the configured range with the RD
 // handler on "/", and waits until a stop is requested on `stop`. Then prints
 // "Bye!", ends the upstream transfers in flight, closes the server and
 // acknowledges the stop. Returns 0 after a requested stop, 1 when no server
 // could be started (after the engine's reason, when it gave one, and the
-// failure line). `dataBaseFolder` holds the data folder with
-// DeviceConfig.xml; empty means the machine's own.
-int runLoop(platform::StopEvent& stop, const std::string& dataBaseFolder = std::string());
+// failure line). `forwarding` says how requests go upstream (where
+// DeviceConfig.xml is, which ports are probed, the limits).
+int runLoop(platform::StopEvent& stop, const ForwardingOptions& forwarding = ForwardingOptions());
 
 // Foreground mode: installs the signal handlers and runs the run loop on
 // stopRequested. Returns the run loop's result, or 1 when an exception ended it.

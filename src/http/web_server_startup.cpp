@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "platform/net.h"
+#include "protocol/rd_protocol.h"
 #include "platform/process.h"
 #include "platform/rotating_log.h"
 
@@ -14,7 +15,7 @@ namespace {
 
 // The engine is always given this file, whatever path the settings name:
 // the configured path only decides whether HTTPS is offered.
-const char* const kEngineCertificateName = "./ssl_localhost.pem";
+const char* const kEngineCertificateName = kCertificatePath;
 
 struct PortChoice {
     int httpsPort = -1;

@@ -9,6 +9,9 @@
 // Workers serve one connection each; the count leaves room for discovery
 // beside dozens of forwards waiting on the device and idle connections.
 constexpr int kEngineWorkerThreads = 64;
+// Workers that forwards to the upstream never take: discovery, preflights
+// and refusals are answered by them at once while the device holds the rest.
+constexpr int kQuickAnswerWorkers = 8;
 // A client must send its whole request head (and each read of a body must
 // progress) within this time, or its connection is closed.
 constexpr int kRequestTimeoutMs = 5000;

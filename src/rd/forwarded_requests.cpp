@@ -7,26 +7,22 @@
 #include <cstring>
 
 #include "config/device_model.h"
-#include "config/xml_parser.h"
 #include "http/civet_server.h"
+#include "platform/memory.h"
 #include "rd/rd_documents.h"
-#include "rd/rd_request_handler.h"
 #include "rd/rd_response.h"
-#include "rd/upstream.h"
 
 namespace {
 
 constexpr std::size_t kReadChunkBytes = 16 * 1024;
+// After a forward that held this much, freed memory goes back to the system.
+constexpr std::size_t kReleaseAfterBytes = 1024 * 1024;
 
 // The LOCATION of a forwarded answer: this server's first port and the request URI.
 void requestLocation(char (&location)[kLocationBufferSize], CivetServer* server,
                      mg_connection* conn) {
     formatLocation(location, kLocationHost, firstListeningPort(server),
                    mg_get_request_info(conn)->request_uri);
-}
-
-bool hasLocalUri(mg_connection* conn, const char* path) {
-    return std::strcmp(mg_get_request_info(conn)->local_uri, path) == 0;
 }
 
 void answerError(mg_connection* conn, const char* location, int code) {
@@ -45,66 +41,140 @@ bool isChunked(mg_connection* conn) {
     return lower == "chunked";
 }
 
-// Reads until `wanted` bytes have arrived (or, for -1, the body's end).
-// The buffer grows with what arrives, so a large declared length alone
-// commits no memory; one read may return only part of the body.
-bool readUpTo(mg_connection* conn, std::int64_t wanted, std::string& body) {
+// Reads until `wanted` bytes have arrived (or, for -1, the body's end). The
+// buffer grows only with what arrives and only as far as `share` grants.
+BodyRead readUpTo(mg_connection* conn, std::int64_t wanted, std::size_t maxBytes,
+                  BudgetShare& share, std::string& body) {
     char chunk[kReadChunkBytes];
     while (wanted < 0 || static_cast<std::int64_t>(body.size()) < wanted) {
-        const std::size_t room = kMaxBodyBytes + 1 - body.size();
+        const std::size_t room = maxBytes + 1 - body.size();
         const std::int64_t left = wanted < 0 ? static_cast<std::int64_t>(room)
                                              : wanted - static_cast<std::int64_t>(body.size());
         const int n = mg_read(conn, chunk,
                               static_cast<std::size_t>(std::min<std::int64_t>(
                                   left, static_cast<std::int64_t>(sizeof chunk))));
         if (n == 0 && wanted < 0) {
-            return true;  // the last chunk
+            return BodyRead::Complete;  // the last chunk
         }
         if (n <= 0) {
-            return false;  // ended or stalled early
+            return BodyRead::Invalid;  // ended or stalled early
+        }
+        const std::size_t needed = body.size() + static_cast<std::size_t>(n);
+        if (needed > maxBytes) {
+            return BodyRead::Invalid;
+        }
+        if (!share.growTo(std::max(needed, body.capacity()))) {
+            return BodyRead::OverBudget;
         }
         body.append(chunk, static_cast<std::size_t>(n));
-        if (body.size() > kMaxBodyBytes) {
-            return false;
+    }
+    return BodyRead::Complete;
+}
+
+// Gives freed memory back to the system when a forward that held large
+// buffers ends; declared first, so it acts after they are gone.
+class LargeBufferRelease {
+  public:
+    LargeBufferRelease() = default;
+    ~LargeBufferRelease() {
+        if (heldBytes_ >= kReleaseAfterBytes) {
+            platform::releaseFreedMemory();
         }
     }
-    return true;
-}
+    LargeBufferRelease(const LargeBufferRelease&) = delete;
+    LargeBufferRelease& operator=(const LargeBufferRelease&) = delete;
 
-// The upstream's port for a forward that holds `slot`, or -1: none found,
-// or too many forwards already wait on the upstream. The device model is
-// read once for the whole discovery.
-int findUpstream(CivetServer* server, ForwardingState& state, const ForwardSlot& slot) {
-    if (!slot.held()) {
-        return -1;
-    }
+    void note(const BudgetShare& share) { heldBytes_ += share.held(); }
+
+  private:
+    std::size_t heldBytes_ = 0;
+};
+
+// The upstream's port, or -1 when none is found; with its discovery answer
+// in `winningAnswer` when that is not null.
+int findUpstream(CivetServer* server, ForwardingState& state,
+                 RestResponse* winningAnswer = nullptr) {
     const std::string model = readDeviceModel(state.dataDirectory());
-    return discoverUpstreamPort(server->getListeningPorts(), model, &state.stop);
+    return discoverUpstreamPort(state.options.discovery, server->getListeningPorts(), model,
+                                &state.stop, winningAnswer);
 }
 
-// The steps CAPTURE and DEVICEINFO share: the path test, the body (CAPTURE
-// only), discovery, one upstream request and the relay of its answer.
-void forwardRequest(CivetServer* server, mg_connection* conn, ForwardingState& state,
-                    const char* path, bool withBody) {
+TransferLimits answerLimits(ForwardingState& state, BudgetShare& share) {
+    TransferLimits limits;
+    limits.maxBodyBytes = kMaxUpstreamAnswerBytes;
+    limits.cancel = &state.stop;
+    limits.budget = &share;
+    return limits;
+}
+
+bool declaresTooLargeBody(mg_connection* conn, std::size_t maxBytes) {
+    return mg_get_request_info(conn)->content_length > static_cast<std::int64_t>(maxBytes);
+}
+
+}  // namespace
+
+BodyRead readRequestBody(mg_connection* conn, std::size_t maxBytes, BudgetShare& share,
+                         std::string& body) {
+    const std::int64_t declared = mg_get_request_info(conn)->content_length;
+    body.clear();
+    if (isChunked(conn)) {
+        return readUpTo(conn, -1, maxBytes, share, body);
+    }
+    if (declared <= 0) {
+        return BodyRead::Complete;
+    }
+    if (declared > static_cast<std::int64_t>(maxBytes)) {
+        return BodyRead::Invalid;
+    }
+    if (!share.growTo(static_cast<std::size_t>(declared))) {
+        return BodyRead::OverBudget;
+    }
+    body.reserve(static_cast<std::size_t>(declared));
+    return readUpTo(conn, declared, maxBytes, share, body);
+}
+
+void forwardToUpstream(CivetServer* server, mg_connection* conn, ForwardingState& state,
+                       UpstreamVerb verb) {
+    LargeBufferRelease release;
     char location[kLocationBufferSize];
     requestLocation(location, server, conn);
-    if (!hasLocalUri(conn, path)) {
+    const bool capture = verb == UpstreamVerb::Capture;
+    if (std::strcmp(mg_get_request_info(conn)->local_uri,
+                    capture ? kCapturePath : kDeviceInfoPath) != 0) {
         answerError(conn, location, RDSWrapperError::UNSUPPORTED);
         return;
     }
-    std::string body;
-    if (withBody && !readRequestBody(conn, body)) {
+    if (capture && declaresTooLargeBody(conn, state.options.maxRequestBodyBytes)) {
         answerError(conn, location, RDSWrapperError::INVALID_DATA);
         return;
     }
     const ForwardSlot slot(state);
-    const int port = findUpstream(server, state, slot);
+    if (!slot.held()) {
+        answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE);
+        return;
+    }
+    BudgetShare requestShare(&state.budget);
+    std::string body;
+    const BodyRead read =
+        capture ? readRequestBody(conn, state.options.maxRequestBodyBytes, requestShare, body)
+                : BodyRead::Complete;
+    if (read != BodyRead::Complete) {
+        answerError(conn, location,
+                    read == BodyRead::Invalid ? RDSWrapperError::INVALID_DATA
+                                              : RDSWrapperError::RDSERVICE_NOT_AVAILABLE);
+        return;
+    }
+    const int port = findUpstream(server, state);
     if (port < 0) {
         answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE);
         return;
     }
-    const RestResponse response = withBody ? queryUpstreamCapture(port, body, &state.stop)
-                                           : queryUpstreamDeviceInfo(port, &state.stop);
+    BudgetShare answerShare(&state.budget);
+    const TransferLimits limits = answerLimits(state, answerShare);
+    const RestResponse response =
+        capture ? queryUpstreamCapture(port, body, limits) : queryUpstreamDeviceInfo(port, limits);
+    release.note(requestShare);
+    release.note(answerShare);
     if (response.code != 200) {
         answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE);
         return;
@@ -113,46 +183,16 @@ void forwardRequest(CivetServer* server, mg_connection* conn, ForwardingState& s
                     static_cast<std::int64_t>(response.body.size()));
 }
 
-}  // namespace
-
-bool readRequestBody(mg_connection* conn, std::string& body) {
-    const std::int64_t declared = mg_get_request_info(conn)->content_length;
-    body.clear();
-    if (isChunked(conn)) {
-        return readUpTo(conn, -1, body);
-    }
-    if (declared > static_cast<std::int64_t>(kMaxBodyBytes)) {
-        return false;
-    }
-    return declared <= 0 || readUpTo(conn, declared, body);
-}
-
 void relayUpstreamRdService(CivetServer* server, mg_connection* conn, ForwardingState& state) {
     char location[kLocationBufferSize];
     requestLocation(location, server, conn);
     const ForwardSlot slot(state);
-    const int port = findUpstream(server, state, slot);
-    if (port < 0) {
+    RestResponse answer;
+    if (!slot.held() || findUpstream(server, state, &answer) < 0) {
         answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE);
         return;
     }
-    const RestResponse response = queryUpstreamRdService(port, &state.stop);
-    XmlParseStatus status;
-    if (response.code == 200) {
-        parseXmlText(response.body.c_str(), &status, "RDService");
-    }
-    if (response.code != 200 || status.code != XmlParseCode::None) {
-        answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE);
-        return;
-    }
-    // Relayed as text, up to its first NUL byte.
-    writeRdResponse(conn, location, response.body.c_str(), -1);
-}
-
-void forwardCapture(CivetServer* server, mg_connection* conn, ForwardingState& state) {
-    forwardRequest(server, conn, state, "/rd/capture", true);
-}
-
-void forwardDeviceInfo(CivetServer* server, mg_connection* conn, ForwardingState& state) {
-    forwardRequest(server, conn, state, "/rd/info", false);
+    // Discovery accepted this answer: it parsed with an RDService element
+    // naming the device. Relayed as text, up to its first NUL byte.
+    writeRdResponse(conn, location, answer.body.c_str(), -1);
 }

@@ -1,26 +1,38 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "rd/forwarding.h"
 
+class BudgetShare;
 class CivetServer;
 struct mg_connection;
 
-// The requests that go to the upstream RD service. Each runs discovery anew,
-// sends one request to the port found and relays the upstream's body under
-// the RD header block, or answers with a PidData error document.
+// The requests that go to the upstream RD service. Each runs discovery anew
+// and relays the upstream's body under the RD header block, or answers with
+// a PidData error document. A forward is refused at once, before any of its
+// body is read, when no place for it is free or the buffers it needs would
+// pass the process's budget.
 
-// GET or RDSERVICE on "/rdservice": the upstream's own discovery document.
+// The upstream requests a client's request may become.
+enum class UpstreamVerb { Capture, DeviceInfo };
+
+// CAPTURE on "/rd/capture" (its body goes upstream unchanged) or DEVICEINFO
+// on "/rd/info": one request to the upstream that discovery found.
+void forwardToUpstream(CivetServer* server, mg_connection* conn, ForwardingState& state,
+                       UpstreamVerb verb);
+
+// GET or RDSERVICE on "/rdservice": the upstream's own discovery document,
+// the very answer with which it identified itself.
 void relayUpstreamRdService(CivetServer* server, mg_connection* conn, ForwardingState& state);
-// CAPTURE: only on "/rd/capture"; the request body goes upstream unchanged.
-void forwardCapture(CivetServer* server, mg_connection* conn, ForwardingState& state);
-// DEVICEINFO: only on "/rd/info".
-void forwardDeviceInfo(CivetServer* server, mg_connection* conn, ForwardingState& state);
+
+enum class BodyRead { Complete, Invalid, OverBudget };
 
 // Reads the request body into `body`: the bytes Content-Length announces, or
-// a chunked body to its end; no body without either. Returns false when the
-// body is larger than kMaxBodyBytes (a declared length above it is refused
-// unread) or ends or stalls before it is complete; `body` is then not to be
-// used.
-bool readRequestBody(mg_connection* conn, std::string& body);
+// a chunked body to its end; no body without either. Invalid when it is
+// larger than `maxBytes` (a declared length above it is refused unread) or
+// ends or stalls before it is complete; OverBudget when `share` may not grow
+// to hold it. `body` is to be used only when Complete.
+BodyRead readRequestBody(mg_connection* conn, std::size_t maxBytes, BudgetShare& share,
+                         std::string& body);

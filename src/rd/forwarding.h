@@ -3,30 +3,54 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <mutex>
 #include <string>
+#include <utility>
 
+#include "client/byte_budget.h"
 #include "client/cancellation.h"
 #include "config/data_directory.h"
+#include "http/web_server_startup.h"
+#include "rd/upstream.h"
 
-// At most this many forwarded requests wait on the upstream at once; beyond
-// it a forward is answered RDSERVICE_NOT_AVAILABLE at once, so requests held
-// by the device can never take every worker from discovery.
-constexpr int kMaxConcurrentForwards = 32;
+// Largest request body taken: a capture's PidOptions document is a few
+// hundred bytes, so nothing a device accepts comes near this.
+constexpr std::size_t kMaxRequestBodyBytes = 1024 * 1024;
+// All request bodies and upstream answers in flight together buffer at most
+// this much; a forward that would pass it is refused.
+constexpr std::size_t kForwardBufferBudgetBytes = 64 * 1024 * 1024;
 
-// What the forwarded requests of one handler share: where the device model
-// is read, the stop that ends their upstream transfers, and how many are in
-// flight. Safe to use from every worker thread at once.
-struct ForwardingState {
-    // The data folder's base, or empty for the machine's own.
+// What a deployment or a test may vary in how requests are forwarded.
+struct ForwardingOptions {
+    // The data folder's base (DeviceConfig.xml), or empty for the machine's own.
     std::string dataBaseFolder;
+    DiscoveryOptions discovery;
+    std::size_t maxRequestBodyBytes = kMaxRequestBodyBytes;
+    std::size_t bufferBudgetBytes = kForwardBufferBudgetBytes;
+    // Forwards that may wait on the upstream at once: every engine worker
+    // but the reserve kept for answers of our own (discovery, preflights,
+    // refusals), so a device holding requests never starves those.
+    int maxConcurrentForwards = kEngineWorkerThreads - kQuickAnswerWorkers;
+};
+
+// What the forwarded requests of one handler share: their options, the stop
+// that ends their upstream transfers, how many are in flight and the buffer
+// budget. Safe to use from every worker thread at once.
+struct ForwardingState {
+    explicit ForwardingState(ForwardingOptions forwardingOptions)
+        : options(std::move(forwardingOptions)), budget(options.bufferBudgetBytes) {}
+
+    const ForwardingOptions options;
     Cancellation stop;
+    ByteBudget budget;
     std::atomic<int> inFlight{0};
     std::mutex mutex;
     std::condition_variable drained;
 
     DataDirectory dataDirectory() const {
-        return dataBaseFolder.empty() ? DataDirectory() : DataDirectory(dataBaseFolder);
+        return options.dataBaseFolder.empty() ? DataDirectory()
+                                              : DataDirectory(options.dataBaseFolder);
     }
 
     // Cancels every forward and waits, at most `limit`, until each has
@@ -38,11 +62,11 @@ struct ForwardingState {
     }
 };
 
-// Holds one of the kMaxConcurrentForwards places for the life of a forward.
+// Holds one of the places for forwards for the life of a forward.
 class ForwardSlot {
   public:
     explicit ForwardSlot(ForwardingState& state)
-        : state_(state), held_(state.inFlight.fetch_add(1) < kMaxConcurrentForwards) {}
+        : state_(state), held_(state.inFlight.fetch_add(1) < state.options.maxConcurrentForwards) {}
     ~ForwardSlot() {
         std::lock_guard<std::mutex> lock(state_.mutex);
         state_.inFlight.fetch_sub(1);

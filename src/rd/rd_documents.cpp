@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <cstdio>
 
-const char* const extensionInfo = "Quillaris-USB-ZR4410QX Registered Device Service Extension";
+#include "protocol/rd_protocol.h"
+
+const char* const extensionInfo = kExtensionInfo;
 
 std::string rdServiceDocument(const std::string& status, const std::string& info) {
     return "<RDService status=\"" + status + "\" info=\"" + info +
-           "\">\n\t<Interface id=\"CAPTURE\" path=\"/rd/capture\" />\n"
-           "\t<Interface id=\"DEVICEINFO\" path=\"/rd/info\" />\n</RDService>";
+           "\">\n\t<Interface id=\"CAPTURE\" path=\"" + kCapturePath +
+           "\" />\n\t<Interface id=\"DEVICEINFO\" path=\"" + kDeviceInfoPath +
+           "\" />\n</RDService>";
 }
 
 char* formatRdServiceDocument(char (&buffer)[kRdServiceDocumentBufferSize], const char* status) {

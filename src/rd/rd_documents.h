@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string>
 
+#include "protocol/rd_protocol.h"
+
 // The fixed texts of the RD answers. All functions are stateless and safe
 // to call from any number of threads.
 
@@ -10,7 +12,7 @@
 extern const char* const extensionInfo;
 
 // The host every LOCATION value names: the address we listen on.
-constexpr const char* kLocationHost = "127.0.0.1";
+constexpr const char* kLocationHost = kLoopbackAddress;
 // Size of a LOCATION buffer; longer locations are cut to 255 characters.
 constexpr std::size_t kLocationBufferSize = 256;
 // Big enough for the RDService document with any status text we use.

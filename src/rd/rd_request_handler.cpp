@@ -13,14 +13,8 @@
 #include "rd/rd_documents.h"
 #include "rd/rd_response.h"
 
-RDSWrapperRestfulRequestHandler::RDSWrapperRestfulRequestHandler(std::string dataBaseFolder) {
-    forwarding_.dataBaseFolder = std::move(dataBaseFolder);
-}
-
-int firstListeningPort(CivetServer* server) {
-    const std::vector<int>& ports = server->getListeningPorts();
-    return ports.empty() ? -1 : ports.front();
-}
+RDSWrapperRestfulRequestHandler::RDSWrapperRestfulRequestHandler(ForwardingOptions options)
+    : forwarding_(std::move(options)) {}
 
 bool RDSWrapperRestfulRequestHandler::handleGet(CivetServer* server, mg_connection* conn) {
     return answerDiscovery(server, conn);
@@ -36,7 +30,7 @@ bool RDSWrapperRestfulRequestHandler::handleRdService(CivetServer* server, mg_co
 
 bool RDSWrapperRestfulRequestHandler::answerDiscovery(CivetServer* server, mg_connection* conn) {
     const char* localUri = mg_get_request_info(conn)->local_uri;
-    if (std::strcmp(localUri, "/rdservice") == 0) {
+    if (std::strcmp(localUri, kUpstreamDiscoveryPath) == 0) {
         relayUpstreamRdService(server, conn, forwarding_);
     } else if (std::strcmp(localUri, "/*") == 0 || std::strcmp(localUri, "/") == 0) {
         char location[kLocationBufferSize];
@@ -65,11 +59,11 @@ bool RDSWrapperRestfulRequestHandler::handleOptions(CivetServer*, mg_connection*
 }
 
 bool RDSWrapperRestfulRequestHandler::handleCapture(CivetServer* server, mg_connection* conn) {
-    forwardCapture(server, conn, forwarding_);
+    forwardToUpstream(server, conn, forwarding_, UpstreamVerb::Capture);
     return true;
 }
 
 bool RDSWrapperRestfulRequestHandler::handleDeviceInfo(CivetServer* server, mg_connection* conn) {
-    forwardDeviceInfo(server, conn, forwarding_);
+    forwardToUpstream(server, conn, forwarding_, UpstreamVerb::DeviceInfo);
     return true;
 }

@@ -15,9 +15,7 @@ constexpr int kForwardDrainMs = 1000;
 
 class RDSWrapperRestfulRequestHandler : public InvalidResourceRequestHandler {
   public:
-    // `dataBaseFolder` holds the data folder with DeviceConfig.xml; empty
-    // means the machine's own.
-    explicit RDSWrapperRestfulRequestHandler(std::string dataBaseFolder = std::string());
+    explicit RDSWrapperRestfulRequestHandler(ForwardingOptions options = ForwardingOptions());
 
     bool handleGet(CivetServer* server, mg_connection* conn) override;
     bool handleOptions(CivetServer* server, mg_connection* conn) override;
@@ -35,6 +33,3 @@ class RDSWrapperRestfulRequestHandler : public InvalidResourceRequestHandler {
 
     ForwardingState forwarding_;
 };
-
-// The server's first listening port, or -1 when it has none.
-int firstListeningPort(CivetServer* server);

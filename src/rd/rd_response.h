@@ -4,7 +4,12 @@
 
 #include "rd/rd_error.h"
 
+class CivetServer;
 struct mg_connection;
+
+// The server's first listening port, or -1 when it has none: the port of
+// every LOCATION value.
+int firstListeningPort(CivetServer* server);
 
 // What a cross-origin preflight answer grants beyond the fixed header block.
 // Each granted line follows the Allow-Methods line, in this order.

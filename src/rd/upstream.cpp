@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 #include <map>
+#include <utility>
 
 #include "client/parallel_rd_service.h"
 #include "client/rd_requests.h"
@@ -13,26 +14,22 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const char* const kServiceMarker = "Registered Device Service";
-
 std::string upstreamUrl(int port, const char* path) {
-    return "http://localhost:" + std::to_string(port) + path;
-}
-
-TransferLimits limitsOf(std::size_t maxBodyBytes, Cancellation* cancel) {
-    TransferLimits limits;
-    limits.maxBodyBytes = maxBodyBytes;
-    limits.cancel = cancel;
-    return limits;
+    return std::string("http://") + kUpstreamHostName + ":" + std::to_string(port) + path;
 }
 
 // What discovery knows of each probed port while answers come in.
 class ProbeOutcomes {
   public:
-    explicit ProbeOutcomes(const std::vector<int>& ports) : ports_(ports) {}
+    ProbeOutcomes(const std::vector<int>& ports, int graceMs) : ports_(ports), graceMs_(graceMs) {}
 
-    void markIdentified(std::size_t index) { identifiedAt_[ports_[index]] = Clock::now(); }
+    void markIdentified(std::size_t index, RestResponse answer) {
+        identifiedAt_[ports_[index]] = Clock::now();
+        answers_.emplace(ports_[index], std::move(answer));
+    }
     void markFailed(std::size_t index) { failed_.push_back(ports_[index]); }
+    // The answer of a port that identified the device.
+    RestResponse takeAnswer(int port) { return std::move(answers_[port]); }
 
     // The winner once it is certain: the lowest port that identified the
     // device when every port below it failed, or when it identified at least
@@ -52,10 +49,10 @@ class ProbeOutcomes {
     // How long until the grace period of the lowest identified port ends.
     int msUntilGraceEnds() const {
         if (identifiedAt_.empty()) {
-            return kDiscoveryGraceMs;
+            return graceMs_;
         }
-        const auto left = identifiedAt_.begin()->second +
-                          std::chrono::milliseconds(kDiscoveryGraceMs) - Clock::now();
+        const auto left =
+            identifiedAt_.begin()->second + std::chrono::milliseconds(graceMs_) - Clock::now();
         return static_cast<int>(std::max<long long>(
             0, std::chrono::duration_cast<std::chrono::milliseconds>(left).count()));
     }
@@ -75,13 +72,15 @@ class ProbeOutcomes {
     }
 
     std::vector<int> ports_;
+    int graceMs_;
     std::vector<int> failed_;
     std::map<int, Clock::time_point> identifiedAt_;
+    std::map<int, RestResponse> answers_;
 };
 
-std::vector<int> portsToProbe(const std::vector<int>& ownPorts) {
+std::vector<int> portsToProbe(const DiscoveryOptions& options, const std::vector<int>& ownPorts) {
     std::vector<int> ports;
-    for (int port = upstreamFirstPort; port <= upstreamLastPort; ++port) {
+    for (int port = options.firstPort; port <= options.lastPort; ++port) {
         if (std::find(ownPorts.begin(), ownPorts.end(), port) == ownPorts.end()) {
             ports.push_back(port);
         }
@@ -108,16 +107,27 @@ bool identifiesUpstream(const RestResponse& response, const std::string& deviceM
            std::strstr(info, kServiceMarker) != nullptr;
 }
 
-int discoverUpstreamPort(const std::vector<int>& ownPorts, const std::string& deviceModel,
-                         Cancellation* cancel) {
-    const std::vector<int> ports = portsToProbe(ownPorts);
-    ParallelRdService probes(upstreamTimeoutSeconds, limitsOf(kMaxProbeAnswerBytes, cancel));
-    ProbeOutcomes outcomes(ports);
+// Probes in ascending order until the winner is certain; see the header.
+int discoverUpstreamPort(const DiscoveryOptions& options, const std::vector<int>& ownPorts,
+                         const std::string& deviceModel, Cancellation* cancel,
+                         RestResponse* winningAnswer) {
+    const std::vector<int> ports = portsToProbe(options, ownPorts);
+    TransferLimits limits;
+    limits.maxBodyBytes = kMaxProbeAnswerBytes;
+    limits.cancel = cancel;
+    ParallelRdService probes(upstreamTimeoutSeconds, limits);
+    ProbeOutcomes outcomes(ports, options.graceMs);
+    const auto decided = [&](int port) {
+        if (port >= 0 && winningAnswer != nullptr) {
+            *winningAnswer = outcomes.takeAnswer(port);
+        }
+        return port;
+    };
     std::size_t launched = 0;
     // Ports are probed in ascending order, one after another while each
     // answers at once (a port where nothing listens fails at once), so the
     // common case costs what it always did. A probe that stays silent for
-    // kProbeStaggerMs starts every remaining port at once.
+    // `staggerMs` starts every remaining port at once.
     const auto launch = [&](std::size_t upTo) {
         for (; launched < upTo; ++launched) {
             probes.add(upstreamUrl(ports[launched], "/"));
@@ -126,21 +136,21 @@ int discoverUpstreamPort(const std::vector<int>& ownPorts, const std::string& de
     while (true) {
         const int winner = outcomes.winner();
         if (winner >= 0) {
-            return winner;
+            return decided(winner);
         }
         if (!probes.pending()) {
             if (launched == ports.size()) {
-                return outcomes.lowestIdentified();  // ports never answered count as failed
+                return decided(outcomes.lowestIdentified());  // never answered counts as failed
             }
             launch(launched + 1);
             continue;
         }
         const bool allLaunched = launched == ports.size();
         const auto answers =
-            probes.wait(allLaunched ? outcomes.msUntilGraceEnds() : kProbeStaggerMs);
-        for (const auto& [index, response] : answers) {
+            probes.wait(allLaunched ? outcomes.msUntilGraceEnds() : options.staggerMs);
+        for (auto& [index, response] : answers) {
             if (identifiesUpstream(response, deviceModel)) {
-                outcomes.markIdentified(index);
+                outcomes.markIdentified(index, std::move(response));
             } else {
                 outcomes.markFailed(index);
             }
@@ -151,17 +161,15 @@ int discoverUpstreamPort(const std::vector<int>& ownPorts, const std::string& de
     }
 }
 
-RestResponse queryUpstreamRdService(int port, Cancellation* cancel) {
-    return rdServiceRequest(upstreamUrl(port, "/"), upstreamTimeoutSeconds,
-                            limitsOf(kMaxProbeAnswerBytes, cancel));
+RestResponse queryUpstreamRdService(int port, const TransferLimits& limits) {
+    return rdServiceRequest(upstreamUrl(port, "/"), upstreamTimeoutSeconds, limits);
 }
 
-RestResponse queryUpstreamDeviceInfo(int port, Cancellation* cancel) {
-    return deviceInfoRequest(upstreamUrl(port, "/rd/info"), upstreamTimeoutSeconds,
-                             limitsOf(kMaxBodyBytes, cancel));
+RestResponse queryUpstreamDeviceInfo(int port, const TransferLimits& limits) {
+    return deviceInfoRequest(upstreamUrl(port, kDeviceInfoPath), upstreamTimeoutSeconds, limits);
 }
 
-RestResponse queryUpstreamCapture(int port, const std::string& body, Cancellation* cancel) {
-    return captureRequest(upstreamUrl(port, "/rd/capture"), "", body, upstreamTimeoutSeconds,
-                          limitsOf(kMaxBodyBytes, cancel));
+RestResponse queryUpstreamCapture(int port, const std::string& body, const TransferLimits& limits) {
+    return captureRequest(upstreamUrl(port, kCapturePath), "", body, upstreamTimeoutSeconds,
+                          limits);
 }

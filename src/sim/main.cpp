@@ -11,6 +11,7 @@
 #include "http/web_server_startup.h"
 #include "platform/console.h"
 #include "platform/process.h"
+#include "protocol/rd_protocol.h"
 #include "sim/sim_handler.h"
 #include "sim/sim_options.h"
 
@@ -39,15 +40,16 @@ int main(int argc, char** argv) {
         std::printf("%s\n%s", error.c_str(), kSimUsage);
         return 2;
     }
-    const int port = options.port != 0 ? options.port : firstFreePort(11100, 11120);
+    const int port =
+        options.port != 0 ? options.port : firstFreePort(upstreamFirstPort, upstreamLastPort);
     if (port < 0) {
-        std::printf("No free port between 11100 and 11120\n");
+        std::printf("No free port between %d and %d\n", upstreamFirstPort, upstreamLastPort);
         return 1;
     }
     platform::installOneShotSignalHandler(SIGINT, onStopSignal);
     platform::installOneShotSignalHandler(SIGTERM, onStopSignal);
 
-    const std::string listening = "127.0.0.1:" + std::to_string(port);
+    const std::string listening = std::string(kLoopbackAddress) + ":" + std::to_string(port);
     const char* engineOptions[] = {"listening_ports", listening.c_str(), "num_threads", "16",
                                    nullptr};
     SimulatedDeviceHandler handler(options, stopping);

@@ -3,9 +3,11 @@
 #include <cstdint>
 
 #include "config/xml_parser.h"
+#include "protocol/rd_protocol.h"
 #include "rd/rd_documents.h"
 
-const char* const kSimDefaultInfo = "Quillaris-USB ZR4410QX Registered Device Service (simulated)";
+const std::string kSimDefaultInfo =
+    std::string(kDefaultDeviceModel) + " " + kServiceMarker + " (simulated)";
 
 namespace {
 
@@ -43,6 +45,16 @@ std::string simDeviceInfoDocument() {
            "\t\t<Param name=\"sysid\" value=\"SIMULATED-DEVICE\" />\n"
            "\t</additional_info>\n"
            "</DeviceInfo>";
+}
+
+std::string padWithComment(std::string document, std::size_t size) {
+    static const char kOpen[] = "<!--";
+    static const char kClose[] = "-->";
+    const std::size_t frame = sizeof kOpen - 1 + sizeof kClose - 1;
+    if (document.size() + frame < size) {
+        document += kOpen + std::string(size - document.size() - frame, 'x') + kClose;
+    }
+    return document;
 }
 
 std::string simPidDataDocument(const std::string& pidOptions) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/process.h"
+#include "protocol/rd_protocol.h"
 #include "sim/sim_cors.h"
 #include "sim/sim_documents.h"
 
@@ -99,10 +100,11 @@ bool SimulatedDeviceHandler::handleRdService(CivetServer*, mg_connection* conn) 
 }
 
 bool SimulatedDeviceHandler::handleDeviceInfo(CivetServer*, mg_connection* conn) {
-    return answer(conn, "/rd/info", simDeviceInfoDocument());
+    return answer(conn, kDeviceInfoPath, simDeviceInfoDocument());
 }
 
 bool SimulatedDeviceHandler::handleCapture(CivetServer*, mg_connection* conn) {
     const std::string pidOptions = readBody(conn);
-    return answer(conn, "/rd/capture", simPidDataDocument(pidOptions));
+    return answer(conn, kCapturePath,
+                  padWithComment(simPidDataDocument(pidOptions), options_.captureBytes));
 }

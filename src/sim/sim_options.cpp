@@ -5,7 +5,7 @@
 
 const char* const kSimUsage =
     "Usage: rdservice_sim [--port N] [--delay-ms N] [--status N] [--garbage] [--hang]\n"
-    "                     [--info TEXT] [--service-status TEXT]\n";
+    "                     [--info TEXT] [--service-status TEXT] [--capture-bytes N]\n";
 
 namespace {
 
@@ -45,6 +45,8 @@ bool parseSimOptions(int argc, char** argv, SimOptions& options, std::string& er
             ok = parseNumber(value, 0, 600000, options.delayMs);
         } else if (name == "--status") {
             ok = parseNumber(value, 100, 999, options.httpStatus);
+        } else if (name == "--capture-bytes") {
+            ok = parseNumber(value, 0, 64 * 1024 * 1024, options.captureBytes);
         } else if (name == "--info") {
             options.info = value;
         } else if (name == "--service-status") {

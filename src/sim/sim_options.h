@@ -11,6 +11,7 @@ struct SimOptions {
     bool hang = false;     // accept requests and never answer
     std::string info;      // discovery info text; empty: the default
     std::string serviceStatus = "READY";
+    int captureBytes = 0;  // capture answers padded to this size, as with images
 };
 
 // Parses argv; on a bad argument returns false with `error` set.

@@ -22,7 +22,9 @@ std::string request(const std::string& method, const std::string& target, const 
 
 }  // namespace
 
-ExtensionFixture::ExtensionFixture() { folder_.write("config.ini", "SERVER_PORT_START = 11100\n"); }
+ExtensionFixture::ExtensionFixture(int firstPort) : firstPort_(firstPort) {
+    folder_.write("config.ini", "SERVER_PORT_START = " + std::to_string(firstPort) + "\n");
+}
 
 ExtensionFixture::~ExtensionFixture() {
     stop();
@@ -39,10 +41,14 @@ void ExtensionFixture::stop() {
 
 bool ExtensionFixture::start() {
     inFolder_ = std::make_unique<testing_support::ScopedWorkingDirectory>(folder_.path());
-    loop_ = std::thread([this] { runLoop(stop_, dataFolder_.path().string()); });
+    ForwardingOptions forwarding;
+    forwarding.dataBaseFolder = dataFolder_.path().string();
+    forwarding.discovery.firstPort = firstPort_;
+    forwarding.discovery.lastPort = firstPort_ + (upstreamLastPort - upstreamFirstPort);
+    loop_ = std::thread([this, forwarding] { runLoop(stop_, forwarding); });
     // The range start may be taken by an earlier test's closing connections.
     for (int attempt = 0; attempt < kAttempts && port_ < 0; ++attempt) {
-        for (int candidate = 11100; candidate <= 11109 && port_ < 0; ++candidate) {
+        for (int candidate = firstPort_; candidate < firstPort_ + 10 && port_ < 0; ++candidate) {
             const std::string answer = testing_support::exchange(
                 candidate, request("RDSERVICE", "/", "", ""), kProbeTimeoutMs);
             if (answer.find("Registered Device Service Extension") != std::string::npos) {

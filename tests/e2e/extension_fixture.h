@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/stop_event.h"
+#include "protocol/rd_protocol.h"
 #include "support/child_process.h"
 #include "support/temp_folder.h"
 
@@ -16,7 +17,8 @@ namespace e2e {
 // DeviceConfig.xml), plus simulated RD devices as child processes.
 class ExtensionFixture {
   public:
-    ExtensionFixture();
+    // The extension listens from `firstPort` and probes the 21 ports from it.
+    explicit ExtensionFixture(int firstPort = upstreamFirstPort);
     ~ExtensionFixture();
 
     // Starts the run loop and waits until it answers discovery.
@@ -49,6 +51,7 @@ class ExtensionFixture {
     std::unique_ptr<testing_support::ScopedWorkingDirectory> inFolder_;
     platform::StopEvent stop_;
     std::thread loop_;
+    int firstPort_;
     int port_ = -1;
     std::vector<std::unique_ptr<testing_support::ChildProcess>> devices_;
 };

@@ -85,6 +85,27 @@ TEST_F(ResilienceTest, HeldCapturesLeaveDiscoveryAndPreflightsAnswered) {
     }
 }
 
+// Forwards are refused only when the workers run out, not at a fixed count
+// below them (32 of a burst of 50 were once served).
+TEST_F(ResilienceTest, BurstOfQuickForwardsIsServedWhole) {
+    extension.startDevice(11104);
+    const std::string expected = answerWith(
+        "/rd/info",
+        ExtensionFixture::bodyOf(ExtensionFixture::sendTo(11104, "DEVICEINFO", "/rd/info")));
+    constexpr int kBurst = 50;
+    std::vector<std::string> answers(kBurst);
+    std::vector<std::thread> clients;
+    for (int i = 0; i < kBurst; ++i) {
+        clients.emplace_back([&, i] { answers[i] = extension.send("DEVICEINFO", "/rd/info"); });
+    }
+    for (std::thread& client : clients) {
+        client.join();
+    }
+    for (const std::string& answer : answers) {
+        EXPECT_EQ(expected, answer);
+    }
+}
+
 TEST_F(ResilienceTest, EndlessUpstreamAnswerIsCutAndNotAvailable) {
     RawUpstream device(11104, testing_support::deviceScript(testing_support::endlessBodyScript));
     ASSERT_TRUE(device.listening());

@@ -1,0 +1,31 @@
+#include "client/byte_budget.h"
+
+bool ByteBudget::take(std::size_t bytes) {
+    std::size_t used = inUse_.load();
+    do {
+        if (bytes > limit_ - used) {
+            return false;
+        }
+    } while (!inUse_.compare_exchange_weak(used, used + bytes));
+    return true;
+}
+
+bool BudgetShare::growTo(std::size_t bytes) {
+    if (bytes <= held_) {
+        return true;
+    }
+    if (budget_ != nullptr && !budget_->take(bytes - held_)) {
+        return false;
+    }
+    held_ = bytes;
+    return true;
+}
+
+std::size_t BudgetShare::release() {
+    const std::size_t held = held_;
+    if (budget_ != nullptr) {
+        budget_->giveBack(held);
+    }
+    held_ = 0;
+    return held;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+
+// A number of bytes that all requests in flight share: each takes what its
+// buffers need before it fills them and gives it back when they are freed.
+// Safe to use from any number of threads.
+class ByteBudget {
+  public:
+    explicit ByteBudget(std::size_t limit) : limit_(limit) {}
+    ByteBudget(const ByteBudget&) = delete;
+    ByteBudget& operator=(const ByteBudget&) = delete;
+
+    // Takes `bytes`; false, and nothing taken, when that would pass the limit.
+    bool take(std::size_t bytes);
+    void giveBack(std::size_t bytes) { inUse_.fetch_sub(bytes); }
+    std::size_t inUse() const { return inUse_.load(); }
+    std::size_t limit() const { return limit_; }
+
+  private:
+    const std::size_t limit_;
+    std::atomic<std::size_t> inUse_{0};
+};
+
+// The part of a budget that one buffer holds: it grows with the buffer and
+// is given back whole when the share ends. Without a budget every growth is
+// granted. Use from one thread.
+class BudgetShare {
+  public:
+    explicit BudgetShare(ByteBudget* budget) : budget_(budget) {}
+    ~BudgetShare() { release(); }
+    BudgetShare(const BudgetShare&) = delete;
+    BudgetShare& operator=(const BudgetShare&) = delete;
+
+    // Makes the share at least `bytes`; false when the budget refuses (the
+    // share is then unchanged).
+    bool growTo(std::size_t bytes);
+    // Gives the whole share back; returns how much it was.
+    std::size_t release();
+    std::size_t held() const { return held_; }
+
+  private:
+    ByteBudget* budget_;
+    std::size_t held_ = 0;
+};
