@@ -7,12 +7,12 @@
 #include <cstring>
 
 #include "config/device_model.h"
-#include "config/xml_parser.h"
 #include "http/civet_server.h"
 #include "rd/rd_documents.h"
 #include "rd/rd_request_handler.h"
 #include "rd/rd_response.h"
 #include "rd/upstream.h"
+#include "xml/xml_parser.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "client/parallel_rd_service.h"
 #include "client/rd_requests.h"
-#include "config/xml_parser.h"
+#include "xml/xml_parser.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "config/xml_parser.h"
 #include "rd/rd_documents.h"
+#include "xml/xml_parser.h"
 
 const char* const kSimDefaultInfo = "Quillaris-USB ZR4410QX Registered Device Service (simulated)";
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "config/xml_node.h"
+#include "xml/xml_node.h"
 
 // A NUL-terminated string owned by the tree, from the general-purpose
 // allocator. Null stands for "absent" (an attribute without value, the name

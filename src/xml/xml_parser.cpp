@@ -1,14 +1,14 @@
-#include "config/xml_parser.h"
+#include "xml/xml_parser.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "config/xml_node_body.h"
-#include "config/xml_tables.h"
 #include "platform/file_handle.h"
 #include "platform/text_encoding.h"
+#include "xml/xml_node_body.h"
+#include "xml/xml_tables.h"
 
 namespace {
 
