@@ -1,7 +1,7 @@
 #include "config/data_directory.h"
 
 #include "platform/data_folder.h"
-#include "platform/process.h"
+#include "platform/files_and_clock.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <exception>
 
+#include "platform/files_and_clock.h"
 #include "platform/net.h"
-#include "platform/process.h"
 #include "platform/rotating_log.h"
 
 namespace {

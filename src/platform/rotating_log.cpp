@@ -4,7 +4,7 @@
 #include <ctime>
 #include <utility>
 
-#include "platform/process.h"
+#include "platform/files_and_clock.h"
 
 namespace platform {
 namespace {

@@ -1,7 +1,7 @@
 #include "e2e/extension_fixture.h"
 
 #include "host/run_loop.h"
-#include "platform/process.h"
+#include "platform/files_and_clock.h"
 #include "support/loopback.h"
 
 namespace e2e {

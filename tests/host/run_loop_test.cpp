@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/files_and_clock.h"
 #include "platform/stop_event.h"
-#include "platform/process.h"
 #include "support/loopback.h"
 #include "support/rd_answer.h"
 #include "support/temp_folder.h"

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "platform/process.h"
+#include "platform/files_and_clock.h"
 #include "support/scripted_upstream.h"
 
 namespace testing_support {
