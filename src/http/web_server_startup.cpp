@@ -6,6 +6,7 @@
 #include <cstring>
 #include <exception>
 
+#include "platform/escaped_text.h"
 #include "platform/files_and_clock.h"
 #include "platform/net.h"
 #include "platform/rotating_log.h"
