@@ -5,7 +5,7 @@
 #include <cstring>
 #include <map>
 
-#include "client/parallel_rd_service.h"
+#include "client/probe_set.h"
 #include "client/rd_requests.h"
 #include "xml/xml_parser.h"
 
@@ -111,7 +111,7 @@ bool identifiesUpstream(const RestResponse& response, const std::string& deviceM
 int discoverUpstreamPort(const std::vector<int>& ownPorts, const std::string& deviceModel,
                          Cancellation* cancel) {
     const std::vector<int> ports = portsToProbe(ownPorts);
-    ParallelRdService probes(upstreamTimeoutSeconds, limitsOf(kMaxProbeAnswerBytes, cancel));
+    ProbeSet probes(upstreamTimeoutSeconds, limitsOf(kMaxProbeAnswerBytes, cancel));
     ProbeOutcomes outcomes(ports);
     std::size_t launched = 0;
     // Ports are probed in ascending order, one after another while each
