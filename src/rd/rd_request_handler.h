@@ -3,7 +3,7 @@
 #include <string>
 
 #include "rd/forwarding.h"
-#include "rd/invalid_resource_handler.h"
+#include "http/invalid_resource_handler.h"
 
 // The RD endpoints: discovery (RDSERVICE, GET), cross-origin preflight
 // (OPTIONS) and the forwarded CAPTURE and DEVICEINFO requests. One instance
