@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "rd/forwarding.h"
 #include "http/invalid_resource_handler.h"
+#include "rd/forwarding.h"
 
 // The RD endpoints: discovery (RDSERVICE, GET), cross-origin preflight
 // (OPTIONS) and the forwarded CAPTURE and DEVICEINFO requests. One instance
