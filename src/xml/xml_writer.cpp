@@ -144,8 +144,6 @@ void writeTree(Sink& sink, const XmlNodeBody& top, int level) {
                 if (inner >= 0) sink.put('\n');
                 break;
             }
-            case kXmlItemAttribute:
-                break;
         }
     }
 }
