@@ -41,16 +41,16 @@ std::size_t formatSignalLine(char (&line)[40], int signalNumber) {
 
 }  // namespace
 
-int runLoop(platform::StopEvent& stop, const std::string& dataBaseFolder) {
-    RDSWrapperRestfulRequestHandler handler(dataBaseFolder);  // outlives the server
+int runLoop(platform::StopEvent& stop, const RunLoopOptions& options) {
+    RDSWrapperRestfulRequestHandler handler(options.dataBaseFolder);  // outlives the server
     const char* const route = "/";
     ServerSettings settings;
     loadConfig(settings);
     const int firstPort = settings.portRangeStart;
     const int lastPort = lastPortOfRange(firstPort);
     std::string reason;
-    std::unique_ptr<CivetServer> server =
-        startWebServer(listenHost, firstPort, lastPort, settings.sslCertificatePath, &reason);
+    std::unique_ptr<CivetServer> server = startWebServer(
+        listenHost, firstPort, lastPort, settings.sslCertificatePath, options.engineLogPath, &reason);
     if (!server) {
         if (!reason.empty()) {
             std::printf("The HTTP engine did not start: %s\n", reason.c_str());
@@ -60,6 +60,7 @@ int runLoop(platform::StopEvent& stop, const std::string& dataBaseFolder) {
         return 1;
     }
     server->addHandler(route, &handler);
+    if (options.onReady) options.onReady(server->getListeningPorts());
     stop.waitRequested();
     std::printf("Bye!\n");
     std::fflush(stdout);

@@ -1,5 +1,10 @@
 #include "e2e/extension_fixture.h"
 
+#include <chrono>
+#include <future>
+#include <memory>
+#include <utility>
+
 #include "host/run_loop.h"
 #include "platform/files_and_clock.h"
 #include "support/loopback.h"
@@ -7,9 +12,7 @@
 namespace e2e {
 namespace {
 
-constexpr int kAttempts = 250;
-constexpr unsigned kAttemptPauseMs = 20;
-constexpr int kProbeTimeoutMs = 2000;
+constexpr auto kStartTimeout = std::chrono::seconds(30);
 
 std::string request(const std::string& method, const std::string& target, const std::string& body,
                     const std::string& headers) {
@@ -39,18 +42,22 @@ void ExtensionFixture::stop() {
 
 bool ExtensionFixture::start() {
     inFolder_ = std::make_unique<testing_support::ScopedWorkingDirectory>(folder_.path());
-    loop_ = std::thread([this] { runLoop(stop_, dataFolder_.path().string()); });
+    // The promise lives only in the run loop's options: a loop that ends
+    // without serving breaks it, and the wait ends at once.
+    auto ready = std::make_shared<std::promise<int>>();
+    std::future<int> firstPort = ready->get_future();
+    RunLoopOptions options;
+    options.dataBaseFolder = dataFolder_.path().string();
+    options.engineLogPath = (folder_.path() / "engine.log").string();
     // The range start may be taken by an earlier test's closing connections.
-    for (int attempt = 0; attempt < kAttempts && port_ < 0; ++attempt) {
-        for (int candidate = 11100; candidate <= 11109 && port_ < 0; ++candidate) {
-            const std::string answer = testing_support::exchange(
-                candidate, request("RDSERVICE", "/", "", ""), kProbeTimeoutMs);
-            if (answer.find("Registered Device Service Extension") != std::string::npos) {
-                port_ = candidate;
-            }
-        }
-        if (port_ < 0) {
-            platform::sleepMs(kAttemptPauseMs);
+    options.onReady = [ready](const std::vector<int>& ports) { ready->set_value(ports.at(0)); };
+    loop_ = std::thread([this, options = std::move(options)] { runLoop(stop_, options); });
+    ready.reset();
+    if (firstPort.wait_for(kStartTimeout) == std::future_status::ready) {
+        try {
+            port_ = firstPort.get();
+        } catch (const std::future_error&) {
+            port_ = -1;
         }
     }
     return port_ > 0;

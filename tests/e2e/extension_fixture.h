@@ -19,7 +19,7 @@ class ExtensionFixture {
     ExtensionFixture();
     ~ExtensionFixture();
 
-    // Starts the run loop and waits until it answers discovery.
+    // Starts the run loop and waits (bounded) until it serves requests.
     bool start();
     // Requests the run loop's stop and waits for it to end.
     void stop();
