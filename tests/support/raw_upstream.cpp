@@ -34,6 +34,15 @@ RawUpstream::~RawUpstream() {
     }
 }
 
+std::string RawUpstream::url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+std::string RawUpstream::firstRequest() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requests_.empty() ? std::string() : requests_.front();
+}
+
 std::vector<std::string> RawUpstream::requests() {
     std::lock_guard<std::mutex> lock(mutex_);
     return requests_;
