@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "config/xml_parser.h"
+#include "xml/xml_parser.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "config/xml_node_body.h"
-#include "config/xml_parser.h"
-#include "config/xml_writer.h"
 #include "platform/text_encoding.h"
+#include "xml/xml_node_body.h"
+#include "xml/xml_parser.h"
+#include "xml/xml_writer.h"
 
 namespace {
 

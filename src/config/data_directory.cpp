@@ -1,16 +1,24 @@
 #include "config/data_directory.h"
 
+#include <cstdlib>
+
 #include "platform/data_folder.h"
-#include "platform/process.h"
+#include "platform/files_and_clock.h"
 
 namespace {
 
 constexpr const char* kFallbackFolder = "C:/ProgramData";
 constexpr const char* kDirectoryName = "Lumetra-RD-Service-Wrapper";
 
+std::string machineDataFolder() {
+    const char* chosen = std::getenv(kDataFolderVariable);
+    return chosen != nullptr && *chosen != '\0' ? std::string(chosen)
+                                                : platform::commonAppDataFolder();
+}
+
 }  // namespace
 
-DataDirectory::DataDirectory() : DataDirectory(platform::commonAppDataFolder()) {}
+DataDirectory::DataDirectory() : DataDirectory(machineDataFolder()) {}
 
 DataDirectory::DataDirectory(const std::string& folder)
     : path_((folder.empty() ? std::string(kFallbackFolder) : folder) + "/" + kDirectoryName) {

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "config/xml_parser.h"
 #include "platform/file_handle.h"
+#include "xml/xml_parser.h"
 
 XmlConfig::XmlConfig(const std::string& rootName)
     : rootName_(rootName), root_(makeRootNode(rootName.c_str())) {}

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "config/xml_node.h"
+#include "xml/xml_node.h"
 
 // A settings file of one XML element whose attributes are the settings.
 // Not thread-safe: one object belongs to one thread.

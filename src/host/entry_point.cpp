@@ -11,7 +11,7 @@
 #include "host/run_loop.h"
 #include "host/service_control.h"
 #include "host/service_host.h"
-#include "platform/process.h"
+#include "platform/files_and_clock.h"
 #include "platform/timezone.h"
 
 namespace {

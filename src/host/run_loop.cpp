@@ -42,11 +42,11 @@ std::size_t formatSignalLine(char (&line)[40], int signalNumber) {
 
 }  // namespace
 
-int runLoop(platform::StopEvent& stop, const ForwardingOptions& forwarding) {
+int runLoop(platform::StopEvent& stop, const RunLoopOptions& options) {
     // Request bodies and answers of up to megabytes come and go in bursts;
     // their memory must not stay with the process afterwards.
     platform::returnLargeBuffersPromptly();
-    RDSWrapperRestfulRequestHandler handler(forwarding);  // outlives the server
+    RDSWrapperRestfulRequestHandler handler(options.forwarding);  // outlives the server
     const char* const route = "/";
     ServerSettings settings;
     loadConfig(settings);
@@ -54,7 +54,8 @@ int runLoop(platform::StopEvent& stop, const ForwardingOptions& forwarding) {
     const int lastPort = lastPortOfRange(firstPort);
     std::string reason;
     std::unique_ptr<CivetServer> server =
-        startWebServer(listenHost, firstPort, lastPort, settings.sslCertificatePath, &reason);
+        startWebServer(listenHost, firstPort, lastPort, settings.sslCertificatePath,
+                       options.engineLogPath, &reason);
     if (!server) {
         if (!reason.empty()) {
             std::printf("The HTTP engine did not start: %s\n", reason.c_str());
@@ -64,6 +65,7 @@ int runLoop(platform::StopEvent& stop, const ForwardingOptions& forwarding) {
         return 1;
     }
     server->addHandler(route, &handler);
+    if (options.onReady) options.onReady(server->getListeningPorts());
     stop.waitRequested();
     std::printf("Bye!\n");
     std::fflush(stdout);

@@ -6,9 +6,10 @@ class CivetServer;
 
 // Base of the request handlers: one operation per accepted request method.
 // Each returns true when it answered the request (even without writing) and
-// false to hand it back to the engine's file handling. The defaults all
-// return false. Operations are called concurrently from the engine's worker
-// threads, so overrides must be safe for concurrent calls.
+// false to hand it back to the engine, which serves no files and answers with
+// its own error status (404 or 405). The defaults all return false.
+// Operations are called concurrently from the engine's worker threads, so
+// overrides must be safe for concurrent calls.
 class CivetHandler {
   public:
     virtual ~CivetHandler() = default;

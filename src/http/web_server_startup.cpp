@@ -5,10 +5,13 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <map>
+#include <mutex>
 
+#include "platform/escaped_text.h"
+#include "platform/files_and_clock.h"
 #include "platform/net.h"
 #include "protocol/rd_protocol.h"
-#include "platform/process.h"
 #include "platform/rotating_log.h"
 
 namespace {
@@ -35,10 +38,24 @@ void formatPortsText(char (&text)[128], const char* host, bool withTls, const Po
     }
 }
 
-// The engine's messages go to its error log with a cap, and with the bytes
-// a client chose (a request line, a URI) made harmless.
+// The one writer of each engine log file in the process (a RotatingLog must
+// be the only writer of its file); kept for the process's lifetime, as the
+// engine may log until its last thread ends.
+platform::RotatingLog& engineLog(const std::string& path) {
+    static std::mutex mutex;
+    static std::map<std::string, std::unique_ptr<platform::RotatingLog>> logs;
+    std::lock_guard<std::mutex> lock(mutex);
+    std::unique_ptr<platform::RotatingLog>& log = logs[path];
+    if (!log) log = std::make_unique<platform::RotatingLog>(path);
+    return *log;
+}
+
+// The engine's messages go to the log its "error_log_file" option names, with
+// a cap, and with the bytes a client chose (a request line, a URI) made harmless.
 int writeEngineLog(const mg_connection* conn, const char* message) {
-    static platform::RotatingLog log(kEngineErrorLogName);
+    const char* path = mg_get_option(mg_get_context(conn), "error_log_file");
+    if (path == nullptr || *path == '\0') return 1;
+    platform::RotatingLog& log = engineLog(path);
     const mg_request_info* info = mg_get_request_info(conn);
     std::string line = "[error] ";
     if (info != nullptr && info->remote_addr[0] != '\0') {
@@ -50,7 +67,8 @@ int writeEngineLog(const mg_connection* conn, const char* message) {
 
 // Constructs the server for one port pair; null when the engine refuses,
 // with its reason in `reason`.
-std::unique_ptr<CivetServer> tryStart(const char* portsText, bool withTls, std::string& reason) {
+std::unique_ptr<CivetServer> tryStart(const char* portsText, bool withTls,
+                                      const std::string& errorLogPath, std::string& reason) {
     static const std::string workers = std::to_string(kEngineWorkerThreads);
     static const std::string timeout = std::to_string(kRequestTimeoutMs);
     // No "document_root": the engine is built without file serving, so no
@@ -60,7 +78,7 @@ std::unique_ptr<CivetServer> tryStart(const char* portsText, bool withTls, std::
                              "num_threads",
                              workers.c_str(),
                              "error_log_file",
-                             kEngineErrorLogName,
+                             errorLogPath.c_str(),
                              "request_timeout_ms",
                              timeout.c_str(),
                              nullptr,
@@ -88,7 +106,8 @@ bool isTlsFailure(const std::string& reason) {
 }
 
 std::unique_ptr<CivetServer> startOnRange(const char* host, int firstPort, int lastPort,
-                                          bool withTls, std::string& reason) {
+                                          bool withTls, const std::string& errorLogPath,
+                                          std::string& reason) {
     PortChoice ports;
     int port = firstPort;
     while (port <= lastPort) {
@@ -105,7 +124,7 @@ std::unique_ptr<CivetServer> startOnRange(const char* host, int firstPort, int l
         }
         char portsText[128];
         formatPortsText(portsText, host, withTls, ports);
-        std::unique_ptr<CivetServer> server = tryStart(portsText, withTls, reason);
+        std::unique_ptr<CivetServer> server = tryStart(portsText, withTls, errorLogPath, reason);
         if (server) {
             std::printf("Web service hosted at http://%s\n", portsText);
             std::fflush(stdout);
@@ -131,15 +150,17 @@ bool isPortInUse(int port) {
 
 std::unique_ptr<CivetServer> startWebServer(const char* host, int firstPort, int lastPort,
                                             const std::string& sslCertificatePath,
+                                            const std::string& errorLogPath,
                                             std::string* failureReason) {
     const bool withTls = platform::fileExists(sslCertificatePath);
     std::string reason;
-    std::unique_ptr<CivetServer> server = startOnRange(host, firstPort, lastPort, withTls, reason);
+    std::unique_ptr<CivetServer> server =
+        startOnRange(host, firstPort, lastPort, withTls, errorLogPath, reason);
     if (!server && withTls && isTlsFailure(reason)) {
         // A bad certificate must not leave the machine without the extension.
         std::printf("HTTPS is not available (%s); serving HTTP only\n", reason.c_str());
         std::fflush(stdout);
-        server = startOnRange(host, firstPort, lastPort, false, reason);
+        server = startOnRange(host, firstPort, lastPort, false, errorLogPath, reason);
     }
     if (failureReason != nullptr) {
         *failureReason = server ? std::string() : reason;

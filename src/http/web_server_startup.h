@@ -15,11 +15,14 @@ constexpr int kQuickAnswerWorkers = 8;
 // A client must send its whole request head (and each read of a body must
 // progress) within this time, or its connection is closed.
 constexpr int kRequestTimeoutMs = 5000;
-// The engine's error log, in the working directory, capped like every log.
+// The program's engine error log, in the working directory (the program's
+// own folder), capped like every log.
 constexpr const char* kEngineErrorLogName = "rdserver_ext_error.log";
 
 // Starts the engine on the first usable ports of [firstPort, lastPort] on
-// `host` (may be null): with the file `sslCertificatePath` present, an HTTPS
+// `host` (may be null), logging the engine's messages to `errorLogPath`
+// (servers that name the same file share one writer): with the file
+// `sslCertificatePath` present, an HTTPS
 // port (the lower) and an HTTP port, otherwise HTTP only. Busy ports are
 // skipped; a pair the engine refuses is consumed and the next free ports are
 // tried. When TLS itself fails (the certificate cannot be loaded, TLS is
@@ -29,6 +32,7 @@ constexpr const char* kEngineErrorLogName = "rdserver_ext_error.log";
 // (empty when it never tried).
 std::unique_ptr<CivetServer> startWebServer(const char* host, int firstPort, int lastPort,
                                             const std::string& sslCertificatePath,
+                                            const std::string& errorLogPath,
                                             std::string* failureReason = nullptr);
 
 // True when a TCP socket cannot be bound to `port` on all local addresses

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/console.h"
+#include "platform/escaped_text.h"
 #include "platform/rotating_log.h"
 
 namespace platform {

@@ -4,7 +4,7 @@
 #include <ctime>
 #include <utility>
 
-#include "platform/process.h"
+#include "platform/files_and_clock.h"
 
 namespace platform {
 namespace {
@@ -53,23 +53,6 @@ bool RotatingLog::write(const std::string& text) {
     const bool written = std::fwrite(line.data(), 1, line.size(), file) == line.size();
     size_ += static_cast<long>(line.size());
     return std::fclose(file) == 0 && written;
-}
-
-std::string escapeControlBytes(const std::string& text) {
-    static const char kHex[] = "0123456789abcdef";
-    std::string escaped;
-    escaped.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            escaped += "\\x";
-            escaped += kHex[byte >> 4];
-            escaped += kHex[byte & 0x0F];
-        } else {
-            escaped += c;
-        }
-    }
-    return escaped;
 }
 
 }  // namespace platform

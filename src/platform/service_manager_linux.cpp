@@ -9,7 +9,7 @@
 #include <map>
 #include <vector>
 
-#include "platform/process.h"
+#include "platform/files_and_clock.h"
 #include "platform/service_manager.h"
 #include "platform/subprocess.h"
 #include "platform/unique_fd.h"

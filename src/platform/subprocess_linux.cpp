@@ -14,7 +14,7 @@
 #include <cerrno>
 #include <cstdint>
 
-#include "platform/process.h"
+#include "platform/files_and_clock.h"
 #include "platform/unique_fd.h"
 
 extern char** environ;

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "http/civet_server.h"
-#include "platform/rotating_log.h"
+#include "platform/escaped_text.h"
 #include "rd/forwarded_requests.h"
 #include "rd/rd_documents.h"
 #include "rd/rd_response.h"

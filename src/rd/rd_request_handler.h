@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "http/invalid_resource_handler.h"
 #include "rd/forwarding.h"
-#include "rd/invalid_resource_handler.h"
 
 // The RD endpoints: discovery (RDSERVICE, GET), cross-origin preflight
 // (OPTIONS) and the forwarded CAPTURE and DEVICEINFO requests. One instance

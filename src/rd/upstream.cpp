@@ -6,9 +6,9 @@
 #include <map>
 #include <utility>
 
-#include "client/parallel_rd_service.h"
+#include "client/probe_set.h"
 #include "client/rd_requests.h"
-#include "config/xml_parser.h"
+#include "xml/xml_parser.h"
 
 namespace {
 
@@ -115,7 +115,7 @@ int discoverUpstreamPort(const DiscoveryOptions& options, const std::vector<int>
     TransferLimits limits;
     limits.maxBodyBytes = kMaxProbeAnswerBytes;
     limits.cancel = cancel;
-    ParallelRdService probes(upstreamTimeoutSeconds, limits);
+    ProbeSet probes(upstreamTimeoutSeconds, limits);
     ProbeOutcomes outcomes(ports, options.graceMs);
     const auto decided = [&](int port) {
         if (port >= 0 && winningAnswer != nullptr) {

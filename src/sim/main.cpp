@@ -10,7 +10,7 @@
 #include "http/civet_server.h"
 #include "http/web_server_startup.h"
 #include "platform/console.h"
-#include "platform/process.h"
+#include "platform/files_and_clock.h"
 #include "protocol/rd_protocol.h"
 #include "sim/sim_handler.h"
 #include "sim/sim_options.h"

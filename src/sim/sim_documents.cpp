@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-#include "config/xml_parser.h"
 #include "protocol/rd_protocol.h"
 #include "rd/rd_documents.h"
+#include "xml/xml_parser.h"
 
 const std::string kSimDefaultInfo =
     std::string(kDefaultDeviceModel) + " " + kServiceMarker + " (simulated)";

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/process.h"
+#include "platform/files_and_clock.h"
 #include "protocol/rd_protocol.h"
 #include "sim/sim_cors.h"
 #include "sim/sim_documents.h"

@@ -15,6 +15,7 @@ import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
 
+import { FIRST_PORT, LAST_PORT } from '../../examples/web/rd-client.js';
 import { CALL_STYLES, captureInPage } from './call_styles.mjs';
 import { Child } from './processes.mjs';
 import { startCountingProxy, startStaticServer } from './servers.mjs';
@@ -26,7 +27,7 @@ const chromiumPath = process.env.CHROMIUM || '/usr/bin/chromium';
 const TEST_LIMIT_MS = 180000;
 const START_MS = 15000;
 const PAGE_WAIT_MS = 30000;
-const PROXY_PORT = 11100;
+const PROXY_PORT = FIRST_PORT;
 const DEVICE_PORT = 11105;
 const PID_OPTIONS = '<PidOptions ver="1.0"><Opts fCount="1" fType="2" format="0" pidVer="2.0" ' +
   'timeout="10000" env="P" /></PidOptions>';
@@ -104,12 +105,12 @@ async function run(cleanup) {
     const message = await settledMessage(page, 'discovery-message');
     expect(message.ok && message.text.includes(`extension on port ${PROXY_PORT}`), message.text);
     const rows = await page.$$eval('#port-rows tr', (trs) => trs.map((tr) => tr.textContent));
-    expect(rows.length === 21, `${rows.length} port rows`);
-    expect(rows[DEVICE_PORT - 11100].includes('READY') && rows[DEVICE_PORT - 11100].includes('(simulated)'),
-      `device row: ${rows[DEVICE_PORT - 11100]}`);
-    expect(rows[extensionPort - 11100].includes('Registered Device Service Extension'),
-      `extension row: ${rows[extensionPort - 11100]}`);
-    expect(rows[20].includes('no answer'), `port 11120 row: ${rows[20]}`);
+    expect(rows.length === LAST_PORT - FIRST_PORT + 1, `${rows.length} port rows`);
+    expect(rows[DEVICE_PORT - FIRST_PORT].includes('READY') && rows[DEVICE_PORT - FIRST_PORT].includes('(simulated)'),
+      `device row: ${rows[DEVICE_PORT - FIRST_PORT]}`);
+    expect(rows[extensionPort - FIRST_PORT].includes('Registered Device Service Extension'),
+      `extension row: ${rows[extensionPort - FIRST_PORT]}`);
+    expect(rows[LAST_PORT - FIRST_PORT].includes('no answer'), `port ${LAST_PORT} row: ${rows[LAST_PORT - FIRST_PORT]}`);
   });
 
   await check('device information is shown', async () => {
@@ -151,6 +152,25 @@ async function run(cleanup) {
       if (answer.version) console.log(`     jQuery ${answer.version}`);
     });
   }
+
+  await check('rd-client.js alone: discovery, device information, capture, typed time-out', async () => {
+    calls += 1;
+    const result = await page.evaluate(async ([options]) => {
+      const rd = await import('/rd-client.js');
+      const service = rd.chooseService(await rd.discover());
+      const info = await rd.readDeviceInfo(service);
+      const captured = await rd.capture(service, options);
+      let timeout = '';
+      try {
+        await rd.rdRequest('DEVICEINFO', service.paths.DEVICEINFO, undefined, 1);
+      } catch (error) {
+        timeout = error instanceof rd.RdTimeout ? 'RdTimeout' : String(error);
+      }
+      return { port: service.port, model: info.device.mi, errCode: captured.resp.errCode, timeout };
+    }, [PID_OPTIONS]);
+    expect(result.port === PROXY_PORT && result.model.includes('ZR4410QX') && result.errCode === '0' &&
+      result.timeout === 'RdTimeout', JSON.stringify(result));
+  });
 
   await check('a stopped device gives errCode 5 on the page', async () => {
     await device.stop();

@@ -6,10 +6,11 @@
 #include <map>
 #include <string>
 
-#include "client/fake_upstream.h"
 #include "support/loopback.h"
+#include "support/scripted_upstream.h"
 
-using client_test::FakeUpstream;
+using testing_support::RawUpstream;
+using testing_support::ScriptedUpstream;
 
 namespace {
 
@@ -17,7 +18,7 @@ const char* const kOk = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
 constexpr int kTimeoutSeconds = 10;
 
 // The request head that the client sends to `upstream`, up to its blank line.
-std::string head(const std::string& method, const std::string& path, const FakeUpstream& upstream,
+std::string head(const std::string& method, const std::string& path, const RawUpstream& upstream,
                  const std::string& extraLines = "") {
     return method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(upstream.port()) +
            "\r\nUser-Agent: rdext-http-client/v1.0\r\nAccept: */*\r\n" + extraLines + "\r\n";
@@ -37,53 +38,53 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 }
 
 TEST(RdRequestsTest, RdServiceSendsItsVerbAndNoBody) {
-    FakeUpstream upstream(kOk);
+    ScriptedUpstream upstream(kOk);
     const RestResponse response = rdServiceRequest(upstream.url("/"), kTimeoutSeconds);
-    EXPECT_EQ(head("RDSERVICE", "/", upstream), upstream.request());
+    EXPECT_EQ(head("RDSERVICE", "/", upstream), upstream.firstRequest());
     EXPECT_EQ(200, response.code);
     EXPECT_EQ("ok", response.body);
 }
 
 TEST(RdRequestsTest, DeviceInfoSendsItsVerbAndNoBody) {
-    FakeUpstream upstream(kOk);
+    ScriptedUpstream upstream(kOk);
     const RestResponse response = deviceInfoRequest(upstream.url("/rd/info"), kTimeoutSeconds);
-    EXPECT_EQ(head("DEVICEINFO", "/rd/info", upstream), upstream.request());
+    EXPECT_EQ(head("DEVICEINFO", "/rd/info", upstream), upstream.firstRequest());
     EXPECT_EQ(200, response.code);
 }
 
 TEST(RdRequestsTest, CaptureWithEmptyContentTypeSendsOnlyTheLength) {
-    FakeUpstream upstream(kOk);
+    ScriptedUpstream upstream(kOk);
     const RestResponse response =
         captureRequest(upstream.url("/rd/capture"), "", "<PidOptions/>", kTimeoutSeconds);
     EXPECT_EQ(head("CAPTURE", "/rd/capture", upstream, "Content-Length: 13\r\n") + "<PidOptions/>",
-              upstream.request());
+              upstream.firstRequest());
     EXPECT_EQ(200, response.code);
 }
 
 TEST(RdRequestsTest, CaptureWithEmptyBodySendsLengthZero) {
-    FakeUpstream upstream(kOk);
+    ScriptedUpstream upstream(kOk);
     captureRequest(upstream.url("/rd/capture"), "", "", kTimeoutSeconds);
     EXPECT_EQ(head("CAPTURE", "/rd/capture", upstream, "Content-Length: 0\r\n"),
-              upstream.request());
+              upstream.firstRequest());
 }
 
 TEST(RdRequestsTest, CaptureSendsAGivenContentType) {
-    FakeUpstream upstream(kOk);
+    ScriptedUpstream upstream(kOk);
     captureRequest(upstream.url("/rd/capture"), "text/xml", "<a/>", kTimeoutSeconds);
     EXPECT_EQ(head("CAPTURE", "/rd/capture", upstream,
                    "Content-Type: text/xml\r\nContent-Length: 4\r\n") +
                   "<a/>",
-              upstream.request());
+              upstream.firstRequest());
 }
 
 TEST(RdRequestsTest, LargeBinaryBodiesArriveWhole) {
     for (const std::size_t size : {std::size_t{1025}, std::size_t{(1u << 20) + 17}}) {
         SCOPED_TRACE(size);
-        FakeUpstream upstream(kOk);
+        ScriptedUpstream upstream(kOk);
         const std::string body = binaryBody(size);
         const RestResponse response =
             captureRequest(upstream.url("/rd/capture"), "", body, kTimeoutSeconds);
-        const std::string request = upstream.request();
+        const std::string request = upstream.firstRequest();
         const std::size_t headSize = request.find("\r\n\r\n") + 4;
         EXPECT_NE(std::string::npos,
                   request.find("\r\nContent-Length: " + std::to_string(size) + "\r\n"));
@@ -104,7 +105,7 @@ TEST(RdRequestsTest, RefusedPortFailsWithoutWaitingForTheTimeout) {
 }
 
 TEST(RdRequestsTest, SilentServerTimesOut) {
-    FakeUpstream upstream("", FakeUpstream::Behaviour::kSilent);
+    RawUpstream upstream(0, testing_support::hangScript);
     const auto start = std::chrono::steady_clock::now();
     const RestResponse response = deviceInfoRequest(upstream.url("/rd/info"), 1);
     EXPECT_GE(secondsSince(start), 0.9);
@@ -113,9 +114,9 @@ TEST(RdRequestsTest, SilentServerTimesOut) {
 }
 
 TEST(RdRequestsTest, RedirectIsReturnedNotFollowed) {
-    FakeUpstream upstream("");
-    FakeUpstream redirecting("HTTP/1.1 302 Found\r\nLocation: " + upstream.url("/other") +
-                             "\r\nContent-Length: 5\r\n\r\nmoved");
+    ScriptedUpstream upstream("");
+    ScriptedUpstream redirecting("HTTP/1.1 302 Found\r\nLocation: " + upstream.url("/other") +
+                                 "\r\nContent-Length: 5\r\n\r\nmoved");
     const RestResponse response = rdServiceRequest(redirecting.url("/"), kTimeoutSeconds);
     EXPECT_EQ(302, response.code);
     EXPECT_EQ("moved", response.body);
@@ -123,7 +124,7 @@ TEST(RdRequestsTest, RedirectIsReturnedNotFollowed) {
 }
 
 TEST(RdRequestsTest, HeadersSplitAtTheirFirstColon) {
-    FakeUpstream upstream(
+    ScriptedUpstream upstream(
         "HTTP/1.1 200 OK\r\nDate: Mon, 01 Jan 2024 10:20:30 GMT\r\nX-Empty:\r\n"
         "X-Padded: \t padded value \t\r\nContent-Length: 0\r\n\r\n");
     const RestResponse response = rdServiceRequest(upstream.url("/"), kTimeoutSeconds);
@@ -139,26 +140,27 @@ TEST(RdRequestsTest, HeadersSplitAtTheirFirstColon) {
 
 TEST(RdRequestsTest, BodyWithNulBytesComesBackWhole) {
     const std::string body("a\0b\0\0c\xff", 7);
-    FakeUpstream upstream("HTTP/1.1 200 OK\r\nContent-Length: 7\r\n\r\n" + body);
+    ScriptedUpstream upstream("HTTP/1.1 200 OK\r\nContent-Length: 7\r\n\r\n" + body);
     EXPECT_EQ(body, rdServiceRequest(upstream.url("/"), kTimeoutSeconds).body);
 }
 
 TEST(RdRequestsTest, ErrorStatusIsASuccessfulTransfer) {
-    FakeUpstream upstream("HTTP/1.1 500 Internal Server Error\r\nContent-Length: 4\r\n\r\noops");
+    ScriptedUpstream upstream(
+        "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 4\r\n\r\noops");
     const RestResponse response = deviceInfoRequest(upstream.url("/rd/info"), kTimeoutSeconds);
     EXPECT_EQ(500, response.code);
     EXPECT_EQ("oops", response.body);
 }
 
 TEST(RdRequestsTest, MalformedAnswerFails) {
-    FakeUpstream upstream("garbage\r\n\r\n");
+    ScriptedUpstream upstream("garbage\r\n\r\n");
     const RestResponse response = rdServiceRequest(upstream.url("/"), kTimeoutSeconds);
     EXPECT_EQ(-1, response.code);
     EXPECT_EQ("Failed to query.", response.body);
 }
 
 TEST(RdRequestsTest, CutBodyFailsButKeepsTheHeaders) {
-    FakeUpstream upstream("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nshort");
+    ScriptedUpstream upstream("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nshort");
     const RestResponse response = rdServiceRequest(upstream.url("/"), kTimeoutSeconds);
     EXPECT_EQ(-1, response.code);
     EXPECT_EQ("Failed to query.", response.body);

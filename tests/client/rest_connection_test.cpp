@@ -7,19 +7,20 @@
 #include <thread>
 #include <vector>
 
-#include "client/fake_upstream.h"
 #include "client/http_client_init.h"
 #include "client/rd_requests.h"
 #include "client/response_collector.h"
+#include "support/scripted_upstream.h"
 
-using client_test::FakeUpstream;
+using testing_support::RawUpstream;
+using testing_support::ScriptedUpstream;
 
 namespace {
 
 const char* const kOk = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
 
 TEST(RestConnectionTest, JoinsBaseUrlAndUriAndSendsHeadersInNameOrder) {
-    FakeUpstream upstream(kOk);
+    ScriptedUpstream upstream(kOk);
     RestConnection connection(upstream.url(""));
     connection.setTimeout(10);
     connection.appendHeader("X-B", "first");
@@ -29,7 +30,7 @@ TEST(RestConnectionTest, JoinsBaseUrlAndUriAndSendsHeadersInNameOrder) {
     EXPECT_EQ("RDSERVICE /rd/x HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(upstream.port()) +
                   "\r\nUser-Agent: rdext-http-client/v1.0\r\nAccept: */*\r\n"
                   "X-A: a\r\nX-B: replaced\r\n\r\n",
-              upstream.request());
+              upstream.firstRequest());
     EXPECT_EQ(200, response.code);
 }
 
@@ -42,9 +43,9 @@ TEST(TrimBlanksTest, RemovesEveryBlankKindAtBothEnds) {
 
 TEST(ConcurrentRequestsTest, ParallelRequestsEachGetTheirOwnAnswer) {
     constexpr int kThreads = 8;
-    std::vector<std::unique_ptr<FakeUpstream>> upstreams;
+    std::vector<std::unique_ptr<ScriptedUpstream>> upstreams;
     for (int i = 0; i < kThreads; ++i) {
-        upstreams.push_back(std::make_unique<FakeUpstream>(
+        upstreams.push_back(std::make_unique<ScriptedUpstream>(
             "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\n" + std::to_string(i)));
     }
     std::vector<RestResponse> responses(kThreads);

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "config/xml_test_util.h"
+#include "xml/xml_test_util.h"
 
 #include <atomic>
 #include <filesystem>

@@ -1,15 +1,18 @@
 #include "e2e/extension_fixture.h"
 
+#include <chrono>
+#include <future>
+#include <memory>
+#include <utility>
+
 #include "host/run_loop.h"
-#include "platform/process.h"
+#include "platform/files_and_clock.h"
 #include "support/loopback.h"
 
 namespace e2e {
 namespace {
 
-constexpr int kAttempts = 250;
-constexpr unsigned kAttemptPauseMs = 20;
-constexpr int kProbeTimeoutMs = 2000;
+constexpr auto kStartTimeout = std::chrono::seconds(30);
 
 std::string request(const std::string& method, const std::string& target, const std::string& body,
                     const std::string& headers) {
@@ -22,7 +25,8 @@ std::string request(const std::string& method, const std::string& target, const 
 
 }  // namespace
 
-ExtensionFixture::ExtensionFixture(int firstPort) : firstPort_(firstPort) {
+ExtensionFixture::ExtensionFixture(int firstPort, int graceMs)
+    : firstPort_(firstPort), graceMs_(graceMs) {
     folder_.write("config.ini", "SERVER_PORT_START = " + std::to_string(firstPort) + "\n");
 }
 
@@ -41,22 +45,25 @@ void ExtensionFixture::stop() {
 
 bool ExtensionFixture::start() {
     inFolder_ = std::make_unique<testing_support::ScopedWorkingDirectory>(folder_.path());
-    ForwardingOptions forwarding;
-    forwarding.dataBaseFolder = dataFolder_.path().string();
-    forwarding.discovery.firstPort = firstPort_;
-    forwarding.discovery.lastPort = firstPort_ + (upstreamLastPort - upstreamFirstPort);
-    loop_ = std::thread([this, forwarding] { runLoop(stop_, forwarding); });
+    // The promise lives only in the run loop's options: a loop that ends
+    // without serving breaks it, and the wait ends at once.
+    auto ready = std::make_shared<std::promise<int>>();
+    std::future<int> firstPort = ready->get_future();
+    RunLoopOptions options;
+    options.forwarding.dataBaseFolder = dataFolder_.path().string();
+    options.forwarding.discovery.firstPort = firstPort_;
+    options.forwarding.discovery.lastPort = firstPort_ + (upstreamLastPort - upstreamFirstPort);
+    options.forwarding.discovery.graceMs = graceMs_;
+    options.engineLogPath = (folder_.path() / "engine.log").string();
     // The range start may be taken by an earlier test's closing connections.
-    for (int attempt = 0; attempt < kAttempts && port_ < 0; ++attempt) {
-        for (int candidate = firstPort_; candidate < firstPort_ + 10 && port_ < 0; ++candidate) {
-            const std::string answer = testing_support::exchange(
-                candidate, request("RDSERVICE", "/", "", ""), kProbeTimeoutMs);
-            if (answer.find("Registered Device Service Extension") != std::string::npos) {
-                port_ = candidate;
-            }
-        }
-        if (port_ < 0) {
-            platform::sleepMs(kAttemptPauseMs);
+    options.onReady = [ready](const std::vector<int>& ports) { ready->set_value(ports.at(0)); };
+    loop_ = std::thread([this, options = std::move(options)] { runLoop(stop_, options); });
+    ready.reset();
+    if (firstPort.wait_for(kStartTimeout) == std::future_status::ready) {
+        try {
+            port_ = firstPort.get();
+        } catch (const std::future_error&) {
+            port_ = -1;
         }
     }
     return port_ > 0;

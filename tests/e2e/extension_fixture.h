@@ -7,6 +7,7 @@
 
 #include "platform/stop_event.h"
 #include "protocol/rd_protocol.h"
+#include "rd/upstream.h"
 #include "support/child_process.h"
 #include "support/temp_folder.h"
 
@@ -17,11 +18,12 @@ namespace e2e {
 // DeviceConfig.xml), plus simulated RD devices as child processes.
 class ExtensionFixture {
   public:
-    // The extension listens from `firstPort` and probes the 21 ports from it.
-    explicit ExtensionFixture(int firstPort = upstreamFirstPort);
+    // The extension listens from `firstPort` and probes the 21 ports from it;
+    // a device that identified waits `graceMs` for silent ports below it.
+    explicit ExtensionFixture(int firstPort = upstreamFirstPort, int graceMs = kDiscoveryGraceMs);
     ~ExtensionFixture();
 
-    // Starts the run loop and waits until it answers discovery.
+    // Starts the run loop and waits (bounded) until it serves requests.
     bool start();
     // Requests the run loop's stop and waits for it to end.
     void stop();
@@ -52,6 +54,7 @@ class ExtensionFixture {
     platform::StopEvent stop_;
     std::thread loop_;
     int firstPort_;
+    int graceMs_;
     int port_ = -1;
     std::vector<std::unique_ptr<testing_support::ChildProcess>> devices_;
 };

@@ -39,7 +39,8 @@ class ResilienceTest : public ::testing::Test {
         return answerWith(path, pidData(5, "RDSERVICE_NOT_AVAILABLE"));
     }
 
-    ExtensionFixture extension;
+    // A short grace: the tests of it need not wait the real second.
+    ExtensionFixture extension{upstreamFirstPort, 250};
 };
 
 TEST_F(ResilienceTest, HungAndTricklingPortsBelowTheDeviceCostOnlyTheGrace) {
@@ -56,7 +57,7 @@ TEST_F(ResilienceTest, HungAndTricklingPortsBelowTheDeviceCostOnlyTheGrace) {
 }
 
 TEST_F(ResilienceTest, LoneDeviceSlowToAnswerDiscoveryIsStillReached) {
-    extension.startDevice(11104, {"--delay-ms", "1200"});  // longer than the grace
+    extension.startDevice(11104, {"--delay-ms", "400"});  // longer than the grace
     const std::string answer = extension.send("DEVICEINFO", "/rd/info");
     EXPECT_NE(std::string::npos, answer.find("<DeviceInfo dpId=\"LUMETRA.SIM\"")) << answer;
 }

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "e2e/extension_fixture.h"
-#include "platform/process.h"
+#include "platform/files_and_clock.h"
 #include "support/loopback.h"
 #include "support/rd_answer.h"
 #include "support/scripted_upstream.h"
@@ -120,18 +120,18 @@ TEST_F(RecordingUpstreamTest, CaptureWithoutContentLengthForwardsAnEmptyBody) {
 
 namespace {
 
-// An upstream whose discovery answer changes after the first probe.
-TEST(RelayedDiscovery, SecondAnswerWithoutRDServiceElementIsNotAvailable) {
+// The relayed document is the answer with which the upstream identified
+// itself: it is asked once, not once more after discovery.
+TEST(RelayedDiscovery, TheIdentifyingAnswerIsRelayedWithoutASecondRequest) {
     ExtensionFixture extension;
     ASSERT_TRUE(extension.start());
-    int discoveryAnswers = 0;
     ScriptedUpstream upstream(11107, [&](const std::string&) {
-        return httpAnswer(++discoveryAnswers == 1 ? kDiscoveryDocument : "<Other/>");
+        return httpAnswer(upstream.count("RDSERVICE") == 1 ? kDiscoveryDocument : "<Other/>");
     });
     ASSERT_TRUE(upstream.listening());
-    EXPECT_EQ(rdAnswer(extension.location("/rdservice"), "(null)",
-                       testing_support::pidData(5, "RDSERVICE_NOT_AVAILABLE")),
+    EXPECT_EQ(rdAnswer(extension.location("/rdservice"), "(null)", kDiscoveryDocument),
               extension.send("GET", "/rdservice"));
+    EXPECT_EQ(1, upstream.count("RDSERVICE"));
 }
 
 TEST(RelayedDeviceInfo, EmptyUpstreamBodyGivesLengthZero) {

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <filesystem>
 #include <thread>
 #include <memory>
 #include <string>
@@ -25,8 +26,8 @@ class ConsoleProcessTest : public ::testing::Test {
         base = copy.portRangeStart();
     }
     std::unique_ptr<ChildProcess> startConsole() {
-        auto process =
-            std::make_unique<ChildProcess>(program, std::vector<std::string>{"-console"});
+        auto process = std::make_unique<ChildProcess>(program, std::vector<std::string>{"-console"},
+                                                      copy.environment());
         EXPECT_TRUE(process->waitForOutput("Web service hosted at", 10000)) << process->output();
         return process;
     }
@@ -63,6 +64,8 @@ TEST_F(ConsoleProcessTest, StartupLinesNameCommandAndDirectories) {
               output.find("Working directory changed to: " + copy.folder().path().string() + "\n"));
     EXPECT_NE(std::string::npos,
               output.find("Web service hosted at http://127.0.0.1:" + std::to_string(base) + "\n"));
+    // The data folder the environment names, not the machine's, got the default file.
+    EXPECT_TRUE(std::filesystem::exists(copy.dataDirectory() / "DeviceConfig.xml"));
 }
 
 TEST_F(ConsoleProcessTest, EveryPortBusyExitsOne) {
@@ -71,7 +74,7 @@ TEST_F(ConsoleProcessTest, EveryPortBusyExitsOne) {
         busy.push_back(std::make_unique<testing_support::LoopbackSocket>());
         ASSERT_TRUE(busy.back()->listenOn(port));
     }
-    ChildProcess process(program, {"-console"});
+    ChildProcess process(program, {"-console"}, copy.environment());
     EXPECT_EQ(1, process.wait(10000));
     EXPECT_NE(std::string::npos,
               process.output().find("Server starting failed on ports " + std::to_string(base) +

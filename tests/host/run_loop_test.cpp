@@ -2,13 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/stop_event.h"
-#include "platform/process.h"
 #include "support/loopback.h"
 #include "support/rd_answer.h"
 #include "support/temp_folder.h"
@@ -26,19 +27,16 @@ class RunLoopTest : public ::testing::Test {
         ASSERT_GT(base, 0);
         folder.write("config.ini", "SERVER_PORT_START = " + std::to_string(base) + "\n");
     }
-    // Polls until the server answers discovery (bounded).
-    std::string waitForDiscovery(int port) {
-        std::string answer;
-        for (int i = 0; i < 200 && answer.empty(); ++i) {
-            answer = exchange(port, "RDSERVICE / HTTP/1.1\r\n\r\n", 2000);
-            if (answer.empty()) {
-                platform::sleepMs(20);
-            }
-        }
-        return answer;
+    // Options that keep the engine log in the folder and report readiness.
+    RunLoopOptions options() {
+        RunLoopOptions options;
+        options.engineLogPath = (folder.path() / "engine.log").string();
+        options.onReady = [this](const std::vector<int>& ports) { ready.set_value(ports); };
+        return options;
     }
 
     TempFolder folder;
+    std::promise<std::vector<int>> ready;
     int base = 0;
 };
 
@@ -47,12 +45,16 @@ TEST_F(RunLoopTest, ServesUntilStopRequestedThenAcknowledges) {
     platform::StopEvent stop;
     int result = -1;
     testing::internal::CaptureStdout();
-    std::thread loop([&] { result = runLoop(stop); });
-    const std::string answer = waitForDiscovery(base);
+    std::thread loop([&, options = options()] { result = runLoop(stop, options); });
+    std::future<std::vector<int>> ports = ready.get_future();
+    const bool serving = ports.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    const std::string answer = serving ? exchange(base, "RDSERVICE / HTTP/1.1\r\n\r\n", 5000) : "";
     stop.request();
     loop.join();
     const std::string printed = testing::internal::GetCapturedStdout();
 
+    ASSERT_TRUE(serving);
+    EXPECT_EQ(std::vector<int>{base}, ports.get());
     EXPECT_EQ(testing_support::rdAnswer("http://127.0.0.1:" + std::to_string(base) + "/", "(null)",
                                         testing_support::ownRdServiceDocument()),
               answer);
@@ -73,7 +75,7 @@ TEST_F(RunLoopTest, EveryPortBusyReportsTheRangeAndFails) {
     }
     platform::StopEvent stop;
     testing::internal::CaptureStdout();
-    EXPECT_EQ(1, runLoop(stop));
+    EXPECT_EQ(1, runLoop(stop, options()));
     EXPECT_EQ("Server starting failed on ports " + std::to_string(base) + "-" +
                   std::to_string(base + 9) + "\n",
               testing::internal::GetCapturedStdout());

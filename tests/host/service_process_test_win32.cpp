@@ -163,7 +163,7 @@ class ServiceProcessTest : public ::testing::Test {
         const ServiceState before = queryService();
         ServiceProcess process(before.state != SERVICE_STOPPED ? before.processId : 0);
         if (before.registered) {
-            ChildProcess remove(program, {"-remove", "0"});
+            ChildProcess remove(program, {"-remove", "0"}, copy.environment());
             remove.wait(kCommandTimeoutMs);
         }
         if (!process.exitsWithin(3000)) {
@@ -174,7 +174,7 @@ class ServiceProcessTest : public ::testing::Test {
 
     CommandResult run(const std::vector<std::string>& arguments) {
         const auto start = std::chrono::steady_clock::now();
-        ChildProcess command(program, arguments);
+        ChildProcess command(program, arguments, copy.environment());
         CommandResult result;
         result.exitCode = command.wait(kCommandTimeoutMs);
         result.seconds =

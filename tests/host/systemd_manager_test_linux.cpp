@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "host/service_control.h"
-#include "platform/process.h"
+#include "platform/files_and_clock.h"
 #include "support/fake_systemctl.h"
 
 using testing_support::FakeSystemctl;

@@ -33,7 +33,8 @@ TEST_F(SystemdRuntimeTest, ReportsReadyServesAndStopsOnTerm) {
     const std::string socketPath = (copy.folder().path() / "notify.sock").string();
     NotifyReceiver manager(socketPath);
     ASSERT_TRUE(manager.bound());
-    ChildProcess service(program, {}, {"NOTIFY_SOCKET=" + socketPath, "INVOCATION_ID="});
+    ChildProcess service(program, {},
+                         copy.environment({"NOTIFY_SOCKET=" + socketPath, "INVOCATION_ID="}));
     EXPECT_EQ("READY=1", manager.receive(10000));
     EXPECT_TRUE(service.waitForOutput("Web service hosted at", 5000));
     EXPECT_NE(std::string::npos,
@@ -53,14 +54,15 @@ TEST_F(SystemdRuntimeTest, ServerThatCannotStartEndsWithExitCodeOne) {
     }
     const std::string socketPath = (copy.folder().path() / "notify.sock").string();
     NotifyReceiver manager(socketPath);
-    ChildProcess service(program, {}, {"NOTIFY_SOCKET=" + socketPath, "INVOCATION_ID="});
+    ChildProcess service(program, {},
+                         copy.environment({"NOTIFY_SOCKET=" + socketPath, "INVOCATION_ID="}));
     EXPECT_EQ("READY=1", manager.receive(10000));
     EXPECT_EQ("STOPPING=1", manager.receive(10000));
     EXPECT_EQ(1, service.wait(5000));
 }
 
 TEST_F(SystemdRuntimeTest, WithoutServiceManagerTheDispatcherFails) {
-    ChildProcess shell(program, {}, {"NOTIFY_SOCKET=", "INVOCATION_ID="});
+    ChildProcess shell(program, {}, copy.environment({"NOTIFY_SOCKET=", "INVOCATION_ID="}));
     EXPECT_EQ(1, shell.wait(10000));
     EXPECT_EQ(std::string::npos, shell.output().find("Web service hosted at"));
 }

@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/process.h"
+#include "platform/files_and_clock.h"
 #include "support/loopback.h"
 #include "support/test_server.h"
 

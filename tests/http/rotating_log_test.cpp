@@ -1,4 +1,5 @@
 // The one bounded log of the program (the engine's error log, the service log).
+#include "platform/escaped_text.h"
 #include "platform/rotating_log.h"
 
 #include <gtest/gtest.h>

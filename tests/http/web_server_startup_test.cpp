@@ -30,10 +30,11 @@ class PortSelectionTest : public ::testing::Test {
     std::unique_ptr<CivetServer> start(std::string* printed) {
         testing::internal::CaptureStdout();
         std::unique_ptr<CivetServer> server =
-            startWebServer("127.0.0.1", base, base + 9, certificatePath);
+            startWebServer("127.0.0.1", base, base + 9, certificatePath, logPath());
         *printed = testing::internal::GetCapturedStdout();
         return server;
     }
+    std::string logPath() const { return (folder.path() / "engine.log").string(); }
     std::string hostedLine(const std::string& ports) {
         return "Web service hosted at http://" + ports + "\n";
     }
@@ -74,9 +75,12 @@ TEST_F(PortSelectionTest, EveryPortBusyGivesNoServerAndNoLine) {
 TEST_F(PortSelectionTest, EngineRefusalGivesItsReason) {
     std::string reason;
     testing::internal::CaptureStdout();
-    EXPECT_EQ(nullptr, startWebServer("256.0.0.1", base, base + 1, certificatePath, &reason));
+    EXPECT_EQ(nullptr,
+              startWebServer("256.0.0.1", base, base + 1, certificatePath, logPath(), &reason));
     EXPECT_EQ("", testing::internal::GetCapturedStdout());
     EXPECT_EQ(0u, reason.find("Failed to setup server ports")) << reason;
+    // The engine's messages go to the log the caller named.
+    EXPECT_NE(std::string::npos, folder.read("engine.log").find("cannot bind to 256.0.0.1"));
 }
 
 TEST_F(PortSelectionTest, PortBusyOnLoopbackOnlyCountsAsBusy) {
@@ -104,7 +108,7 @@ TEST_F(PortSelectionTest, UnusableCertificateFallsBackToHttpAndSaysWhy) {
     folder.write("ssl_localhost.pem", "not a certificate");
     testing::internal::CaptureStdout();
     std::unique_ptr<CivetServer> server =
-        startWebServer("127.0.0.1", base, base + 9, certificatePath);
+        startWebServer("127.0.0.1", base, base + 9, certificatePath, logPath());
     const std::string printed = testing::internal::GetCapturedStdout();
     ASSERT_NE(nullptr, server);
     EXPECT_EQ(std::vector<int>{base}, server->getListeningPorts());

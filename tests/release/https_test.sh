@@ -14,6 +14,8 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 
 work="$(mktemp -d)"
 program="$work/program"
+# The program keeps its DeviceConfig.xml in the work folder, not the prefix's ProgramData.
+export RDSERVER_EXT_DATA_DIR="$work"
 pid=""
 
 fail() { echo "FAIL: $*" >&2; [ ! -f "$program/output.txt" ] || cat "$program/output.txt" >&2; exit 1; }

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "config/data_directory.h"
 #include "support/child_process.h"
 #include "support/loopback.h"
 
@@ -17,6 +18,15 @@ ProgramCopy::ProgramCopy(int searchFrom) {
         program_ = copy.string();
     }
     folder_.write("config.ini", "SERVER_PORT_START = " + std::to_string(portRangeStart_) + "\n");
+}
+
+std::vector<std::string> ProgramCopy::environment(std::vector<std::string> extra) const {
+    extra.insert(extra.begin(), std::string(kDataFolderVariable) + "=" + folder_.path().string());
+    return extra;
+}
+
+std::filesystem::path ProgramCopy::dataDirectory() const {
+    return folder_.path() / "Lumetra-RD-Service-Wrapper";
 }
 
 }  // namespace testing_support

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "support/temp_folder.h"
 
@@ -19,6 +21,11 @@ class ProgramCopy {
     const std::string& program() const { return program_; }
     int portRangeStart() const { return portRangeStart_; }
     const TempFolder& folder() const { return folder_; }
+    // The environment entries that keep the program's data (DeviceConfig.xml)
+    // in this copy's folder instead of the machine's, followed by `extra`.
+    std::vector<std::string> environment(std::vector<std::string> extra = {}) const;
+    // Where the program keeps its data under environment().
+    std::filesystem::path dataDirectory() const;
 
   private:
     TempFolder folder_;

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "platform/process.h"
+#include "platform/files_and_clock.h"
 #include "support/scripted_upstream.h"
 
 namespace testing_support {
@@ -32,6 +32,15 @@ RawUpstream::~RawUpstream() {
     for (std::thread& connection : connections_) {
         connection.join();
     }
+}
+
+std::string RawUpstream::url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+std::string RawUpstream::firstRequest() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requests_.empty() ? std::string() : requests_.front();
 }
 
 std::vector<std::string> RawUpstream::requests() {

@@ -27,8 +27,14 @@ class RawUpstream {
 
     bool listening() const { return port_ > 0; }
     int port() const { return port_; }
+    // "http://127.0.0.1:<port>" + path.
+    std::string url(const std::string& path) const;
     // Every request that has arrived (head and body), in order of arrival.
+    // A request is recorded before its script runs, so one that was answered
+    // is always here.
     std::vector<std::string> requests();
+    // The first request, or the empty text when none has arrived.
+    std::string firstRequest();
     // How many requests with this method word have arrived.
     int count(const std::string& method);
 

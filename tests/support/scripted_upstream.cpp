@@ -52,4 +52,7 @@ ScriptedUpstream::ScriptedUpstream(int port, Responder respond)
                   [respond](LoopbackSocket& connection, const std::string& request,
                             const std::atomic<bool>&) { connection.sendAll(respond(request)); }) {}
 
+ScriptedUpstream::ScriptedUpstream(const std::string& answer)
+    : ScriptedUpstream(0, [answer](const std::string&) { return answer; }) {}
+
 }  // namespace testing_support

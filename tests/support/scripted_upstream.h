@@ -25,6 +25,8 @@ class ScriptedUpstream : public RawUpstream {
     using Responder = std::function<std::string(const std::string& request)>;
 
     ScriptedUpstream(int port, Responder respond);
+    // On a free port, sends the raw bytes `answer` to every request.
+    explicit ScriptedUpstream(const std::string& answer);
 };
 
 }  // namespace testing_support

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "config/xml_parser.h"
 #include "platform/text_encoding.h"
 #include "support/temp_folder.h"
+#include "xml/xml_parser.h"
 #include "xml_test_util.h"
 
 using xml_test::compact;

@@ -1,4 +1,4 @@
-#include "config/xml_tables.h"
+#include "xml/xml_tables.h"
 
 const XmlVerbatimRow kXmlVerbatimRows[kXmlVerbatimRowCount] = {
     {"<![CDATA[", 9, "]]>"},

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "config/xml_node.h"  // XmlNodeRef::serialize is defined in xml_writer.cpp
+#include "xml/xml_node.h"  // XmlNodeRef::serialize is defined in xml_writer.cpp
 
 // Writes `text` with '&', '<', '>', '"' and '\'' replaced by their entities to
 // `destination`, which must have room for encodedLength(text) bytes; no NUL is

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "config/xml_node.h"
+#include "xml/xml_node.h"
 
 // Outcome of a parse. Codes 1 and 2 still come with the tree built so far;
 // every other non-zero code comes with the empty node.

@@ -18,10 +18,8 @@ struct XmlVerbatimRow {
 // tree tell the kinds apart by the identity of the opener pointer.
 constexpr int kXmlVerbatimRowCount = 4;
 extern const XmlVerbatimRow kXmlVerbatimRows[kXmlVerbatimRowCount];
-constexpr int kXmlCdataRow = 0;
 constexpr int kXmlDoctypeRow = 1;
 constexpr int kXmlCommentRow = 2;
-constexpr int kXmlPreRow = 3;
 
 // The closer used instead of ">" by a DOCTYPE block with an internal subset.
 extern const char* const kXmlDoctypeSubsetCloser;

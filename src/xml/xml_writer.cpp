@@ -1,11 +1,11 @@
-#include "config/xml_writer.h"
+#include "xml/xml_writer.h"
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "config/xml_node_body.h"
-#include "config/xml_tables.h"
+#include "xml/xml_node_body.h"
+#include "xml/xml_tables.h"
 
 namespace {
 
@@ -144,8 +144,6 @@ void writeTree(Sink& sink, const XmlNodeBody& top, int level) {
                 if (inner >= 0) sink.put('\n');
                 break;
             }
-            case kXmlItemAttribute:
-                break;
         }
     }
 }

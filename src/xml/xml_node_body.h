@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "config/xml_node.h"
+#include "xml/xml_node.h"
 
 // A NUL-terminated string owned by the tree, from the general-purpose
 // allocator. Null stands for "absent" (an attribute without value, the name
@@ -37,10 +37,10 @@ struct XmlVerbatimBlock {
     const char* closer;
 };
 
-// Kinds of the entries of XmlNodeBody::order.
+// Kinds of the entries of XmlNodeBody::order. Kind 1 never occurs: it
+// would be an attribute, and attributes are not in the order array.
 enum XmlItemKind : std::int32_t {
     kXmlItemChild = 0,
-    kXmlItemAttribute = 1,  // attributes are not in the order array
     kXmlItemText = 2,
     kXmlItemBlock = 3,
 };

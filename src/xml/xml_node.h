@@ -2,7 +2,7 @@
 
 #include <string>
 
-// The node's fields; defined in config/xml_node_body.h, which only the XML
+// The node's fields; defined in xml/xml_node_body.h, which only the XML
 // sources (and their white-box tests) include.
 struct XmlNodeBody;
 

@@ -1,11 +1,11 @@
-#include "client/parallel_rd_service.h"
+#include "client/probe_set.h"
 
 #include "client/rest_connection.h"
 
-ParallelRdService::ParallelRdService(std::int32_t timeoutSeconds, const TransferLimits& limits)
+ProbeSet::ProbeSet(std::int32_t timeoutSeconds, const TransferLimits& limits)
     : timeoutSeconds_(timeoutSeconds), limits_(limits), transfers_(limits.cancel) {}
 
-std::size_t ParallelRdService::add(const std::string& url) {
+std::size_t ProbeSet::add(const std::string& url) {
     auto connection = std::make_unique<RestConnection>("");
     connection->setTimeout(timeoutSeconds_);
     connection->setLimits(limits_);
@@ -17,9 +17,9 @@ std::size_t ParallelRdService::add(const std::string& url) {
 
 // The transfer set goes first (members are destroyed in reverse order), so
 // no handle is still in it when its connection releases it.
-ParallelRdService::~ParallelRdService() = default;
+ProbeSet::~ProbeSet() = default;
 
-std::vector<std::pair<std::size_t, RestResponse>> ParallelRdService::wait(int maxWaitMs) {
+std::vector<std::pair<std::size_t, RestResponse>> ProbeSet::wait(int maxWaitMs) {
     std::vector<std::pair<std::size_t, RestResponse>> answers;
     for (const TransferSet::Finished& finished : transfers_.wait(maxWaitMs)) {
         for (std::size_t i = 0; i < connections_.size(); ++i) {

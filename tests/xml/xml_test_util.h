@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "config/xml_node_body.h"
-#include "config/xml_parser.h"
-#include "config/xml_writer.h"
+#include "xml/xml_node_body.h"
+#include "xml/xml_parser.h"
+#include "xml/xml_writer.h"
 
 namespace xml_test {
 

@@ -13,17 +13,17 @@
 
 class RestConnection;
 
-// RDSERVICE requests that run side by side, each exactly as rdServiceRequest
+// A set of RDSERVICE probes that run side by side, each exactly as rdServiceRequest
 // sends it and over its own connection. The caller adds requests when it
 // likes, collects answers as they come and may stop waiting at any time:
 // whatever is still running then is dropped with this object. Use from one
 // thread.
-class ParallelRdService {
+class ProbeSet {
   public:
-    ParallelRdService(std::int32_t timeoutSeconds, const TransferLimits& limits);
-    ~ParallelRdService();
-    ParallelRdService(const ParallelRdService&) = delete;
-    ParallelRdService& operator=(const ParallelRdService&) = delete;
+    ProbeSet(std::int32_t timeoutSeconds, const TransferLimits& limits);
+    ~ProbeSet();
+    ProbeSet(const ProbeSet&) = delete;
+    ProbeSet& operator=(const ProbeSet&) = delete;
 
     // Starts a request to `url`; returns its index (0 for the first added).
     std::size_t add(const std::string& url);

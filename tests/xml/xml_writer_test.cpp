@@ -1,11 +1,11 @@
-#include "config/xml_writer.h"
+#include "xml/xml_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "config/xml_tables.h"
+#include "xml/xml_tables.h"
 #include "xml_test_util.h"
 
 using xml_test::compact;

@@ -1,4 +1,4 @@
-#include "platform/process.h"
+#include "platform/files_and_clock.h"
 
 #include <sys/stat.h>
 #include <time.h>

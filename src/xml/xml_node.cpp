@@ -1,9 +1,9 @@
-#include "config/xml_node.h"
+#include "xml/xml_node.h"
 
 #include <cstring>
 
-#include "config/xml_node_body.h"
-#include "config/xml_tables.h"
+#include "xml/xml_node_body.h"
+#include "xml/xml_tables.h"
 
 namespace {
 

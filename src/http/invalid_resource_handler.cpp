@@ -1,4 +1,4 @@
-#include "rd/invalid_resource_handler.h"
+#include "http/invalid_resource_handler.h"
 
 bool InvalidResourceRequestHandler::handleGet(CivetServer*, mg_connection*) { return true; }
 bool InvalidResourceRequestHandler::handlePost(CivetServer*, mg_connection*) { return true; }

@@ -2,7 +2,7 @@
 #include <direct.h>
 #include <shlwapi.h>
 
-#include "platform/process.h"
+#include "platform/files_and_clock.h"
 
 namespace platform {
 

@@ -1,14 +1,14 @@
-#include "config/xml_parser.h"
+#include "xml/xml_parser.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "config/xml_node_body.h"
-#include "config/xml_tables.h"
 #include "platform/file_handle.h"
 #include "platform/text_encoding.h"
+#include "xml/xml_node_body.h"
+#include "xml/xml_tables.h"
 
 namespace {
 
@@ -342,6 +342,172 @@ struct Frame {
     std::size_t nameLength;
 };
 
+// What one token did to the innermost open element.
+enum class Step { Stay, Closed, Stop };
+
+Step stop(ParseState& state, XmlParseCode code) {
+    state.code = code;
+    return Step::Stop;
+}
+
+const char* currentPosition(const ParseState& state) { return state.text + state.position; }
+
+// Tag mode, expecting an attribute name or the end of the start tag.
+Step readAttributeName(ParseState& state, Frame& frame, const Token& token) {
+    if (token.kind == TokenKind::Text) {
+        frame.name = token.start;
+        frame.nameLength = token.length;
+        frame.mode = Mode::AfterName;
+        return Step::Stay;
+    }
+    if (token.kind == TokenKind::TagClose) {
+        state.pendingText = currentPosition(state);
+        frame.mode = Mode::Content;
+        return Step::Stay;
+    }
+    if (token.kind == TokenKind::EmptyElementClose) {
+        compactNode(*frame.node);
+        state.pendingText = currentPosition(state);
+        return Step::Closed;
+    }
+    return stop(state, XmlParseCode::TokenUnexpected);
+}
+
+// Tag mode after an attribute name: another name, "=", or the end of the tag.
+Step readAfterAttributeName(ParseState& state, Frame& frame, const Token& token) {
+    XmlNodeBody& node = *frame.node;
+    if (token.kind == TokenKind::Text) {
+        appendAttribute(node, frame.name, frame.nameLength, nullptr);
+        frame.name = token.start;
+        frame.nameLength = token.length;
+        return Step::Stay;
+    }
+    if (token.kind == TokenKind::Equals) {
+        frame.mode = Mode::AfterEquals;
+        return Step::Stay;
+    }
+    if (token.kind != TokenKind::TagClose && token.kind != TokenKind::EmptyElementClose) {
+        return stop(state, XmlParseCode::TokenUnexpected);
+    }
+    state.pendingText = currentPosition(state);
+    bool closeNow = token.kind == TokenKind::EmptyElementClose;
+    if (node.isDeclaration && frame.nameLength > 0 && frame.name[frame.nameLength - 1] == '?') {
+        --frame.nameLength;
+        // Only a top-level declaration stays open and holds the rest of the
+        // document; a nested one ends at "?>".
+        if (node.parent != nullptr && node.parent->parent != nullptr) closeNow = true;
+    }
+    if (frame.nameLength > 0) appendAttribute(node, frame.name, frame.nameLength, nullptr);
+    if (!closeNow) {
+        frame.mode = Mode::Content;
+        return Step::Stay;
+    }
+    compactNode(node);
+    return Step::Closed;
+}
+
+// Tag mode after "=": the attribute's value, quoted or not.
+Step readAttributeValue(ParseState& state, Frame& frame, const Token& token) {
+    if (token.kind != TokenKind::Text && token.kind != TokenKind::QuotedText) {
+        return stop(state, XmlParseCode::TokenUnexpected);
+    }
+    const char* value = token.start;
+    std::size_t length = token.length;
+    if (frame.node->isDeclaration && length > 0 && value[length - 1] == '?') --length;
+    if (token.kind == TokenKind::QuotedText) {
+        ++value;
+        length -= 2;
+    }
+    XmlString decoded = decodeEntities(state, value, value + length);
+    if (decoded == nullptr) return Step::Stop;
+    appendAttribute(*frame.node, frame.name, frame.nameLength, std::move(decoded));
+    frame.mode = Mode::ExpectingName;
+    return Step::Stay;
+}
+
+// Content mode: a child element opens (pushed onto `open`), an end tag closes
+// this element, a verbatim block is stored; any other token is part of the
+// text that is flushed next.
+Step readContent(ParseState& state, std::vector<Frame>& open, const XmlNodeBody* document,
+                 const Token& token) {
+    XmlNodeBody& node = *open.back().node;
+    if (token.kind == TokenKind::TagStart || token.kind == TokenKind::DeclarationStart) {
+        if (!flushPendingText(state, node, token.start)) return Step::Stop;
+        const Token name = nextToken(state);
+        if (name.kind != TokenKind::Text) return stop(state, XmlParseCode::TagNameMissing);
+        XmlNodeBody* child = appendChild(node, name, token.kind == TokenKind::DeclarationStart);
+        open.push_back(Frame{child, Mode::ExpectingName, nullptr, 0});
+        return Step::Stay;
+    }
+    if (token.kind == TokenKind::EndTagStart) {
+        if (!flushPendingText(state, node, token.start)) return Step::Stop;
+        const Token name = nextToken(state);
+        if (name.kind != TokenKind::Text || nextToken(state).kind != TokenKind::TagClose) {
+            return stop(state, XmlParseCode::EndTagNameMissing);
+        }
+        state.pendingText = currentPosition(state);
+        if (!nameMatches(node, name.start)) {
+            // Recover: this element ends here and the end tag closes outer
+            // elements up to the one of its name.
+            state.code = XmlParseCode::EndTagMissing;
+            state.missingEndTagPosition = state.position;
+            state.pendingEndTag = name.start;
+            state.pendingEndTagLength = name.length;
+        }
+        if (&node != document) compactNode(node);
+        return Step::Closed;
+    }
+    if (token.kind == TokenKind::VerbatimBlockStart) {
+        if (!flushPendingText(state, node, token.start)) return Step::Stop;
+        if (!parseVerbatimBlock(state, node, token.row)) return Step::Stop;
+        state.pendingText = currentPosition(state);
+    }
+    return Step::Stay;
+}
+
+// The innermost element is finished. A pending end tag closes its ancestors
+// too, up to and including the first one of that name.
+Step closeElement(ParseState& state, std::vector<Frame>& open, const XmlNodeBody* document) {
+    open.pop_back();
+    while (!open.empty() && state.pendingEndTagLength != 0) {
+        XmlNodeBody& outer = *open.back().node;
+        if (&outer == document) return stop(state, XmlParseCode::EndTagUnmatched);
+        if (nameMatches(outer, state.pendingEndTag)) {
+            state.pendingEndTag = nullptr;
+            state.pendingEndTagLength = 0;
+        }
+        compactNode(outer);
+        open.pop_back();
+    }
+    return Step::Stay;
+}
+
+// The input ended inside `node`: an element (not a declaration, not the
+// document) misses its end tag; the trailing text is kept.
+void endOfInput(ParseState& state, XmlNodeBody& node, const XmlNodeBody* document) {
+    if (!node.isDeclaration && &node != document) {
+        state.code = XmlParseCode::EndTagMissing;
+        state.missingEndTagPosition = state.position;
+    }
+    flushPendingText(state, node, currentPosition(state));
+}
+
+Step readToken(ParseState& state, std::vector<Frame>& open, const XmlNodeBody* document,
+               const Token& token) {
+    Frame& frame = open.back();
+    switch (frame.mode) {
+        case Mode::ExpectingName:
+            return readAttributeName(state, frame, token);
+        case Mode::AfterName:
+            return readAfterAttributeName(state, frame, token);
+        case Mode::AfterEquals:
+            return readAttributeValue(state, frame, token);
+        case Mode::Content:
+            return readContent(state, open, document, token);
+    }
+    return Step::Stop;
+}
+
 // Reads elements into `document` until the input ends, an error stops the
 // parse, or the document itself is closed by a stray end tag. Open elements
 // are kept on an explicit stack rather than the thread's stack, so deep
@@ -349,145 +515,13 @@ struct Frame {
 // A failure anywhere ends the whole parse, with the code in `state`.
 void parseDocument(ParseState& state, XmlNodeBody* document) {
     std::vector<Frame> open{Frame{document, Mode::Content, nullptr, 0}};
-    auto fail = [&](XmlParseCode code) { state.code = code; };
-    auto here = [&] { return state.text + state.position; };
-
     while (!open.empty()) {
-        Frame& frame = open.back();
-        XmlNodeBody& node = *frame.node;
         const Token token = nextToken(state);
-
-        if (token.kind == TokenKind::EndOfInput) {
-            if (!node.isDeclaration && &node != document) {
-                fail(XmlParseCode::EndTagMissing);
-                state.missingEndTagPosition = state.position;
-            }
-            flushPendingText(state, node, here());
-            return;
-        }
-
-        bool closed = false;
-        switch (frame.mode) {
-            case Mode::ExpectingName:
-                if (token.kind == TokenKind::Text) {
-                    frame.name = token.start;
-                    frame.nameLength = token.length;
-                    frame.mode = Mode::AfterName;
-                } else if (token.kind == TokenKind::TagClose) {
-                    state.pendingText = here();
-                    frame.mode = Mode::Content;
-                } else if (token.kind == TokenKind::EmptyElementClose) {
-                    compactNode(node);
-                    state.pendingText = here();
-                    closed = true;
-                } else {
-                    return fail(XmlParseCode::TokenUnexpected);
-                }
-                break;
-
-            case Mode::AfterName:
-                if (token.kind == TokenKind::Text) {
-                    appendAttribute(node, frame.name, frame.nameLength, nullptr);
-                    frame.name = token.start;
-                    frame.nameLength = token.length;
-                } else if (token.kind == TokenKind::TagClose ||
-                           token.kind == TokenKind::EmptyElementClose) {
-                    state.pendingText = here();
-                    bool closeNow = token.kind == TokenKind::EmptyElementClose;
-                    if (node.isDeclaration && frame.nameLength > 0 &&
-                        frame.name[frame.nameLength - 1] == '?') {
-                        --frame.nameLength;
-                        // Only a top-level declaration stays open and holds the
-                        // rest of the document; a nested one ends at "?>".
-                        if (node.parent != nullptr && node.parent->parent != nullptr)
-                            closeNow = true;
-                    }
-                    if (frame.nameLength > 0) {
-                        appendAttribute(node, frame.name, frame.nameLength, nullptr);
-                    }
-                    if (closeNow) {
-                        compactNode(node);
-                        closed = true;
-                    } else {
-                        frame.mode = Mode::Content;
-                    }
-                } else if (token.kind == TokenKind::Equals) {
-                    frame.mode = Mode::AfterEquals;
-                } else {
-                    return fail(XmlParseCode::TokenUnexpected);
-                }
-                break;
-
-            case Mode::AfterEquals: {
-                if (token.kind != TokenKind::Text && token.kind != TokenKind::QuotedText) {
-                    return fail(XmlParseCode::TokenUnexpected);
-                }
-                const char* value = token.start;
-                std::size_t length = token.length;
-                if (node.isDeclaration && length > 0 && value[length - 1] == '?') --length;
-                if (token.kind == TokenKind::QuotedText) {
-                    ++value;
-                    length -= 2;
-                }
-                XmlString decoded = decodeEntities(state, value, value + length);
-                if (decoded == nullptr) return;
-                appendAttribute(node, frame.name, frame.nameLength, std::move(decoded));
-                frame.mode = Mode::ExpectingName;
-                break;
-            }
-
-            case Mode::Content:
-                if (token.kind == TokenKind::TagStart ||
-                    token.kind == TokenKind::DeclarationStart) {
-                    if (!flushPendingText(state, node, token.start)) return;
-                    const Token name = nextToken(state);
-                    if (name.kind != TokenKind::Text) return fail(XmlParseCode::TagNameMissing);
-                    XmlNodeBody* child =
-                        appendChild(node, name, token.kind == TokenKind::DeclarationStart);
-                    open.push_back(Frame{child, Mode::ExpectingName, nullptr, 0});
-                    continue;  // `frame` is no longer valid
-                }
-                if (token.kind == TokenKind::EndTagStart) {
-                    if (!flushPendingText(state, node, token.start)) return;
-                    const Token name = nextToken(state);
-                    if (name.kind != TokenKind::Text ||
-                        nextToken(state).kind != TokenKind::TagClose) {
-                        return fail(XmlParseCode::EndTagNameMissing);
-                    }
-                    state.pendingText = here();
-                    if (!nameMatches(node, name.start)) {
-                        // Recover: this element ends here and the end tag
-                        // closes outer elements up to the one of its name.
-                        fail(XmlParseCode::EndTagMissing);
-                        state.missingEndTagPosition = state.position;
-                        state.pendingEndTag = name.start;
-                        state.pendingEndTagLength = name.length;
-                    }
-                    if (&node != document) compactNode(node);
-                    closed = true;
-                } else if (token.kind == TokenKind::VerbatimBlockStart) {
-                    if (!flushPendingText(state, node, token.start)) return;
-                    if (!parseVerbatimBlock(state, node, token.row)) return;
-                    state.pendingText = here();
-                }
-                // Any other token is part of the text that is flushed next.
-                break;
-        }
-
-        if (!closed) continue;
-        // The element is finished. A pending end tag closes its ancestors
-        // too, up to and including the first one of that name.
-        open.pop_back();
-        while (!open.empty() && state.pendingEndTagLength != 0) {
-            XmlNodeBody& outer = *open.back().node;
-            if (&outer == document) return fail(XmlParseCode::EndTagUnmatched);
-            if (nameMatches(outer, state.pendingEndTag)) {
-                state.pendingEndTag = nullptr;
-                state.pendingEndTagLength = 0;
-            }
-            compactNode(outer);
-            open.pop_back();
-        }
+        if (token.kind == TokenKind::EndOfInput)
+            return endOfInput(state, *open.back().node, document);
+        Step step = readToken(state, open, document, token);
+        if (step == Step::Closed) step = closeElement(state, open, document);
+        if (step == Step::Stop) return;
     }
 }
 

@@ -1,4 +1,4 @@
-#include "config/xml_node.h"
+#include "xml/xml_node.h"
 
 #include <gtest/gtest.h>
 

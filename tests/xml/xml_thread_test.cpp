@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "config/xml_parser.h"
+#include "xml/xml_parser.h"
 #include "xml_test_util.h"
 
 // Separate trees on separate threads share only the read-only tables and the

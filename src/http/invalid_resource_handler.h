@@ -2,8 +2,10 @@
 
 #include "http/civet_handler.h"
 
-// Claims every request method and writes nothing, so no request on its URI
-// falls through to the engine's file handling. A base for real handlers.
+// Claims every request method and writes nothing, so the engine answers no
+// request on its URI with an error status of its own: the client gets no
+// bytes before the connection closes. The base of the RD handler, which
+// overrides the verbs it serves.
 class InvalidResourceRequestHandler : public CivetHandler {
   public:
     bool handleGet(CivetServer* server, mg_connection* conn) override;
