@@ -17,7 +17,7 @@ if(PASSWORD_FILE)
 elseif(DEFINED ENV{RDEXT_SIGN_PASSWORD})
   # Through standard input: a command line is readable by every local user.
   execute_process(COMMAND sh -c "printf '%s' \"$RDEXT_SIGN_PASSWORD\""
-                  COMMAND "${OSSLSIGNCODE}" ${_args} -readpass - -in "${FILE}" -out "${_signed}"
+                  COMMAND "${OSSLSIGNCODE}" ${_args} -readpass /dev/stdin -in "${FILE}" -out "${_signed}"
                   RESULT_VARIABLE _result OUTPUT_VARIABLE _output ERROR_VARIABLE _output)
 else()
   message(FATAL_ERROR "Signing ${FILE}: set RDEXT_SIGN_PASSWORD (environment) or RDEXT_SIGN_PASSWORD_FILE")
