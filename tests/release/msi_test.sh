@@ -134,9 +134,11 @@ msiexec_as_typed "/i \"$(winepath -w "$msi")\" SERVER_PORT_START=$property_port 
   || fail "msiexec /i with properties failed ($?)"
 [ -f "$install_dir/rdserver_ext.exe" ] && [ -f "$install_dir/README.txt" ] \
   || fail "files missing in $install_dir: $(ls "$install_dir" 2>&1)"
-# The shipped file with the one line changed and the one added, in its dialect.
-{ sed "s/^SERVER_PORT_START = .*/SERVER_PORT_START = $property_port/" "$shipped_config"
-  echo "ALLOWED_ORIGINS = \"$origins\""; } > "$work/expected.ini"
+# The shipped file with the two lines changed (or the origins added), in its dialect.
+origins_line="ALLOWED_ORIGINS = \"$origins\""
+{ sed -e "s/^SERVER_PORT_START = .*/SERVER_PORT_START = $property_port/" \
+      -e "s|^ALLOWED_ORIGINS = .*|$origins_line|" "$shipped_config"
+  grep -q '^ALLOWED_ORIGINS = ' "$shipped_config" || echo "$origins_line"; } > "$work/expected.ini"
 cmp -s "$work/expected.ini" "$install_dir/config.ini" \
   || fail "config.ini after the install with properties: $(diff "$work/expected.ini" "$install_dir/config.ini")"
 port="$(wait_for_discovery $property_port)"
