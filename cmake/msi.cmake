@@ -13,6 +13,8 @@ if(NOT WIXL_EXECUTABLE OR NOT MSIBUILD_EXECUTABLE)
   return()
 endif()
 
+include(signing)
+
 set(_wxs "${PROJECT_SOURCE_DIR}/packaging/rdserver_ext.wxs")
 set(_staging "${PROJECT_BINARY_DIR}/msi")
 # What the service writes beside itself, deleted when it is uninstalled
@@ -22,15 +24,52 @@ set(_written_files
   "('ServiceLogOld', 'Program', 'RDSERV~1.1|rdserver_ext.log.1', 'INSTALLDIR', 2)"
   "('EngineLog', 'Program', 'RDSERV~2.LOG|rdserver_ext_error.log', 'INSTALLDIR', 2)")
 
+# The public properties written into config.ini at install time, one
+# KEY=VALUE argument each for the program's -write-settings command (an empty
+# value, a property not given, leaves its line alone). Secure, so they reach
+# the custom action also in installs elevated for a user. The option word is
+# the program's (src/host/settings_command.h).
+set(_settings_properties SERVER_PORT_START SERVER_SSL_CERTICICATE ALLOWED_ORIGINS)
+set(_write_settings "\"[#rdserver_ext.exe]\" -write-settings")
+set(_any_setting "")
+foreach(_property IN LISTS _settings_properties)
+  string(APPEND _write_settings " \"${_property}=[${_property}]\"")
+  list(APPEND _any_setting ${_property})
+endforeach()
+list(JOIN _any_setting " OR " _any_setting)
+list(JOIN _settings_properties "$<SEMICOLON>" _secure_settings)
+
+# What wixl cannot express (see the comment in the .wxs), as table edits:
+# - Config never overwrites an existing config.ini (attributes: 64-bit 256 +
+#   NeverOverwrite 128);
+# - the old product is removed after the new one is installed: InstallExecute
+#   runs the script so far, then RemoveExistingProducts (wixl puts it after
+#   InstallValidate, which removes the old product and its config.ini first);
+# - WriteSettings: the program, run from the install folder after InstallFiles
+#   and before the service is started (type 34 exe with a command line,
+#   + 1024 deferred, + 2048 as the system, not the user; a failure fails the
+#   install), when any of the properties is given and not on removal.
+set(_table_edits
+  "UPDATE Component SET Attributes = 384 WHERE Component = 'Config'"
+  "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('InstallExecute', '', 6500)"
+  "UPDATE InstallExecuteSequence SET Sequence = 6501 WHERE Action = 'RemoveExistingProducts'"
+  "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('WriteSettings', 3106, 'INSTALLDIR', '${_write_settings}')"
+  "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('WriteSettings', '(${_any_setting}) AND NOT REMOVE~=\"ALL\"', 4001)"
+  "UPDATE Property SET Value = 'WIX_DOWNGRADE_DETECTED$<SEMICOLON>WIX_UPGRADE_DETECTED$<SEMICOLON>${_secure_settings}' WHERE Property = 'SecureCustomProperties'")
+foreach(_row IN LISTS _written_files)
+  list(APPEND _table_edits "INSERT INTO RemoveFile (FileKey, Component_, FileName, DirProperty, InstallMode) VALUES ${_row}")
+endforeach()
+
 # rdext_add_msi(<target> <version> <output> [ALL]): a target building the
-# package of that version from the staged files.
+# package of that version from the staged files, signed last when signing.
 function(rdext_add_msi target version output)
   string(UUID _product NAMESPACE D8C2A65E-48CA-4A0A-9F64-956CAE8AD9E2
          NAME "rdserver_ext ${version}" TYPE SHA1 UPPER)
   set(_queries "")
-  foreach(_row IN LISTS _written_files)
-    list(APPEND _queries -q "INSERT INTO RemoveFile (FileKey, Component_, FileName, DirProperty, InstallMode) VALUES ${_row}")
+  foreach(_edit IN LISTS _table_edits)
+    list(APPEND _queries -q "${_edit}")
   endforeach()
+  rdext_sign_command(_sign "${output}")
   set(_all "")
   if(ARGN STREQUAL "ALL")
     set(_all ALL)
@@ -39,15 +78,19 @@ function(rdext_add_msi target version output)
     COMMAND "${WIXL_EXECUTABLE}" -a x64 -D Version=${version} -D ProductCode=${_product}
             -o "${output}" "${_wxs}"
     COMMAND "${MSIBUILD_EXECUTABLE}" "${output}" ${_queries}
+    ${_sign}
     DEPENDS "${_wxs}" "${_staging}/rdserver_ext.exe" "${_staging}/config.ini" "${_staging}/README.txt"
     WORKING_DIRECTORY "${_staging}"  # wixl finds the files named in the .wxs here
     COMMENT "Building ${output}" VERBATIM)
   add_custom_target(${target} ${_all} DEPENDS "${output}")
 endfunction()
 
-# The package holds the executable without its debugging information.
+# The package holds the executable without its debugging information, signed
+# after stripping when signing.
+rdext_sign_command(_sign_staged "${_staging}/rdserver_ext.exe")
 add_custom_command(OUTPUT "${_staging}/rdserver_ext.exe" "${_staging}/config.ini" "${_staging}/README.txt"
   COMMAND "${CMAKE_STRIP}" -o "${_staging}/rdserver_ext.exe" "$<TARGET_FILE:rdserver_ext>"
+  ${_sign_staged}
   COMMAND "${CMAKE_COMMAND}" -E copy "${PROJECT_SOURCE_DIR}/config/config.ini"
           "${PROJECT_BINARY_DIR}/packaging/README.txt" "${_staging}/"
   DEPENDS rdserver_ext "${PROJECT_SOURCE_DIR}/config/config.ini" "${PROJECT_BINARY_DIR}/packaging/README.txt"

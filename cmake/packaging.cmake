@@ -27,6 +27,10 @@ configure_file("${_readme_in}" "${PROJECT_BINARY_DIR}/packaging/README.txt" @ONL
                NEWLINE_STYLE ${_newlines})
 
 install(TARGETS rdserver_ext rdservice_sim RUNTIME DESTINATION . COMPONENT release)
+# Signed once CPack has stripped them (cmake/signing.cmake; Windows only).
+include(signing)
+rdext_install_signature(rdserver_ext${CMAKE_EXECUTABLE_SUFFIX} release)
+rdext_install_signature(rdservice_sim${CMAKE_EXECUTABLE_SUFFIX} release)
 install(FILES "${PROJECT_SOURCE_DIR}/config/config.ini" "${PROJECT_BINARY_DIR}/packaging/README.txt"
         DESTINATION . COMPONENT release)
 

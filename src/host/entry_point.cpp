@@ -11,6 +11,7 @@
 #include "host/run_loop.h"
 #include "host/service_control.h"
 #include "host/service_host.h"
+#include "host/settings_command.h"
 #include "platform/files_and_clock.h"
 #include "platform/timezone.h"
 
@@ -100,6 +101,9 @@ int runEntryPoint(int argc, char** argv) {
     }
     if (std::strcmp(argv[1], "-console") == 0) {
         return runConsole();
+    }
+    if (std::strcmp(argv[1], kWriteSettingsOption) == 0) {
+        return runWriteSettings(argc - 2, argv + 2);
     }
     return runServiceCommand(argc, argv);
 }
