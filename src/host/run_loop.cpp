@@ -49,8 +49,9 @@ int runLoop(platform::StopEvent& stop, const RunLoopOptions& options) {
     const int firstPort = settings.portRangeStart;
     const int lastPort = lastPortOfRange(firstPort);
     std::string reason;
-    std::unique_ptr<CivetServer> server = startWebServer(
-        listenHost, firstPort, lastPort, settings.sslCertificatePath, options.engineLogPath, &reason);
+    std::unique_ptr<CivetServer> server =
+        startWebServer(listenHost, firstPort, lastPort, settings.sslCertificatePath,
+                       options.engineLogPath, &reason);
     if (!server) {
         if (!reason.empty()) {
             std::printf("The HTTP engine did not start: %s\n", reason.c_str());
