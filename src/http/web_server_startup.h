@@ -22,14 +22,13 @@ constexpr const char* kEngineErrorLogName = "rdserver_ext_error.log";
 // Starts the engine on the first usable ports of [firstPort, lastPort] on
 // `host` (may be null), logging the engine's messages to `errorLogPath`
 // (servers that name the same file share one writer): with the file
-// `sslCertificatePath` present, an HTTPS
-// port (the lower) and an HTTP port, otherwise HTTP only. Busy ports are
-// skipped; a pair the engine refuses is consumed and the next free ports are
-// tried. When TLS itself fails (the certificate cannot be loaded, TLS is
-// unavailable) it says so in one line and serves plain HTTP on the range.
-// Prints "Web service hosted at http://<ports>" on success; returns null when
-// the range is used up, with the engine's last reason in `failureReason`
-// (empty when it never tried).
+// `sslCertificatePath` present, an HTTPS port (the lower) and an HTTP port,
+// otherwise HTTP only. Busy ports are skipped; a pair the engine refuses is
+// consumed and the next free ports are tried. When TLS itself fails (the
+// certificate cannot be loaded, TLS is unavailable) it says so in one line and
+// serves plain HTTP on the range. Prints "Web service hosted at
+// http://<ports>" on success; returns null when the range is used up, with
+// the engine's last reason in `failureReason` (empty when it never tried).
 std::unique_ptr<CivetServer> startWebServer(const char* host, int firstPort, int lastPort,
                                             const std::string& sslCertificatePath,
                                             const std::string& errorLogPath,
