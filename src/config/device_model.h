@@ -4,6 +4,8 @@
 
 #include "config/data_directory.h"
 
+// The file in the data directory that names the device model.
+constexpr const char* kDeviceConfigFileName = "DeviceConfig.xml";
 // The model of the capture device that is served, as shipped.
 constexpr const char* kDefaultDeviceModel = "Quillaris-USB ZR4410QX";
 

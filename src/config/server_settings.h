@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "config/allowed_origins.h"
+
 // The settings config.ini gives the server, as a value the run loop reads
 // and hands to the server start-up.
 struct ServerSettings {
@@ -10,6 +12,8 @@ struct ServerSettings {
     std::int32_t portRangeStart = 11100;
     // Only its existence decides whether HTTPS is offered (SERVER_SSL_CERTICICATE).
     std::string sslCertificatePath = "./ssl_localhost.pem";
+    // Who may call (ALLOWED_ORIGINS); unrestricted by default.
+    AllowedOrigins allowedOrigins;
 };
 
 // The server listens on the first usable ports of this many from the start.

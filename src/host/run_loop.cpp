@@ -42,10 +42,15 @@ std::size_t formatSignalLine(char (&line)[40], int signalNumber) {
 }  // namespace
 
 int runLoop(platform::StopEvent& stop, const std::string& dataBaseFolder) {
-    RDSWrapperRestfulRequestHandler handler(dataBaseFolder);  // outlives the server
-    const char* const route = "/";
     ServerSettings settings;
     loadConfig(settings);
+    if (settings.allowedOrigins.restricted) {
+        std::printf("Allowed origins: %s\n",
+                    describeAllowedOrigins(settings.allowedOrigins).c_str());
+    }
+    RDSWrapperRestfulRequestHandler handler(dataBaseFolder,
+                                            settings.allowedOrigins);  // outlives the server
+    const char* const route = "/";
     const int firstPort = settings.portRangeStart;
     const int lastPort = lastPortOfRange(firstPort);
     std::string reason;

@@ -12,6 +12,9 @@ constexpr int kEngineWorkerThreads = 64;
 // A client must send its whole request head (and each read of a body must
 // progress) within this time, or its connection is closed.
 constexpr int kRequestTimeoutMs = 5000;
+// The engine is always given this file, whatever path the settings name:
+// the configured path only decides whether HTTPS is offered.
+constexpr const char* kEngineCertificateName = "./ssl_localhost.pem";
 // The engine's error log, in the working directory, capped like every log.
 constexpr const char* kEngineErrorLogName = "rdserver_ext_error.log";
 

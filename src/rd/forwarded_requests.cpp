@@ -29,7 +29,8 @@ bool hasLocalUri(mg_connection* conn, const char* path) {
     return std::strcmp(mg_get_request_info(conn)->local_uri, path) == 0;
 }
 
-void answerError(mg_connection* conn, const char* location, int code) {
+void answerError(mg_connection* conn, const char* location, int code, ForwardRecord& record) {
+    record.errCode = code;
     writePidDataError(conn, location, RDSWrapperError(code));
 }
 
@@ -85,28 +86,30 @@ int findUpstream(CivetServer* server, ForwardingState& state, const ForwardSlot&
 // The steps CAPTURE and DEVICEINFO share: the path test, the body (CAPTURE
 // only), discovery, one upstream request and the relay of its answer.
 void forwardRequest(CivetServer* server, mg_connection* conn, ForwardingState& state,
-                    const char* path, bool withBody) {
+                    const char* path, bool withBody, ForwardRecord& record) {
     char location[kLocationBufferSize];
     requestLocation(location, server, conn);
     if (!hasLocalUri(conn, path)) {
-        answerError(conn, location, RDSWrapperError::UNSUPPORTED);
+        answerError(conn, location, RDSWrapperError::UNSUPPORTED, record);
         return;
     }
     std::string body;
     if (withBody && !readRequestBody(conn, body)) {
-        answerError(conn, location, RDSWrapperError::INVALID_DATA);
+        answerError(conn, location, RDSWrapperError::INVALID_DATA, record);
         return;
     }
     const ForwardSlot slot(state);
     const int port = findUpstream(server, state, slot);
+    record.upstreamPort = port;
     if (port < 0) {
-        answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE);
+        answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE, record);
         return;
     }
     const RestResponse response = withBody ? queryUpstreamCapture(port, body, &state.stop)
                                            : queryUpstreamDeviceInfo(port, &state.stop);
+    record.upstreamCode = response.code;
     if (response.code != 200) {
-        answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE);
+        answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE, record);
         return;
     }
     writeRdResponse(conn, location, response.body.data(),
@@ -127,32 +130,37 @@ bool readRequestBody(mg_connection* conn, std::string& body) {
     return declared <= 0 || readUpTo(conn, declared, body);
 }
 
-void relayUpstreamRdService(CivetServer* server, mg_connection* conn, ForwardingState& state) {
+void relayUpstreamRdService(CivetServer* server, mg_connection* conn, ForwardingState& state,
+                            ForwardRecord& record) {
     char location[kLocationBufferSize];
     requestLocation(location, server, conn);
     const ForwardSlot slot(state);
     const int port = findUpstream(server, state, slot);
+    record.upstreamPort = port;
     if (port < 0) {
-        answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE);
+        answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE, record);
         return;
     }
     const RestResponse response = queryUpstreamRdService(port, &state.stop);
+    record.upstreamCode = response.code;
     XmlParseStatus status;
     if (response.code == 200) {
         parseXmlText(response.body.c_str(), &status, "RDService");
     }
     if (response.code != 200 || status.code != XmlParseCode::None) {
-        answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE);
+        answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE, record);
         return;
     }
     // Relayed as text, up to its first NUL byte.
     writeRdResponse(conn, location, response.body.c_str(), -1);
 }
 
-void forwardCapture(CivetServer* server, mg_connection* conn, ForwardingState& state) {
-    forwardRequest(server, conn, state, "/rd/capture", true);
+void forwardCapture(CivetServer* server, mg_connection* conn, ForwardingState& state,
+                    ForwardRecord& record) {
+    forwardRequest(server, conn, state, "/rd/capture", true, record);
 }
 
-void forwardDeviceInfo(CivetServer* server, mg_connection* conn, ForwardingState& state) {
-    forwardRequest(server, conn, state, "/rd/info", false);
+void forwardDeviceInfo(CivetServer* server, mg_connection* conn, ForwardingState& state,
+                       ForwardRecord& record) {
+    forwardRequest(server, conn, state, "/rd/info", false, record);
 }

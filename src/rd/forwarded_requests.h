@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "rd/forward_log.h"
 #include "rd/forwarding.h"
 
 class CivetServer;
@@ -9,14 +10,18 @@ struct mg_connection;
 
 // The requests that go to the upstream RD service. Each runs discovery anew,
 // sends one request to the port found and relays the upstream's body under
-// the RD header block, or answers with a PidData error document.
+// the RD header block, or answers with a PidData error document. Each notes
+// in `record` the upstream port, its answer and the errCode sent.
 
 // GET or RDSERVICE on "/rdservice": the upstream's own discovery document.
-void relayUpstreamRdService(CivetServer* server, mg_connection* conn, ForwardingState& state);
+void relayUpstreamRdService(CivetServer* server, mg_connection* conn, ForwardingState& state,
+                            ForwardRecord& record);
 // CAPTURE: only on "/rd/capture"; the request body goes upstream unchanged.
-void forwardCapture(CivetServer* server, mg_connection* conn, ForwardingState& state);
+void forwardCapture(CivetServer* server, mg_connection* conn, ForwardingState& state,
+                    ForwardRecord& record);
 // DEVICEINFO: only on "/rd/info".
-void forwardDeviceInfo(CivetServer* server, mg_connection* conn, ForwardingState& state);
+void forwardDeviceInfo(CivetServer* server, mg_connection* conn, ForwardingState& state,
+                       ForwardRecord& record);
 
 // Reads the request body into `body`: the bytes Content-Length announces, or
 // a chunked body to its end; no body without either. Returns false when the

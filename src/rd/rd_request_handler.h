@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "config/allowed_origins.h"
+#include "rd/forward_log.h"
 #include "rd/forwarding.h"
 #include "rd/invalid_resource_handler.h"
 
@@ -16,8 +18,9 @@ constexpr int kForwardDrainMs = 1000;
 class RDSWrapperRestfulRequestHandler : public InvalidResourceRequestHandler {
   public:
     // `dataBaseFolder` holds the data folder with DeviceConfig.xml; empty
-    // means the machine's own.
-    explicit RDSWrapperRestfulRequestHandler(std::string dataBaseFolder = std::string());
+    // means the machine's own. `allowedOrigins` says who may call.
+    explicit RDSWrapperRestfulRequestHandler(std::string dataBaseFolder = std::string(),
+                                             AllowedOrigins allowedOrigins = AllowedOrigins());
 
     bool handleGet(CivetServer* server, mg_connection* conn) override;
     bool handleOptions(CivetServer* server, mg_connection* conn) override;
@@ -32,8 +35,11 @@ class RDSWrapperRestfulRequestHandler : public InvalidResourceRequestHandler {
 
   private:
     bool answerDiscovery(CivetServer* server, mg_connection* conn);
+    // False after answering a caller that may not reach the upstream.
+    bool admitForward(CivetServer* server, mg_connection* conn, ForwardRecord& record);
 
     ForwardingState forwarding_;
+    const AllowedOrigins allowedOrigins_;
 };
 
 // The server's first listening port, or -1 when it has none.
