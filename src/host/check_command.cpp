@@ -130,20 +130,23 @@ std::string describeServiceState(platform::ServiceManager& manager, const std::s
 }
 
 int runCheck(const CheckSetup& setup) {
-    ServerSettings settings;
-    const int loadResult = loadConfig(settings);
-    const DataDirectory data =
-        setup.dataBaseFolder.empty() ? DataDirectory() : DataDirectory(setup.dataBaseFolder);
-    const std::string model = readDeviceModel(data);
-    printSettings(settings, loadResult, data, model);
-    const int port = probeAndDiscover(model);
-    std::unique_ptr<platform::ServiceManager> ownManager;
-    platform::ServiceManager* manager = setup.serviceManager;
-    if (manager == nullptr) {
-        ownManager = platform::makeServiceManager();
-        manager = ownManager.get();
+    try {
+        ServerSettings settings;
+        const int loadResult = loadConfig(settings);
+        const DataDirectory data =
+            setup.dataBaseFolder.empty() ? DataDirectory() : DataDirectory(setup.dataBaseFolder);
+        const std::string model = readDeviceModel(data);
+        printSettings(settings, loadResult, data, model);
+        const int port = probeAndDiscover(model);
+        const std::string state =
+            setup.serviceManager != nullptr
+                ? describeServiceState(*setup.serviceManager, serviceName)
+                : describeServiceState(*platform::makeServiceManager(), serviceName);
+        printLine(std::string("Service ") + serviceName + ": " + state);
+        return port >= 0 ? 0 : 1;
+    } catch (const std::exception& e) {
+        // A transfer that could not even be set up (client/rd_requests.h).
+        printLine(std::string("The check failed: ") + e.what());
+        return 1;
     }
-    printLine(std::string("Service ") + serviceName + ": " +
-              describeServiceState(*manager, serviceName));
-    return port >= 0 ? 0 : 1;
 }
