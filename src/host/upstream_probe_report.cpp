@@ -9,10 +9,6 @@
 
 namespace {
 
-// The client's own failure codes (client/rest_response.h).
-constexpr int kTransferFailed = -1;
-constexpr int kTransferTimedOut = 28;
-
 PortReport report(int port, ProbeOutcome outcome, std::string detail = std::string()) {
     return PortReport{port, outcome, std::move(detail)};
 }
@@ -46,10 +42,10 @@ const char* outcomeText(ProbeOutcome outcome) {
 
 PortReport classifyProbe(int port, const RestResponse& response, const std::string& deviceModel,
                          bool (*portInUse)(int port)) {
-    if (response.code == kTransferTimedOut) {
+    if (response.code == kRestTimedOutCode) {
         return report(port, ProbeOutcome::kNoAnswerInTime);
     }
-    if (response.code == kTransferFailed) {
+    if (response.code == kRestFailedCode) {
         if (!portInUse(port)) {
             return report(port, ProbeOutcome::kNothingListening);
         }

@@ -4,13 +4,10 @@
 
 #include <cstdio>
 
+#include "client/rest_response.h"
 #include "platform/rotating_log.h"
 
 namespace {
-
-// The client's own failure codes (client/rest_response.h).
-constexpr int kTransferFailed = -1;
-constexpr int kTransferTimedOut = 28;
 
 std::string refusalText(CallerRefusal refusal) {
     switch (refusal) {
@@ -28,10 +25,10 @@ std::string upstreamAnswerText(int code, bool relayed) {
     if (relayed) {
         return ", relayed status " + std::to_string(code);
     }
-    if (code == kTransferFailed) {
+    if (code == kRestFailedCode) {
         return " failed";
     }
-    if (code == kTransferTimedOut) {
+    if (code == kRestTimedOutCode) {
         return " timed out";
     }
     return " answered status " + std::to_string(code);
