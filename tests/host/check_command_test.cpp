@@ -52,19 +52,19 @@ class CheckCommandTest : public ::testing::Test {
 };
 
 TEST_F(CheckCommandTest, NamesTheSettingsEachPortAndTheDevicesPort) {
-    ScriptedUpstream refusing(11103, [](const std::string&) { return httpAnswer("", 404); });
-    ScriptedUpstream device(11104, deviceAnswer);
+    ScriptedUpstream refusing(11116, [](const std::string&) { return httpAnswer("", 404); });
+    ScriptedUpstream device(11117, deviceAnswer);
     ASSERT_TRUE(refusing.listening() && device.listening());
     services.statuses = {{platform::kServiceRunning, 0}};
     EXPECT_EQ(0, run()) << printed;
     EXPECT_TRUE(printedLine("HTTPS: no: ./none.pem does not exist")) << printed;
     EXPECT_TRUE(printedLine("Allowed origins: https://*.bank.example")) << printed;
-    EXPECT_TRUE(printedLine("  11103: answers but does not name the device: status 404"))
+    EXPECT_TRUE(printedLine("  11116: answers but does not name the device: status 404"))
         << printed;
-    EXPECT_TRUE(printedLine(std::string("  11104: identifies the device: info \"") + kModel +
+    EXPECT_TRUE(printedLine(std::string("  11117: identifies the device: info \"") + kModel +
                             " Registered Device Service\""))
         << printed;
-    EXPECT_TRUE(printedLine("A forward would use port 11104.")) << printed;
+    EXPECT_TRUE(printedLine("A forward would use port 11117.")) << printed;
     EXPECT_TRUE(printedLine("Service Lumetra_RD_ServiceExt: installed, running")) << printed;
 }
 
