@@ -72,6 +72,7 @@ int parsePort(const std::string& digits) {
 }
 
 // Splits "host[:port]" (the host may be "[v6]"); false when the port is bad.
+// A '[' without ']' gives a hostEnd of 0 (npos + 1), as does a leading ':'.
 bool splitAuthority(const std::string& authority, std::string& host, int& port) {
     const std::size_t hostEnd =
         authority.front() == '[' ? authority.find(']') + 1 : authority.find(':');

@@ -63,8 +63,8 @@ bool isLoopbackIpv4(const std::string& address) {
     return octets == 4;
 }
 
-// The host part of a Host header, in lower case; empty when its port is not
-// a number.
+// The host part of a Host header; empty when its port is not a number. A
+// '[' without ']' gives a hostEnd of 0 (npos + 1), as does a leading ':'.
 std::string hostWithoutPort(const std::string& host) {
     const std::size_t hostEnd = host.front() == '[' ? host.find(']') + 1 : host.find(':');
     if (hostEnd == std::string::npos || hostEnd == host.size()) {
