@@ -4,6 +4,10 @@
 #include <map>
 #include <string>
 
+// The client's own failure codes in RestResponse::code.
+constexpr std::int32_t kRestTimedOutCode = 28;
+constexpr std::int32_t kRestFailedCode = -1;
+
 // Result of one HTTP client request.
 struct RestResponse {
     // The HTTP status of the last response on success; 28 when the transfer

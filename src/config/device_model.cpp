@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr const char* kDeviceConfigFileName = "DeviceConfig.xml";
 constexpr const char* kDeviceConfigRoot = "opts";
 constexpr const char* kDeviceModelKey = "devicemodel";
 

@@ -5,6 +5,9 @@
 #include "config/data_directory.h"
 #include "protocol/rd_protocol.h"
 
+// The file in the data directory that names the device model.
+constexpr const char* kDeviceConfigFileName = "DeviceConfig.xml";
+
 // The device model: the "devicemodel" attribute of the element "opts" in
 // "DeviceConfig.xml" in the data directory (config/data_directory.h), read
 // afresh on every call. A missing or invalid file (anything XmlConfig::load

@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr const char* kConfigPath = "./config.ini";
 constexpr int kHighestPort = 65535;
 
 // Compared without adding to `start`, which may be as large as an int gets.
@@ -21,6 +20,8 @@ int loadConfig(ServerSettings& settings) {
     if (!ini.load(kConfigPath)) {
         return 1;
     }
+    // Read before anything can fail: a restriction is never dropped silently.
+    settings.allowedOrigins = parseAllowedOrigins(ini.getString("ALLOWED_ORIGINS"));
     const int start = ini.getInt("SERVER_PORT_START");
     if (!isUsablePortStart(start)) {
         std::printf("Server port start is not configured in config.ini\n");

@@ -2,8 +2,12 @@
 
 #include "config/server_settings.h"
 
-// Copies SERVER_PORT_START and SERVER_SSL_CERTICICATE from ./config.ini (the
-// working directory) into `settings`.
+// Where the settings are read, relative to the working directory.
+constexpr const char* kConfigPath = "./config.ini";
+
+// Copies SERVER_PORT_START, SERVER_SSL_CERTICICATE and ALLOWED_ORIGINS from
+// ./config.ini (the working directory) into `settings`. ALLOWED_ORIGINS is
+// taken whenever the file can be read, also when the port start fails.
 //
 // Returns 0 when both were read. Returns 1, silently, when the file cannot
 // be opened; `settings` keeps its values then. Returns 1 after printing

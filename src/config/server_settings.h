@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "config/allowed_origins.h"
 #include "protocol/rd_protocol.h"
 
 // The settings config.ini gives the server, as a value the run loop reads
@@ -12,6 +13,8 @@ struct ServerSettings {
     std::int32_t portRangeStart = upstreamFirstPort;
     // Only its existence decides whether HTTPS is offered (SERVER_SSL_CERTICICATE).
     std::string sslCertificatePath = kCertificatePath;
+    // Who may call (ALLOWED_ORIGINS); unrestricted by default.
+    AllowedOrigins allowedOrigins;
 };
 
 // The server listens on the first usable ports of this many from the start.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "config/device_model.h"
+#include "host/check_command.h"
 #include "host/program_settings.h"
 #include "host/run_loop.h"
 #include "host/service_control.h"
@@ -74,7 +75,7 @@ int runServiceCommand(int argc, char** argv, void (*sleep)(unsigned)) {
     }
     if (!known) {
         std::printf("Usage:\n");
-        std::printf("App.exe -[install|start|stop|remove|console]\n");
+        std::printf("App.exe -[install|start|stop|remove|console|check]\n");
     }
     const bool closingWait = argc > 2 ? std::atoi(argv[2]) != 0 : true;
     if (argc > 3 && std::strcmp(argv[3], "/ie") == 0) {
@@ -101,6 +102,9 @@ int runEntryPoint(int argc, char** argv) {
     }
     if (std::strcmp(argv[1], "-console") == 0) {
         return runConsole();
+    }
+    if (std::strcmp(argv[1], "-check") == 0) {
+        return runCheck();
     }
     if (std::strcmp(argv[1], kWriteSettingsOption) == 0) {
         return runWriteSettings(argc - 2, argv + 2);

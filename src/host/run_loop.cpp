@@ -43,13 +43,19 @@ std::size_t formatSignalLine(char (&line)[40], int signalNumber) {
 }  // namespace
 
 int runLoop(platform::StopEvent& stop, const RunLoopOptions& options) {
+    ServerSettings settings;
+    loadConfig(settings);
+    if (settings.allowedOrigins.restricted) {
+        std::printf("Allowed origins: %s\n",
+                    describeAllowedOrigins(settings.allowedOrigins).c_str());
+    }
     // Request bodies and answers of up to megabytes come and go in bursts;
     // their memory must not stay with the process afterwards.
     platform::returnLargeBuffersPromptly();
-    RDSWrapperRestfulRequestHandler handler(options.forwarding);  // outlives the server
+    ForwardingOptions forwarding = options.forwarding;
+    forwarding.allowedOrigins = settings.allowedOrigins;
+    RDSWrapperRestfulRequestHandler handler(forwarding);  // outlives the server
     const char* const route = "/";
-    ServerSettings settings;
-    loadConfig(settings);
     const int firstPort = settings.portRangeStart;
     const int lastPort = lastPortOfRange(firstPort);
     std::string reason;

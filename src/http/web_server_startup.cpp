@@ -16,10 +16,6 @@
 
 namespace {
 
-// The engine is always given this file, whatever path the settings name:
-// the configured path only decides whether HTTPS is offered.
-const char* const kEngineCertificateName = kCertificatePath;
-
 struct PortChoice {
     int httpsPort = -1;
     int httpPort = -1;

@@ -34,9 +34,10 @@ struct ServiceStatus {
     std::uint32_t waitHint = 0;
 };
 
-// What a service is opened for: everything (create, start, delete), or
-// only stopping it (stop, query status, enumerate dependents).
-enum class ServiceAccess { kAll, kStop };
+// What a service is opened for: everything (create, start, delete), only
+// stopping it (stop, query status, enumerate dependents), or only querying
+// its status.
+enum class ServiceAccess { kAll, kStop, kQuery };
 
 // Opaque handle of an open manager or service; kNoServiceHandle is none.
 using ServiceHandle = std::uintptr_t;
@@ -54,6 +55,9 @@ class ServiceManager {
     virtual bool executablePath(std::string& path) = 0;
     // Opens the manager of the local computer with full access.
     virtual ServiceHandle openManager() = 0;
+    // Opens it only to look services up and query them, which needs no
+    // administrator where the platform allows that.
+    virtual ServiceHandle openManagerForQuery() { return openManager(); }
     virtual ServiceHandle openService(ServiceHandle manager, const std::string& name,
                                       ServiceAccess access) = 0;
     // Registers `name` (also its display name) as an own-process service that

@@ -8,6 +8,18 @@ namespace {
 // SERVICE_STOP | SERVICE_QUERY_STATUS | SERVICE_ENUMERATE_DEPENDENTS (0x2C).
 constexpr DWORD kStopAccess = SERVICE_STOP | SERVICE_QUERY_STATUS | SERVICE_ENUMERATE_DEPENDENTS;
 
+DWORD rightsFor(ServiceAccess access) {
+    switch (access) {
+        case ServiceAccess::kStop:
+            return kStopAccess;
+        case ServiceAccess::kQuery:
+            return SERVICE_QUERY_STATUS;
+        case ServiceAccess::kAll:
+            break;
+    }
+    return SERVICE_ALL_ACCESS;
+}
+
 SC_HANDLE toScHandle(ServiceHandle handle) { return reinterpret_cast<SC_HANDLE>(handle); }
 
 // The manager splits an unquoted path at the first blank and tries each
@@ -34,10 +46,13 @@ class Win32ServiceManager : public ServiceManager {
         return check(::OpenSCManagerA(nullptr, SERVICES_ACTIVE_DATABASEA, SC_MANAGER_ALL_ACCESS));
     }
 
+    ServiceHandle openManagerForQuery() override {
+        return check(::OpenSCManagerA(nullptr, SERVICES_ACTIVE_DATABASEA, SC_MANAGER_CONNECT));
+    }
+
     ServiceHandle openService(ServiceHandle manager, const std::string& name,
                               ServiceAccess access) override {
-        const DWORD rights = access == ServiceAccess::kStop ? kStopAccess : SERVICE_ALL_ACCESS;
-        return check(::OpenServiceA(toScHandle(manager), name.c_str(), rights));
+        return check(::OpenServiceA(toScHandle(manager), name.c_str(), rightsFor(access)));
     }
 
     ServiceHandle createService(ServiceHandle manager, const std::string& name,

@@ -25,7 +25,8 @@ void requestLocation(char (&location)[kLocationBufferSize], CivetServer* server,
                    mg_get_request_info(conn)->request_uri);
 }
 
-void answerError(mg_connection* conn, const char* location, int code) {
+void answerError(mg_connection* conn, const char* location, int code, ForwardRecord& record) {
+    record.errCode = code;
     writePidDataError(conn, location, RDSWrapperError(code));
 }
 
@@ -134,23 +135,23 @@ BodyRead readRequestBody(mg_connection* conn, std::size_t maxBytes, BudgetShare&
 }
 
 void forwardToUpstream(CivetServer* server, mg_connection* conn, ForwardingState& state,
-                       UpstreamVerb verb) {
+                       UpstreamVerb verb, ForwardRecord& record) {
     LargeBufferRelease release;
     char location[kLocationBufferSize];
     requestLocation(location, server, conn);
     const bool capture = verb == UpstreamVerb::Capture;
     if (std::strcmp(mg_get_request_info(conn)->local_uri,
                     capture ? kCapturePath : kDeviceInfoPath) != 0) {
-        answerError(conn, location, RDSWrapperError::UNSUPPORTED);
+        answerError(conn, location, RDSWrapperError::UNSUPPORTED, record);
         return;
     }
     if (capture && declaresTooLargeBody(conn, state.options.maxRequestBodyBytes)) {
-        answerError(conn, location, RDSWrapperError::INVALID_DATA);
+        answerError(conn, location, RDSWrapperError::INVALID_DATA, record);
         return;
     }
     const ForwardSlot slot(state);
     if (!slot.held()) {
-        answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE);
+        answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE, record);
         return;
     }
     BudgetShare requestShare(&state.budget);
@@ -161,38 +162,48 @@ void forwardToUpstream(CivetServer* server, mg_connection* conn, ForwardingState
     if (read != BodyRead::Complete) {
         answerError(conn, location,
                     read == BodyRead::Invalid ? RDSWrapperError::INVALID_DATA
-                                              : RDSWrapperError::RDSERVICE_NOT_AVAILABLE);
+                                              : RDSWrapperError::RDSERVICE_NOT_AVAILABLE,
+                    record);
         return;
     }
     const int port = findUpstream(server, state);
+    record.upstreamPort = port;
     if (port < 0) {
-        answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE);
+        answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE, record);
         return;
     }
     BudgetShare answerShare(&state.budget);
     const TransferLimits limits = answerLimits(state, answerShare);
     const RestResponse response =
         capture ? queryUpstreamCapture(port, body, limits) : queryUpstreamDeviceInfo(port, limits);
+    record.upstreamCode = response.code;
     release.note(requestShare);
     release.note(answerShare);
     if (response.code != 200) {
-        answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE);
+        answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE, record);
         return;
     }
     writeRdResponse(conn, location, response.body.data(),
                     static_cast<std::int64_t>(response.body.size()));
 }
 
-void relayUpstreamRdService(CivetServer* server, mg_connection* conn, ForwardingState& state) {
+void relayUpstreamRdService(CivetServer* server, mg_connection* conn, ForwardingState& state,
+                            ForwardRecord& record) {
     char location[kLocationBufferSize];
     requestLocation(location, server, conn);
     const ForwardSlot slot(state);
+    if (!slot.held()) {
+        answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE, record);
+        return;
+    }
     RestResponse answer;
-    if (!slot.held() || findUpstream(server, state, &answer) < 0) {
-        answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE);
+    record.upstreamPort = findUpstream(server, state, &answer);
+    if (record.upstreamPort < 0) {
+        answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE, record);
         return;
     }
     // Discovery accepted this answer: it parsed with an RDService element
     // naming the device. Relayed as text, up to its first NUL byte.
+    record.upstreamCode = answer.code;
     writeRdResponse(conn, location, answer.body.c_str(), -1);
 }

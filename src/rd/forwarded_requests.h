@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 
+#include "rd/forward_log.h"
 #include "rd/forwarding.h"
 
 class BudgetShare;
@@ -13,7 +14,8 @@ struct mg_connection;
 // and relays the upstream's body under the RD header block, or answers with
 // a PidData error document. A forward is refused at once, before any of its
 // body is read, when no place for it is free or the buffers it needs would
-// pass the process's budget.
+// pass the process's budget. Each notes in `record` the upstream port, its
+// answer and the errCode sent.
 
 // The upstream requests a client's request may become.
 enum class UpstreamVerb { Capture, DeviceInfo };
@@ -21,11 +23,12 @@ enum class UpstreamVerb { Capture, DeviceInfo };
 // CAPTURE on "/rd/capture" (its body goes upstream unchanged) or DEVICEINFO
 // on "/rd/info": one request to the upstream that discovery found.
 void forwardToUpstream(CivetServer* server, mg_connection* conn, ForwardingState& state,
-                       UpstreamVerb verb);
+                       UpstreamVerb verb, ForwardRecord& record);
 
 // GET or RDSERVICE on "/rdservice": the upstream's own discovery document,
 // the very answer with which it identified itself.
-void relayUpstreamRdService(CivetServer* server, mg_connection* conn, ForwardingState& state);
+void relayUpstreamRdService(CivetServer* server, mg_connection* conn, ForwardingState& state,
+                            ForwardRecord& record);
 
 enum class BodyRead { Complete, Invalid, OverBudget };
 

@@ -10,6 +10,7 @@
 
 #include "client/byte_budget.h"
 #include "client/cancellation.h"
+#include "config/allowed_origins.h"
 #include "config/data_directory.h"
 #include "http/web_server_startup.h"
 #include "rd/upstream.h"
@@ -32,6 +33,8 @@ struct ForwardingOptions {
     // but the reserve kept for answers of our own (discovery, preflights,
     // refusals), so a device holding requests never starves those.
     int maxConcurrentForwards = kEngineWorkerThreads - kQuickAnswerWorkers;
+    // Who may call; unrestricted by default.
+    AllowedOrigins allowedOrigins;
 };
 
 // What the forwarded requests of one handler share: their options, the stop

@@ -10,6 +10,7 @@
 #include "http/civet_server.h"
 #include "platform/escaped_text.h"
 #include "rd/forwarded_requests.h"
+#include "rd/origin_policy.h"
 #include "rd/rd_documents.h"
 #include "rd/rd_response.h"
 
@@ -31,14 +32,34 @@ bool RDSWrapperRestfulRequestHandler::handleRdService(CivetServer* server, mg_co
 bool RDSWrapperRestfulRequestHandler::answerDiscovery(CivetServer* server, mg_connection* conn) {
     const char* localUri = mg_get_request_info(conn)->local_uri;
     if (std::strcmp(localUri, kUpstreamDiscoveryPath) == 0) {
-        relayUpstreamRdService(server, conn, forwarding_);
+        ForwardRecord record = startForwardRecord(conn);
+        if (admitForward(server, conn, record)) {
+            relayUpstreamRdService(server, conn, forwarding_, record);
+        }
+        printForwardLine(record);
     } else if (std::strcmp(localUri, "/*") == 0 || std::strcmp(localUri, "/") == 0) {
         char location[kLocationBufferSize];
         char document[kRdServiceDocumentBufferSize];
         formatLocation(location, kLocationHost, firstListeningPort(server), "/");
-        writeRdResponse(conn, location, formatRdServiceDocument(document, "READY"), -1);
+        PreflightGrant grant;
+        grant.admitOrigin = admitsCaller(allowedOrigins(), conn);
+        writeRdResponse(conn, location, formatRdServiceDocument(document, "READY"), -1, grant);
     }
     return true;
+}
+
+bool RDSWrapperRestfulRequestHandler::admitForward(CivetServer* server, mg_connection* conn,
+                                                   ForwardRecord& record) {
+    record.refusal = forwardRefusal(allowedOrigins(), conn);
+    if (record.refusal == CallerRefusal::kNone) {
+        return true;
+    }
+    char location[kLocationBufferSize];
+    formatLocation(location, kLocationHost, firstListeningPort(server),
+                   mg_get_request_info(conn)->request_uri);
+    record.errCode = kRefusedCallerError;
+    answerRefusedCaller(conn, location, allowedOrigins());
+    return false;
 }
 
 bool RDSWrapperRestfulRequestHandler::handleOptions(CivetServer*, mg_connection* conn) {
@@ -47,6 +68,7 @@ bool RDSWrapperRestfulRequestHandler::handleOptions(CivetServer*, mg_connection*
     // unless the answer allows those headers. Older Chromium also asks, for a
     // public page calling loopback, whether a private network may be reached.
     PreflightGrant grant;
+    grant.admitOrigin = admitsCaller(allowedOrigins(), conn);
     const char* requested = mg_get_header(conn, "Access-Control-Request-Headers");
     if (requested != nullptr && requested[0] != '\0') {
         grant.allowHeaders = requested;
@@ -59,11 +81,19 @@ bool RDSWrapperRestfulRequestHandler::handleOptions(CivetServer*, mg_connection*
 }
 
 bool RDSWrapperRestfulRequestHandler::handleCapture(CivetServer* server, mg_connection* conn) {
-    forwardToUpstream(server, conn, forwarding_, UpstreamVerb::Capture);
+    ForwardRecord record = startForwardRecord(conn);
+    if (admitForward(server, conn, record)) {
+        forwardToUpstream(server, conn, forwarding_, UpstreamVerb::Capture, record);
+    }
+    printForwardLine(record);
     return true;
 }
 
 bool RDSWrapperRestfulRequestHandler::handleDeviceInfo(CivetServer* server, mg_connection* conn) {
-    forwardToUpstream(server, conn, forwarding_, UpstreamVerb::DeviceInfo);
+    ForwardRecord record = startForwardRecord(conn);
+    if (admitForward(server, conn, record)) {
+        forwardToUpstream(server, conn, forwarding_, UpstreamVerb::DeviceInfo, record);
+    }
+    printForwardLine(record);
     return true;
 }

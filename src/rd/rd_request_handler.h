@@ -3,6 +3,8 @@
 #include <string>
 
 #include "http/invalid_resource_handler.h"
+#include "config/allowed_origins.h"
+#include "rd/forward_log.h"
 #include "rd/forwarding.h"
 
 // The RD endpoints: discovery (RDSERVICE, GET), cross-origin preflight
@@ -30,6 +32,10 @@ class RDSWrapperRestfulRequestHandler : public InvalidResourceRequestHandler {
 
   private:
     bool answerDiscovery(CivetServer* server, mg_connection* conn);
+    // False after answering a caller that may not reach the upstream.
+    bool admitForward(CivetServer* server, mg_connection* conn, ForwardRecord& record);
+
+    const AllowedOrigins& allowedOrigins() const { return forwarding_.options.allowedOrigins; }
 
     ForwardingState forwarding_;
 };

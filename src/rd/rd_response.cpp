@@ -31,7 +31,11 @@ std::string headerBlock(const char* location, std::int64_t length, const char* o
     block += orNull(location);
     block += "\r\nContent-Length: ";
     block += std::to_string(length);
-    block += "\r\nContent-Type: text/xml\r\nConnection: close\r\nAccess-Control-Allow-Origin: ";
+    block += "\r\nContent-Type: text/xml\r\nConnection: close\r\n";
+    if (!grant.admitOrigin) {
+        return block + "\r\n";
+    }
+    block += "Access-Control-Allow-Origin: ";
     block += orNull(origin);
     block += "\r\nAccess-Control-Allow-Methods: RDSERVICE, CAPTURE, DEVICEINFO\r\n";
     if (grant.allowHeaders != nullptr) {
@@ -77,8 +81,9 @@ bool writeRdResponse(mg_connection* conn, const char* location, const char* data
     return writeAll(conn, message.data(), message.size());
 }
 
-bool writePidDataError(mg_connection* conn, const char* location, RDSWrapperError error) {
+bool writePidDataError(mg_connection* conn, const char* location, RDSWrapperError error,
+                       const PreflightGrant& grant) {
     const char* info = error.errorInfo();
     const std::string document = formatPidDataDocument(error.errorCode(), info);
-    return writeRdResponse(conn, location, document.c_str(), -1);
+    return writeRdResponse(conn, location, document.c_str(), -1, grant);
 }

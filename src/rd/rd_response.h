@@ -11,9 +11,12 @@ struct mg_connection;
 // every LOCATION value.
 int firstListeningPort(CivetServer* server);
 
-// What a cross-origin preflight answer grants beyond the fixed header block.
-// Each granted line follows the Allow-Methods line, in this order.
+// What a cross-origin answer grants. The preflight's extra lines follow the
+// Allow-Methods line, in this order.
 struct PreflightGrant {
+    // False for a caller whose origin is not allowed: the answer carries no
+    // Access-Control-Allow-* line at all, so a browser refuses it.
+    bool admitOrigin = true;
     // The request's Access-Control-Request-Headers, echoed as
     // Access-Control-Allow-Headers; null for none.
     const char* allowHeaders = nullptr;
@@ -30,7 +33,8 @@ bool writeRdResponse(mg_connection* conn, const char* location, const char* data
                      std::int64_t length, const PreflightGrant& grant = {});
 
 // Sends the PidData document for `error` with writeRdResponse.
-bool writePidDataError(mg_connection* conn, const char* location, RDSWrapperError error);
+bool writePidDataError(mg_connection* conn, const char* location, RDSWrapperError error,
+                       const PreflightGrant& grant = {});
 
 // The origin echoed to the caller: a specific Access-Control-Allow-Origin
 // request header wins, otherwise the Origin header (null when absent).

@@ -86,6 +86,15 @@ TEST_F(LoadConfigTest, UnusablePortStartFallsBackToTheDefault) {
     }
 }
 
+TEST_F(LoadConfigTest, AllowedOriginsHoldEvenWhenThePortStartFails) {
+    writeConfig("SERVER_PORT_START = 0\nALLOWED_ORIGINS = https://a.example\n");
+    EXPECT_EQ(1, run());
+    EXPECT_EQ("https://a.example", describeAllowedOrigins(settings.allowedOrigins));
+    writeConfig("SERVER_PORT_START = 12000\nALLOWED_ORIGINS = \n");
+    EXPECT_EQ(0, run());
+    EXPECT_FALSE(settings.allowedOrigins.restricted);
+}
+
 TEST_F(LoadConfigTest, ShippedSampleGivesTheInitialSettings) {
     const auto sample = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() /
                         "config" / "config.ini";
@@ -97,6 +106,7 @@ TEST_F(LoadConfigTest, ShippedSampleGivesTheInitialSettings) {
     EXPECT_EQ(0, run());
     EXPECT_EQ(ServerSettings().portRangeStart, settings.portRangeStart);
     EXPECT_EQ(ServerSettings().sslCertificatePath, settings.sslCertificatePath);
+    EXPECT_FALSE(settings.allowedOrigins.restricted);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 
 namespace {
 
-const char* const kUsage = "Usage:\nApp.exe -[install|start|stop|remove|console]\n";
+const char* const kUsage = "Usage:\nApp.exe -[install|start|stop|remove|console|check]\n";
 
 // The closing waits a command asked for, in milliseconds, instead of sleeping.
 std::vector<unsigned> requestedWaits;

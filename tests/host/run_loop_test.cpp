@@ -66,6 +66,26 @@ TEST_F(RunLoopTest, ServesUntilStopRequestedThenAcknowledges) {
     EXPECT_EQ("", exchange(base, "RDSERVICE / HTTP/1.1\r\n\r\n", 500));
 }
 
+TEST_F(RunLoopTest, AllowedOriginsArePrintedAndReachTheHandler) {
+    folder.write("config.ini", "SERVER_PORT_START = " + std::to_string(base) +
+                                   "\nALLOWED_ORIGINS = https://a.example\n");
+    ScopedWorkingDirectory inFolder(folder.path());
+    platform::StopEvent stop;
+    testing::internal::CaptureStdout();
+    std::thread loop([&, options = options()] { runLoop(stop, options); });
+    const bool serving =
+        ready.get_future().wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    const std::string refused =
+        serving
+            ? exchange(base, "DEVICEINFO /rd/info HTTP/1.1\r\nOrigin: https://b.example\r\n\r\n")
+            : "";
+    stop.request();
+    loop.join();
+    EXPECT_EQ(0u, testing::internal::GetCapturedStdout().find(
+                      "Allowed origins: https://a.example\nWeb service hosted at"));
+    EXPECT_NE(std::string::npos, refused.find("errCode=\"3\"")) << refused;
+}
+
 TEST_F(RunLoopTest, EveryPortBusyReportsTheRangeAndFails) {
     ScopedWorkingDirectory inFolder(folder.path());
     std::vector<std::unique_ptr<testing_support::LoopbackSocket>> busy;

@@ -24,7 +24,7 @@ using testing_support::ChildProcess;
 namespace {
 
 const char kName[] = "Lumetra_RD_ServiceExt";
-const std::string kUsage = "Usage:\nApp.exe -[install|start|stop|remove|console]\n";
+const std::string kUsage = "Usage:\nApp.exe -[install|start|stop|remove|console|check]\n";
 const std::string kDoesNotExist = "The specified service does not exist.\n";
 const std::string kDiscovery = "RDSERVICE / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
 

@@ -47,7 +47,9 @@ ServiceHandle FakeServiceManager::openManager() {
 ServiceHandle FakeServiceManager::openService(ServiceHandle manager, const std::string& name,
                                               platform::ServiceAccess access) {
     expectOpen(manager, "manager");
-    const char* rights = access == platform::ServiceAccess::kStop ? "stop" : "all";
+    const char* rights = access == platform::ServiceAccess::kStop    ? "stop"
+                         : access == platform::ServiceAccess::kQuery ? "query"
+                                                                     : "all";
     return openHandle("openService", "openService " + name + " " + rights, "service");
 }
 

@@ -11,6 +11,12 @@ std::string rdAnswer(const std::string& location, const std::string& origin,
            extraHeaderLines + "\r\n" + body;
 }
 
+std::string rdAnswerAdmittingNoOrigin(const std::string& location, const std::string& body) {
+    return "HTTP/1.1 200 OK\r\nCACHE-CONTROL:no-cache\r\nLOCATION:" + location +
+           "\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\nContent-Type: text/xml\r\nConnection: close\r\n\r\n" + body;
+}
+
 std::string pidData(int code, const std::string& info) {
     return "<PidData> <Resp errCode=\"" + std::to_string(code) + "\" errInfo=\"" + info +
            "\" /></PidData>";

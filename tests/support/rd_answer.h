@@ -8,6 +8,9 @@ namespace testing_support {
 std::string rdAnswer(const std::string& location, const std::string& origin,
                      const std::string& body, const std::string& extraHeaderLines = "");
 
+// The same for a caller whose origin is not allowed: no Access-Control-Allow-* line.
+std::string rdAnswerAdmittingNoOrigin(const std::string& location, const std::string& body);
+
 // The PidData error document for a code and its name.
 std::string pidData(int code, const std::string& info);
 

@@ -1,0 +1,162 @@
+#include "config/allowed_origins.h"
+
+#include <cctype>
+
+#include "platform/escaped_text.h"
+
+namespace {
+
+const char* const kSchemeSeparator = "://";
+const char* const kWildcardPrefix = "*.";
+const char* const kListSeparators = " \t,\r\n";
+constexpr int kHighestPort = 65535;
+
+std::string lowerCase(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+bool isSchemeText(const std::string& scheme) {
+    if (scheme.empty() || !std::isalpha(static_cast<unsigned char>(scheme[0]))) {
+        return false;
+    }
+    for (const char c : scheme) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A host name or IPv4 address: letters, digits, '-', '.' and '_', no empty label.
+bool isHostName(const std::string& host) {
+    if (host.empty() || host.front() == '.' || host.find("..") != std::string::npos) {
+        return false;
+    }
+    for (const char c : host) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.' && c != '_') {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool isIpv6Literal(const std::string& host) {
+    if (host.size() < 4 || host.front() != '[' || host.back() != ']') {
+        return false;
+    }
+    for (std::size_t i = 1; i + 1 < host.size(); ++i) {
+        const char c = host[i];
+        if (!std::isxdigit(static_cast<unsigned char>(c)) && c != ':' && c != '.') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// 1 to 65535 in decimal, at most five digits; 0 when not a port.
+int parsePort(const std::string& digits) {
+    if (digits.empty() || digits.size() > 5) {
+        return 0;
+    }
+    int port = 0;
+    for (const char c : digits) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) {
+            return 0;
+        }
+        port = port * 10 + (c - '0');
+    }
+    return port <= kHighestPort ? port : 0;
+}
+
+// Splits "host[:port]" (the host may be "[v6]"); false when the port is bad.
+// A '[' without ']' gives a hostEnd of 0 (npos + 1), as does a leading ':'.
+bool splitAuthority(const std::string& authority, std::string& host, int& port) {
+    const std::size_t hostEnd =
+        authority.front() == '[' ? authority.find(']') + 1 : authority.find(':');
+    if (hostEnd == 0 || hostEnd == std::string::npos || hostEnd >= authority.size()) {
+        host = authority;
+        port = 0;
+        return hostEnd != 0;
+    }
+    host = authority.substr(0, hostEnd);
+    if (authority[hostEnd] != ':') {
+        return false;
+    }
+    port = parsePort(authority.substr(hostEnd + 1));
+    return port != 0;
+}
+
+std::string patternText(const OriginPattern& pattern) {
+    std::string text = pattern.scheme + kSchemeSeparator;
+    if (pattern.anySubdomain) {
+        text += kWildcardPrefix;
+    }
+    text += pattern.host;
+    if (pattern.port != 0) {
+        text += ":" + std::to_string(pattern.port);
+    }
+    return text;
+}
+
+}  // namespace
+
+bool parseOrigin(const std::string& text, bool allowWildcard, OriginPattern& origin) {
+    const std::size_t separator = text.find(kSchemeSeparator);
+    if (separator == std::string::npos) {
+        return false;
+    }
+    origin.scheme = lowerCase(text.substr(0, separator));
+    std::string authority = text.substr(separator + 3);
+    origin.anySubdomain = allowWildcard && authority.rfind(kWildcardPrefix, 0) == 0;
+    if (origin.anySubdomain) {
+        authority.erase(0, 2);
+    }
+    if (!isSchemeText(origin.scheme) || authority.empty() ||
+        !splitAuthority(authority, origin.host, origin.port)) {
+        return false;
+    }
+    origin.host = lowerCase(origin.host);
+    return isHostName(origin.host) || (!origin.anySubdomain && isIpv6Literal(origin.host));
+}
+
+AllowedOrigins parseAllowedOrigins(const std::string& list) {
+    AllowedOrigins allowed;
+    std::size_t start = list.find_first_not_of(kListSeparators);
+    while (start != std::string::npos) {
+        const std::size_t end = list.find_first_of(kListSeparators, start);
+        const std::string entry = list.substr(start, end - start);
+        OriginPattern pattern;
+        if (parseOrigin(entry, true, pattern)) {
+            allowed.patterns.push_back(pattern);
+        } else {
+            allowed.invalidEntries.push_back(entry);
+        }
+        allowed.restricted = true;
+        start = end == std::string::npos ? end : list.find_first_not_of(kListSeparators, end);
+    }
+    return allowed;
+}
+
+std::string describeAllowedOrigins(const AllowedOrigins& allowed) {
+    if (!allowed.restricted) {
+        return "every origin";
+    }
+    std::string text;
+    for (const OriginPattern& pattern : allowed.patterns) {
+        text += (text.empty() ? "" : " ") + patternText(pattern);
+    }
+    if (allowed.patterns.empty()) {
+        text = "none";
+    }
+    if (!allowed.invalidEntries.empty()) {
+        text += " (ignored, not scheme://host[:port]:";
+        for (const std::string& entry : allowed.invalidEntries) {
+            text += " " + platform::escapeControlBytes(entry);
+        }
+        text += ")";
+    }
+    return text;
+}

@@ -1,0 +1,153 @@
+#include "host/check_command.h"
+
+#include <cstdio>
+#include <future>
+
+#include "config/data_directory.h"
+#include "config/device_model.h"
+#include "config/load_config.h"
+#include "host/program_settings.h"
+#include "host/service_control.h"
+#include "host/upstream_probe_report.h"
+#include "http/web_server_startup.h"
+#include "platform/files_and_clock.h"
+#include "rd/upstream.h"
+
+namespace {
+
+void printLine(const std::string& line) {
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+std::string configOutcome(int loadResult) {
+    if (loadResult == 0) {
+        return "read";
+    }
+    if (!platform::fileExists(kConfigPath)) {
+        return "cannot be read: the defaults are in force";
+    }
+    return "SERVER_PORT_START unusable: the default port range is in force";
+}
+
+// Decided as the start-up decides it (http/web_server_startup.h).
+std::string httpsText(const std::string& certificatePath) {
+    if (certificatePath.empty()) {
+        return "no: SERVER_SSL_CERTICICATE is empty";
+    }
+    if (!platform::fileExists(certificatePath)) {
+        return "no: " + certificatePath + " does not exist";
+    }
+    if (certificatePath != kEngineCertificateName &&
+        !platform::fileExists(kEngineCertificateName)) {
+        return std::string("no: ") + certificatePath + " exists, but the server loads " +
+               kEngineCertificateName + ", which does not; it falls back to HTTP";
+    }
+    return "yes: " + certificatePath + " exists";
+}
+
+std::string ownPortsText(int firstPort) {
+    std::string freePorts;
+    std::string busyPorts;
+    for (int port = firstPort; port <= lastPortOfRange(firstPort); ++port) {
+        std::string& list = isPortInUse(port) ? busyPorts : freePorts;
+        list += (list.empty() ? "" : " ") + std::to_string(port);
+    }
+    return (freePorts.empty() ? "none" : freePorts) +
+           (busyPorts.empty() ? "" : " (in use: " + busyPorts + ")");
+}
+
+void printSettings(const ServerSettings& settings, int loadResult, const DataDirectory& data,
+                   const std::string& model) {
+    printLine("config.ini: " + configOutcome(loadResult));
+    printLine("Port range: " + std::to_string(settings.portRangeStart) + "-" +
+              std::to_string(lastPortOfRange(settings.portRangeStart)) + " on " + listenHost);
+    printLine("HTTPS: " + httpsText(settings.sslCertificatePath));
+    printLine("Allowed origins: " + describeAllowedOrigins(settings.allowedOrigins));
+    printLine("Device model: \"" + model + "\" (" + data.filePath(kDeviceConfigFileName) + ")");
+    printLine("Free ports of the range: " + ownPortsText(settings.portRangeStart));
+}
+
+// Probes every port for its report and, beside it, runs the discovery of a
+// forward; both take at most one upstream time-out.
+int probeAndDiscover(const std::string& model) {
+    std::printf("Upstream ports %d-%d (a port that stays silent takes up to %d s):\n",
+                upstreamFirstPort, upstreamLastPort, upstreamTimeoutSeconds);
+    std::fflush(stdout);
+    auto discovery = std::async(std::launch::async, [&model] {
+        return discoverUpstreamPort(DiscoveryOptions(), std::vector<int>(), model);
+    });
+    for (const PortReport& report : probeUpstreamPorts(model)) {
+        printLine("  " + formatPortReport(report));
+    }
+    const int port = discovery.get();
+    if (port < 0) {
+        printLine("No upstream identifies the device: a forward would answer errCode 5.");
+    } else {
+        printLine("A forward would use port " + std::to_string(port) + ".");
+    }
+    return port;
+}
+
+std::string stateText(std::uint32_t state) {
+    switch (state) {
+        case platform::kServiceRunning:
+            return "installed, running";
+        case platform::kServiceStopped:
+            return "installed, stopped";
+        case platform::kServiceStartPending:
+            return "installed, starting";
+        case platform::kServiceStopPending:
+            return "installed, stopping";
+        default:
+            return "installed, state " + std::to_string(state);
+    }
+}
+
+std::string cannotTell(platform::ServiceManager& manager) {
+    std::string reason = serviceErrorLine(manager.lastError());
+    reason.pop_back();  // its line feed
+    return "cannot tell: " + reason;
+}
+
+}  // namespace
+
+std::string describeServiceState(platform::ServiceManager& manager, const std::string& name) {
+    platform::ServiceHandleOwner scm(manager, manager.openManagerForQuery());
+    if (!scm) {
+        return cannotTell(manager);
+    }
+    platform::ServiceHandleOwner service(
+        manager, manager.openService(scm.get(), name, platform::ServiceAccess::kQuery));
+    if (!service) {
+        return manager.lastError() == platform::kErrorServiceDoesNotExist ? "not installed"
+                                                                          : cannotTell(manager);
+    }
+    platform::ServiceStatus status;
+    if (!manager.queryStatus(service.get(), status)) {
+        return cannotTell(manager);
+    }
+    return stateText(status.currentState);
+}
+
+int runCheck(const CheckSetup& setup) {
+    try {
+        ServerSettings settings;
+        const int loadResult = loadConfig(settings);
+        const DataDirectory data =
+            setup.dataBaseFolder.empty() ? DataDirectory() : DataDirectory(setup.dataBaseFolder);
+        const std::string model = readDeviceModel(data);
+        printSettings(settings, loadResult, data, model);
+        const int port = probeAndDiscover(model);
+        const std::string state =
+            setup.serviceManager != nullptr
+                ? describeServiceState(*setup.serviceManager, serviceName)
+                : describeServiceState(*platform::makeServiceManager(), serviceName);
+        printLine(std::string("Service ") + serviceName + ": " + state);
+        return port >= 0 ? 0 : 1;
+    } catch (const std::exception& e) {
+        // A transfer that could not even be set up (client/rd_requests.h).
+        printLine(std::string("The check failed: ") + e.what());
+        return 1;
+    }
+}

@@ -1,0 +1,83 @@
+#include "rd/forward_log.h"
+
+#include <civetweb.h>
+
+#include <cstdio>
+
+#include "client/rest_response.h"
+#include "platform/escaped_text.h"
+
+namespace {
+
+std::string refusalText(CallerRefusal refusal) {
+    switch (refusal) {
+        case CallerRefusal::kOriginNotAllowed:
+            return "refused, origin not allowed";
+        case CallerRefusal::kHostNotLoopback:
+            return "refused, Host is not a loopback name";
+        case CallerRefusal::kNone:
+            break;
+    }
+    return "upstream not asked";
+}
+
+std::string upstreamAnswerText(int code, bool relayed) {
+    if (relayed) {
+        return ", relayed status " + std::to_string(code);
+    }
+    if (code == kRestFailedCode) {
+        return " failed";
+    }
+    if (code == kRestTimedOutCode) {
+        return " timed out";
+    }
+    return " answered status " + std::to_string(code);
+}
+
+std::string outcomeText(const ForwardRecord& record) {
+    std::string text;
+    if (record.upstreamPort == ForwardRecord::kNotAsked) {
+        text = refusalText(record.refusal);
+    } else if (record.upstreamPort == ForwardRecord::kNoneFound) {
+        text = "no upstream found";
+    } else {
+        text = "upstream port " + std::to_string(record.upstreamPort);
+        if (record.upstreamCode) {
+            text += upstreamAnswerText(*record.upstreamCode, record.errCode == 0);
+        }
+    }
+    if (record.errCode != 0) {
+        text += ", errCode " + std::to_string(record.errCode);
+    }
+    return text;
+}
+
+}  // namespace
+
+ForwardRecord startForwardRecord(mg_connection* conn) {
+    const mg_request_info* info = mg_get_request_info(conn);
+    ForwardRecord record;
+    record.verb = info->request_method;
+    record.uri = info->request_uri;
+    if (const char* origin = mg_get_header(conn, "Origin")) {
+        record.origin = origin;
+    }
+    return record;
+}
+
+std::string formatForwardLine(const ForwardRecord& record, long long elapsedMs) {
+    const std::string caller =
+        record.origin ? "origin " + platform::escapeControlBytes(*record.origin) : "no origin";
+    return "Forward " + platform::escapeControlBytes(record.verb) + " " +
+           platform::escapeControlBytes(record.uri) + ", " + caller + ": " + outcomeText(record) +
+           ", " + std::to_string(elapsedMs) + " ms\n";
+}
+
+void printForwardLine(const ForwardRecord& record) {
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - record.started);
+    const std::string line = formatForwardLine(record, elapsed.count());
+    // One write per line: the lines of concurrent forwards never interleave.
+    std::fputs(line.c_str(), stdout);
+    std::fflush(stdout);
+}

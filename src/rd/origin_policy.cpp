@@ -1,0 +1,131 @@
+#include "rd/origin_policy.h"
+
+#include <civetweb.h>
+
+#include <cctype>
+#include <string>
+
+#include "rd/rd_response.h"
+
+namespace {
+
+const char* const kLoopbackName = "localhost";
+const char* const kIpv6Loopback = "[::1]";
+constexpr int kLoopbackFirstOctet = 127;
+
+bool endsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// A browser leaves out the scheme's default port: "https://a:443" is "https://a".
+int effectivePort(const OriginPattern& origin) {
+    if (origin.port != 0) {
+        return origin.port;
+    }
+    return origin.scheme == "https" ? 443 : origin.scheme == "http" ? 80 : 0;
+}
+
+bool matches(const OriginPattern& pattern, const OriginPattern& origin) {
+    if (pattern.scheme != origin.scheme) {
+        return false;
+    }
+    if (pattern.port != 0 && effectivePort(pattern) != effectivePort(origin)) {
+        return false;
+    }
+    if (!pattern.anySubdomain) {
+        return pattern.host == origin.host;
+    }
+    // At least one label before ".host": "evilbank.example" is no subdomain
+    // of "bank.example".
+    return origin.host.size() > pattern.host.size() + 1 &&
+           endsWith(origin.host, "." + pattern.host);
+}
+
+// Four decimal numbers of at most 255 separated by dots, the first 127.
+bool isLoopbackIpv4(const std::string& address) {
+    int octets = 0;
+    std::size_t start = 0;
+    while (start <= address.size()) {
+        std::size_t end = address.find('.', start);
+        if (end == std::string::npos) {
+            end = address.size();
+        }
+        const std::string octet = address.substr(start, end - start);
+        if (octet.empty() || octet.size() > 3 ||
+            octet.find_first_not_of("0123456789") != std::string::npos || std::stoi(octet) > 255 ||
+            (octets == 0 && std::stoi(octet) != kLoopbackFirstOctet)) {
+            return false;
+        }
+        ++octets;
+        start = end + 1;
+    }
+    return octets == 4;
+}
+
+// The host part of a Host header; empty when its port is not a number. A
+// '[' without ']' gives a hostEnd of 0 (npos + 1), as does a leading ':'.
+std::string hostWithoutPort(const std::string& host) {
+    const std::size_t hostEnd = host.front() == '[' ? host.find(']') + 1 : host.find(':');
+    if (hostEnd == std::string::npos || hostEnd == host.size()) {
+        return host;
+    }
+    const std::string port = host.substr(hostEnd + 1);
+    if (hostEnd == 0 || host[hostEnd] != ':' || port.empty() ||
+        port.find_first_not_of("0123456789") != std::string::npos) {
+        return std::string();
+    }
+    return host.substr(0, hostEnd);
+}
+
+}  // namespace
+
+bool isOriginAllowed(const AllowedOrigins& allowed, const char* origin) {
+    if (!allowed.restricted || origin == nullptr) {
+        return true;
+    }
+    OriginPattern caller;
+    if (!parseOrigin(origin, false, caller)) {
+        return false;  // "null" (a sandboxed page, a file) or a malformed origin
+    }
+    for (const OriginPattern& pattern : allowed.patterns) {
+        if (matches(pattern, caller)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool isLoopbackHost(const char* host) {
+    if (host == nullptr || host[0] == '\0') {
+        return true;
+    }
+    std::string name = hostWithoutPort(host);
+    for (char& c : name) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return name == kLoopbackName || name == kIpv6Loopback || isLoopbackIpv4(name);
+}
+
+CallerRefusal forwardRefusal(const AllowedOrigins& allowed, mg_connection* conn) {
+    if (!allowed.restricted) {
+        return CallerRefusal::kNone;
+    }
+    if (!isOriginAllowed(allowed, mg_get_header(conn, "Origin"))) {
+        return CallerRefusal::kOriginNotAllowed;
+    }
+    if (!isLoopbackHost(mg_get_header(conn, "Host"))) {
+        return CallerRefusal::kHostNotLoopback;
+    }
+    return CallerRefusal::kNone;
+}
+
+bool admitsCaller(const AllowedOrigins& allowed, mg_connection* conn) {
+    return isOriginAllowed(allowed, mg_get_header(conn, "Origin"));
+}
+
+void answerRefusedCaller(mg_connection* conn, const char* location, const AllowedOrigins& allowed) {
+    PreflightGrant grant;
+    grant.admitOrigin = admitsCaller(allowed, conn);
+    writePidDataError(conn, location, RDSWrapperError(kRefusedCallerError), grant);
+}

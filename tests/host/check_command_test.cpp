@@ -1,0 +1,82 @@
+// -check in a folder of its own, with device stand-ins that name a model of
+// its own (devices of other tests never answer for it) and a fake service
+// manager.
+#include "host/check_command.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/files_and_clock.h"
+#include "support/fake_service_manager.h"
+#include "support/scripted_upstream.h"
+#include "support/temp_folder.h"
+
+using namespace testing_support;
+
+namespace {
+
+const char* const kModel = "Check Command Model 17";
+
+std::string deviceAnswer(const std::string&) {
+    return httpAnswer(std::string("<RDService status=\"READY\" info=\"") + kModel +
+                      " Registered Device Service\" />");
+}
+
+class CheckCommandTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        folder.write("config.ini",
+                     "SERVER_PORT_START = 11100\nSERVER_SSL_CERTICICATE = ./none.pem\n"
+                     "ALLOWED_ORIGINS = https://*.bank.example\n");
+        const std::string dataFolder = data.path().string() + "/Lumetra-RD-Service-Wrapper";
+        platform::createDirectory(dataFolder);
+        TempFolder::writeFile(dataFolder + "/DeviceConfig.xml",
+                              std::string("<opts devicemodel=\"") + kModel + "\" />");
+    }
+    int run() {
+        ScopedWorkingDirectory inFolder(folder.path());
+        testing::internal::CaptureStdout();
+        const int code = runCheck(CheckSetup{data.path().string(), &services});
+        printed = testing::internal::GetCapturedStdout();
+        return code;
+    }
+    bool printedLine(const std::string& line) const {
+        return printed.find("\n" + line + "\n") != std::string::npos;
+    }
+
+    TempFolder folder;
+    TempFolder data;
+    FakeServiceManager services;
+    std::string printed;
+};
+
+TEST_F(CheckCommandTest, NamesTheSettingsEachPortAndTheDevicesPort) {
+    ScriptedUpstream refusing(11116, [](const std::string&) { return httpAnswer("", 404); });
+    ScriptedUpstream device(11117, deviceAnswer);
+    ASSERT_TRUE(refusing.listening() && device.listening());
+    services.statuses = {{platform::kServiceRunning, 0}};
+    EXPECT_EQ(0, run()) << printed;
+    EXPECT_TRUE(printedLine("HTTPS: no: ./none.pem does not exist")) << printed;
+    EXPECT_TRUE(printedLine("Allowed origins: https://*.bank.example")) << printed;
+    EXPECT_TRUE(printedLine("  11116: answers but does not name the device: status 404"))
+        << printed;
+    EXPECT_TRUE(printedLine(std::string("  11117: identifies the device: info \"") + kModel +
+                            " Registered Device Service\""))
+        << printed;
+    EXPECT_TRUE(printedLine("A forward would use port 11117.")) << printed;
+    EXPECT_TRUE(printedLine("Service Lumetra_RD_ServiceExt: installed, running")) << printed;
+}
+
+TEST_F(CheckCommandTest, WithoutTheDeviceFails) {
+    services.failures["openService"] = platform::kErrorServiceDoesNotExist;
+    EXPECT_EQ(1, run()) << printed;
+    EXPECT_TRUE(printedLine("No upstream identifies the device: a forward would answer errCode 5."))
+        << printed;
+    EXPECT_TRUE(printedLine("Service Lumetra_RD_ServiceExt: not installed")) << printed;
+    services.failures = {{"openManager", platform::kErrorAccessDenied}};
+    EXPECT_EQ("cannot tell: The requested access was denied.",
+              describeServiceState(services, "svc"));
+}
+
+}  // namespace

@@ -1,0 +1,209 @@
+// ALLOWED_ORIGINS and the Host rule at the handler, and the line each
+// forwarded request prints. A device stand-in on kDevicePort names a model of
+// its own, so devices of other tests never answer for it.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <utility>
+
+#include "platform/files_and_clock.h"
+#include "rd/forward_log.h"
+#include "rd/rd_request_handler.h"
+#include "support/loopback.h"
+#include "support/rd_answer.h"
+#include "support/scripted_upstream.h"
+#include "support/temp_folder.h"
+#include "support/test_server.h"
+
+using namespace testing_support;
+
+namespace {
+
+constexpr int kDevicePort = 11115;
+const char* const kModel = "Caller Policy Model 17";
+const char* const kList =
+    "https://*.bank.example, http://portal.example:8080 HTTPS://Kiosk.Example";
+const char* const kDeviceInfo = "<DeviceInfo dpId=\"test\" />";
+
+std::string deviceAnswer(const std::string& request) {
+    if (requestMethod(request) != "RDSERVICE") {
+        return httpAnswer(kDeviceInfo);
+    }
+    return httpAnswer(std::string("<RDService status=\"READY\" info=\"") + kModel +
+                      " Registered Device Service\" />");
+}
+
+std::string bodyOf(const std::string& answer) {
+    const std::size_t headEnd = answer.find("\r\n\r\n");
+    return headEnd == std::string::npos ? std::string() : answer.substr(headEnd + 4);
+}
+
+class CallerPolicyTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setModel(kModel);
+        server.server().addHandler("/", &handler);
+        ASSERT_TRUE(device.listening());
+    }
+    void setModel(const std::string& model) {
+        const std::string folder = data.path().string() + "/Lumetra-RD-Service-Wrapper";
+        platform::createDirectory(folder);
+        TempFolder::writeFile(folder + "/DeviceConfig.xml",
+                              "<opts devicemodel=\"" + model + "\" />");
+    }
+    std::string send(const std::string& method, const std::string& target,
+                     const std::string& headers, int port = 0) {
+        return exchange(port != 0 ? port : server.port(),
+                        method + " " + target + " HTTP/1.1\r\n" + headers + "\r\n", 30000);
+    }
+    std::string location(const std::string& path, int port = 0) {
+        return "http://127.0.0.1:" + std::to_string(port != 0 ? port : server.port()) + path;
+    }
+    // Forwards the device has received. (Discovery probes are not counted:
+    // other test processes probe the range too.)
+    int deviceRequests() { return device.count("DEVICEINFO") + device.count("CAPTURE"); }
+
+    // The handler probes only the device's port, with the data folder here.
+    ForwardingOptions options(AllowedOrigins origins) const {
+        ForwardingOptions forwarding;
+        forwarding.dataBaseFolder = data.path().string();
+        forwarding.discovery.firstPort = forwarding.discovery.lastPort = kDevicePort;
+        forwarding.allowedOrigins = std::move(origins);
+        return forwarding;
+    }
+
+    TempFolder data;
+    RDSWrapperRestfulRequestHandler handler{options(parseAllowedOrigins(kList))};
+    TestServer server;
+    ScriptedUpstream device{kDevicePort, deviceAnswer};
+};
+
+struct OriginCase {
+    const char* origin;  // null: no Origin header
+    bool allowed;
+};
+
+TEST_F(CallerPolicyTest, OnlyListedOriginsReachTheDeviceOrAreAdmitted) {
+    const OriginCase cases[] = {
+        {nullptr, true},
+        {"https://a.bank.example", true},
+        {"https://x.y.bank.example:8443", true},
+        {"https://bank.example", false},  // "*." covers subdomains, not the host
+        {"https://evilbank.example", false},
+        {"http://a.bank.example", false},
+        {"https://kiosk.example", true},
+        {"HTTPS://KIOSK.example", true},
+        {"http://portal.example:8080", true},
+        {"http://portal.example:8081", false},
+        {"http://portal.example", false},
+        {"null", false},
+    };
+    const std::string ownDocument = ownRdServiceDocument();
+    for (const OriginCase& c : cases) {
+        const std::string header =
+            "Host: localhost\r\n" + (c.origin ? std::string("Origin: ") + c.origin + "\r\n" : "");
+        const std::string echoed = c.origin ? c.origin : "(null)";
+        const int before = deviceRequests();
+        const std::string info = send("DEVICEINFO", "/rd/info", header);
+        const std::string preflight = send("OPTIONS", "/rd/info", header);
+        const std::string discovery = send("RDSERVICE", "/", header);
+        if (c.allowed) {
+            EXPECT_EQ(rdAnswer(location("/rd/info"), echoed, kDeviceInfo), info) << echoed;
+            EXPECT_EQ(rdAnswer("(null)", echoed, ""), preflight) << echoed;
+            EXPECT_EQ(rdAnswer(location("/"), echoed, ownDocument), discovery) << echoed;
+            EXPECT_LT(before, deviceRequests()) << echoed;
+            continue;
+        }
+        EXPECT_EQ(rdAnswerAdmittingNoOrigin(location("/rd/info"), pidData(3, "INVALID_PARAMETER")),
+                  info)
+            << echoed;
+        EXPECT_EQ(rdAnswerAdmittingNoOrigin("(null)", ""), preflight) << echoed;
+        EXPECT_EQ(rdAnswerAdmittingNoOrigin(location("/"), ownDocument), discovery) << echoed;
+        EXPECT_EQ(pidData(3, "INVALID_PARAMETER"),
+                  bodyOf(send("CAPTURE", "/rd/capture", header + "Content-Length: 0\r\n")));
+        EXPECT_EQ(pidData(3, "INVALID_PARAMETER"), bodyOf(send("GET", "/rdservice", header)));
+        EXPECT_EQ(before, deviceRequests()) << echoed;
+    }
+}
+
+TEST_F(CallerPolicyTest, OnlyLoopbackHostsAreForwarded) {
+    const std::pair<const char*, bool> cases[] = {
+        {"localhost", true},
+        {"LocalHost:11100", true},
+        {"127.0.0.1:11100", true},
+        {"127.255.3.4", true},
+        {"[::1]", true},
+        {"[::1]:11100", true},
+        {"evil.example", false},
+        {"evil.example:11100", false},
+        {"127.0.0.1.evil.example", false},
+        {"128.0.0.1", false},
+        {"127.0.0", false},
+        {"localhost.evil.example", false},
+        {"[::2]:11100", false},
+        {"localhost:x", false},
+    };
+    for (const auto& [host, forwarded] : cases) {
+        const int before = deviceRequests();
+        const std::string body =
+            forwarded ? std::string(kDeviceInfo) : pidData(3, "INVALID_PARAMETER");
+        EXPECT_EQ(rdAnswer(location("/rd/info"), "https://a.bank.example", body),
+                  send("DEVICEINFO", "/rd/info",
+                       std::string("Host: ") + host + "\r\nOrigin: https://a.bank.example\r\n"))
+            << host;
+        EXPECT_EQ(forwarded, before < deviceRequests()) << host;
+    }
+}
+
+TEST_F(CallerPolicyTest, WithoutAListEveryOriginAndHostIsServedAsBefore) {
+    RDSWrapperRestfulRequestHandler open(options(AllowedOrigins()));
+    TestServer openServer;
+    openServer.server().addHandler("/", &open);
+    const std::string origin = "Origin: https://elsewhere.example\r\n";
+    EXPECT_EQ(
+        rdAnswer(location("/rd/info", openServer.port()), "https://elsewhere.example", kDeviceInfo),
+        send("DEVICEINFO", "/rd/info", "Host: elsewhere.example\r\n" + origin, openServer.port()));
+    EXPECT_EQ(rdAnswer("(null)", "https://elsewhere.example", ""),
+              send("OPTIONS", "/", "Host: elsewhere.example\r\n" + origin, openServer.port()));
+}
+
+// The elapsed time is the one part of a forward line that varies.
+std::string withoutTime(const std::string& lines) {
+    return std::regex_replace(lines, std::regex("[0-9]+ ms\n"), "N ms\n");
+}
+
+TEST_F(CallerPolicyTest, EachForwardPrintsOneLine) {
+    testing::internal::CaptureStdout();
+    send("DEVICEINFO", "/rd/info", "Host: localhost\r\nOrigin: https://a.bank.example\r\n");
+    send("DEVICEINFO", "/rd/info", "Host: localhost\r\nOrigin: https://bank.example\r\n");
+    setModel("A model no device names");
+    send("CAPTURE", "/rd/capture", "Host: localhost\r\nContent-Length: 0\r\n");
+    EXPECT_EQ(
+        "Forward DEVICEINFO /rd/info, origin https://a.bank.example: upstream port 11115, "
+        "relayed status 200, N ms\n"
+        "Forward DEVICEINFO /rd/info, origin https://bank.example: refused, origin not allowed, "
+        "errCode 3, N ms\n"
+        "Forward CAPTURE /rd/capture, no origin: no upstream found, errCode 5, N ms\n",
+        withoutTime(testing::internal::GetCapturedStdout()));
+}
+
+TEST(ForwardLine, SaysWhatHappened) {
+    const auto line = [](int port, std::optional<int> code, int errCode) {
+        ForwardRecord record;
+        record.verb = "CAPTURE";
+        record.uri = "/rd/capture\n?\x1b";
+        record.upstreamPort = port;
+        record.upstreamCode = code;
+        record.errCode = errCode;
+        return formatForwardLine(record, 12);
+    };
+    const std::string head = "Forward CAPTURE /rd/capture\\x0a?\\x1b, no origin: ";
+    EXPECT_EQ(head + "upstream port 11104 answered status 503, errCode 5, 12 ms\n",
+              line(11104, 503, 5));
+    EXPECT_EQ(head + "upstream port 11104 failed, errCode 5, 12 ms\n", line(11104, -1, 5));
+    EXPECT_EQ(head + "upstream port 11104 timed out, errCode 5, 12 ms\n", line(11104, 28, 5));
+    EXPECT_EQ(head + "upstream not asked, errCode 2, 12 ms\n", line(0, std::nullopt, 2));
+}
+
+}  // namespace
