@@ -36,7 +36,9 @@ std::string upstreamAnswerText(int code, bool relayed) {
 
 std::string outcomeText(const ForwardRecord& record) {
     std::string text;
-    if (record.upstreamPort == ForwardRecord::kNotAsked) {
+    if (record.upstreamPort == ForwardRecord::kNotAsked && record.capacityRefusal != nullptr) {
+        text = std::string("refused, ") + record.capacityRefusal;
+    } else if (record.upstreamPort == ForwardRecord::kNotAsked) {
         text = refusalText(record.refusal);
     } else if (record.upstreamPort == ForwardRecord::kNoneFound) {
         text = "no upstream found";

@@ -20,6 +20,9 @@ struct ForwardRecord {
     std::string uri;
     std::optional<std::string> origin;  // the Origin header, when sent
     CallerRefusal refusal = CallerRefusal::kNone;
+    // Why an admitted caller was refused before the upstream was asked
+    // (every forward place taken, the buffer budget spent); null otherwise.
+    const char* capacityRefusal = nullptr;
     int upstreamPort = kNotAsked;
     // The code of the request sent to upstreamPort (RestResponse::code), when one was sent.
     std::optional<int> upstreamCode;

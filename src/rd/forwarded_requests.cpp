@@ -15,6 +15,9 @@
 namespace {
 
 constexpr std::size_t kReadChunkBytes = 16 * 1024;
+// What the forward line says of a forward refused for want of capacity.
+const char* const kEveryPlaceTaken = "every forward place taken";
+const char* const kBudgetSpent = "buffer budget spent";
 // After a forward that held this much, freed memory goes back to the system.
 constexpr std::size_t kReleaseAfterBytes = 1024 * 1024;
 
@@ -151,6 +154,7 @@ void forwardToUpstream(CivetServer* server, mg_connection* conn, ForwardingState
     }
     const ForwardSlot slot(state);
     if (!slot.held()) {
+        record.capacityRefusal = kEveryPlaceTaken;
         answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE, record);
         return;
     }
@@ -159,6 +163,9 @@ void forwardToUpstream(CivetServer* server, mg_connection* conn, ForwardingState
     const BodyRead read =
         capture ? readRequestBody(conn, state.options.maxRequestBodyBytes, requestShare, body)
                 : BodyRead::Complete;
+    if (read == BodyRead::OverBudget) {
+        record.capacityRefusal = kBudgetSpent;
+    }
     if (read != BodyRead::Complete) {
         answerError(conn, location,
                     read == BodyRead::Invalid ? RDSWrapperError::INVALID_DATA
@@ -193,6 +200,7 @@ void relayUpstreamRdService(CivetServer* server, mg_connection* conn, Forwarding
     requestLocation(location, server, conn);
     const ForwardSlot slot(state);
     if (!slot.held()) {
+        record.capacityRefusal = kEveryPlaceTaken;
         answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE, record);
         return;
     }
