@@ -9,6 +9,7 @@
 #include "config/device_model.h"
 #include "config/xml_parser.h"
 #include "http/civet_server.h"
+#include "http/request_body_limit.h"
 #include "rd/rd_documents.h"
 #include "rd/rd_request_handler.h"
 #include "rd/rd_response.h"
@@ -51,7 +52,7 @@ bool isChunked(mg_connection* conn) {
 bool readUpTo(mg_connection* conn, std::int64_t wanted, std::string& body) {
     char chunk[kReadChunkBytes];
     while (wanted < 0 || static_cast<std::int64_t>(body.size()) < wanted) {
-        const std::size_t room = kMaxBodyBytes + 1 - body.size();
+        const std::size_t room = kMaxRequestBodyBytes + 1 - body.size();
         const std::int64_t left = wanted < 0 ? static_cast<std::int64_t>(room)
                                              : wanted - static_cast<std::int64_t>(body.size());
         const int n = mg_read(conn, chunk,
@@ -64,7 +65,7 @@ bool readUpTo(mg_connection* conn, std::int64_t wanted, std::string& body) {
             return false;  // ended or stalled early
         }
         body.append(chunk, static_cast<std::size_t>(n));
-        if (body.size() > kMaxBodyBytes) {
+        if (body.size() > kMaxRequestBodyBytes) {
             return false;
         }
     }
@@ -121,7 +122,7 @@ bool readRequestBody(mg_connection* conn, std::string& body) {
     if (isChunked(conn)) {
         return readUpTo(conn, -1, body);
     }
-    if (declared > static_cast<std::int64_t>(kMaxBodyBytes)) {
+    if (declared > static_cast<std::int64_t>(kMaxRequestBodyBytes)) {
         return false;
     }
     return declared <= 0 || readUpTo(conn, declared, body);

@@ -20,7 +20,7 @@ void forwardDeviceInfo(CivetServer* server, mg_connection* conn, ForwardingState
 
 // Reads the request body into `body`: the bytes Content-Length announces, or
 // a chunked body to its end; no body without either. Returns false when the
-// body is larger than kMaxBodyBytes (a declared length above it is refused
+// body is larger than kMaxRequestBodyBytes (a declared length above it is refused
 // unread) or ends or stalls before it is complete; `body` is then not to be
 // used.
 bool readRequestBody(mg_connection* conn, std::string& body);

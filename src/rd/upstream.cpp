@@ -158,10 +158,10 @@ RestResponse queryUpstreamRdService(int port, Cancellation* cancel) {
 
 RestResponse queryUpstreamDeviceInfo(int port, Cancellation* cancel) {
     return deviceInfoRequest(upstreamUrl(port, "/rd/info"), upstreamTimeoutSeconds,
-                             limitsOf(kMaxBodyBytes, cancel));
+                             limitsOf(kMaxUpstreamAnswerBytes, cancel));
 }
 
 RestResponse queryUpstreamCapture(int port, const std::string& body, Cancellation* cancel) {
     return captureRequest(upstreamUrl(port, "/rd/capture"), "", body, upstreamTimeoutSeconds,
-                          limitsOf(kMaxBodyBytes, cancel));
+                          limitsOf(kMaxUpstreamAnswerBytes, cancel));
 }

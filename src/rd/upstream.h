@@ -17,8 +17,8 @@ constexpr int upstreamFirstPort = 11100;
 constexpr int upstreamLastPort = 11120;
 constexpr int upstreamTimeoutSeconds = 90;
 
-// Largest body we hold, in a request and in an upstream's answer alike.
-constexpr std::size_t kMaxBodyBytes = 16 * 1024 * 1024;
+// Largest upstream answer body we hold.
+constexpr std::size_t kMaxUpstreamAnswerBytes = 16 * 1024 * 1024;
 // A discovery answer is a short document; a longer one is not a device's.
 constexpr std::size_t kMaxProbeAnswerBytes = 64 * 1024;
 // How long a port that has identified the device waits for lower ports that
