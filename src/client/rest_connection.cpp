@@ -87,13 +87,14 @@ RestResponse RestConnection::performRequest(const std::string& uri) {
 CURL* RestConnection::begin(const std::string& uri) {
     CURL* curl = handle_.get();
     pending_ = RestResponse();
+    framing_ = ResponseFraming();
     bodyTarget_ = BodyTarget{&pending_, limits_.maxBodyBytes, limits_.budget};
     url_ = baseUrl_ + uri;
     curl_easy_setopt(curl, CURLOPT_URL, url_.c_str());
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &RestConnection::collectBodyUpToCap);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &bodyTarget_);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &collectHeader);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &pending_);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &RestConnection::collectHeaderLine);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
 
     headerLines_ = std::make_unique<CurlHeaderList>();
     for (const auto& [name, value] : headers_) {
@@ -113,6 +114,11 @@ CURL* RestConnection::begin(const std::string& uri) {
 RestResponse RestConnection::complete(CURLcode result) {
     CURL* curl = handle_.get();
     RestResponse response = std::move(pending_);
+    if (result == CURLE_OK && !framing_.isWhole(response.body.size())) {
+        // Cut or malformed, though the library took it: as unusable as a
+        // transfer that failed outright.
+        result = CURLE_WEIRD_SERVER_REPLY;
+    }
     if (result == CURLE_OK) {
         long status = 0;
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
@@ -148,6 +154,13 @@ std::size_t RestConnection::collectBodyUpToCap(char* data, std::size_t size, std
         return 0;  // the process's buffers are full: fail rather than grow
     }
     return collectBody(data, size, count, body->response);
+}
+
+std::size_t RestConnection::collectHeaderLine(char* data, std::size_t size, std::size_t count,
+                                              void* target) {
+    auto* connection = static_cast<RestConnection*>(target);
+    connection->framing_.onHeaderLine(data, size * count);
+    return collectHeader(data, size, count, &connection->pending_);
 }
 
 void RestConnection::setMethod(const char* method) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "client/curl_handles.h"
+#include "client/response_framing.h"
 #include "client/rest_response.h"
 #include "client/transfer_limits.h"
 
@@ -59,6 +60,10 @@ class RestConnection {
     };
     static std::size_t collectBodyUpToCap(char* data, std::size_t size, std::size_t count,
                                           void* target);
+    // Records a header line in the response and in the framing check;
+    // `target` is the connection.
+    static std::size_t collectHeaderLine(char* data, std::size_t size, std::size_t count,
+                                         void* target);
 
     CurlEasyHandle handle_;
     std::string baseUrl_;
@@ -70,4 +75,5 @@ class RestConnection {
     std::unique_ptr<CurlHeaderList> headerLines_;
     RestResponse pending_;
     BodyTarget bodyTarget_{nullptr, 0, nullptr};
+    ResponseFraming framing_;
 };

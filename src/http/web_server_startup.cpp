@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 
+#include "http/request_body_limit.h"
 #include "platform/escaped_text.h"
 #include "platform/files_and_clock.h"
 #include "platform/net.h"
@@ -67,6 +68,9 @@ std::unique_ptr<CivetServer> tryStart(const char* portsText, bool withTls,
                                       const std::string& errorLogPath, std::string& reason) {
     static const std::string workers = std::to_string(kEngineWorkerThreads);
     static const std::string timeout = std::to_string(kRequestTimeoutMs);
+    // The engine refuses a chunk that would take a body past the limit as
+    // soon as it reads the chunk's size.
+    static const std::string bodyLimit = std::to_string(kMaxRequestBodyBytes);
     // No "document_root": the engine is built without file serving, so no
     // request can ever reach the program's folder.
     const char* options[] = {"listening_ports",
@@ -77,12 +81,14 @@ std::unique_ptr<CivetServer> tryStart(const char* portsText, bool withTls,
                              errorLogPath.c_str(),
                              "request_timeout_ms",
                              timeout.c_str(),
+                             "max_request_body_size",
+                             bodyLimit.c_str(),
                              nullptr,
                              nullptr,
                              nullptr};
     if (withTls) {
-        options[8] = "ssl_certificate";
-        options[9] = kEngineCertificateName;
+        options[10] = "ssl_certificate";
+        options[11] = kEngineCertificateName;
     }
     mg_callbacks callbacks;
     std::memset(&callbacks, 0, sizeof callbacks);

@@ -12,12 +12,10 @@
 #include "client/cancellation.h"
 #include "config/allowed_origins.h"
 #include "config/data_directory.h"
+#include "http/request_body_limit.h"
 #include "http/web_server_startup.h"
 #include "rd/upstream.h"
 
-// Largest request body taken: a capture's PidOptions document is a few
-// hundred bytes, so nothing a device accepts comes near this.
-constexpr std::size_t kMaxRequestBodyBytes = 1024 * 1024;
 // All request bodies and upstream answers in flight together buffer at most
 // this much; a forward that would pass it is refused.
 constexpr std::size_t kForwardBufferBudgetBytes = 64 * 1024 * 1024;

@@ -168,4 +168,34 @@ TEST(RdRequestsTest, CutBodyFailsButKeepsTheHeaders) {
     EXPECT_EQ("100", response.headers.at("Content-Length"));
 }
 
+// Whole answers in every framing HTTP/1.1 allows pass the framing check.
+TEST(RdRequestsTest, WholeAnswersInEveryFramingAreTaken) {
+    const char* const answers[] = {
+        "HTTP/1.1 200 OK\r\nContent-Length:  2 \r\n\r\nok",
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1;x=y\r\no\r\n1\r\nk\r\n0\r\n\r\n",
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n2\r\nok\r\n0\r\nX-T: 1\r\n\r\n",
+        "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok",
+        "HTTP/1.0 200 OK\r\n\r\nok",  // delimited by the close
+    };
+    for (const char* answer : answers) {
+        SCOPED_TRACE(answer);
+        ScriptedUpstream upstream(answer);
+        const RestResponse response = deviceInfoRequest(upstream.url("/rd/info"), kTimeoutSeconds);
+        EXPECT_EQ(200, response.code);
+        EXPECT_EQ("ok", response.body);
+    }
+}
+
+TEST(RdRequestsTest, ChunkedAnswerCutBeforeItsEndOrMisframedFails) {
+    for (const char* answer :
+         {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\n",
+          "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\n0\r\n",
+          "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\nok",
+          "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nContent-Length: 3\r\n\r\nok"}) {
+        SCOPED_TRACE(answer);
+        ScriptedUpstream upstream(answer);
+        EXPECT_EQ(-1, deviceInfoRequest(upstream.url("/rd/info"), kTimeoutSeconds).code);
+    }
+}
+
 }  // namespace
