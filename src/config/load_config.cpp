@@ -4,25 +4,14 @@
 
 #include "config/ini_file.h"
 
-namespace {
-
-constexpr int kHighestPort = 65535;
-
-// Compared without adding to `start`, which may be as large as an int gets.
-bool isUsablePortStart(int start) {
-    return start >= 1 && start <= kHighestPort - (kPortRangeLength - 1);
-}
-
-}  // namespace
-
 int loadConfig(ServerSettings& settings) {
     IniFile ini;
     if (!ini.load(kConfigPath)) {
         return 1;
     }
     // Read before anything can fail: a restriction is never dropped silently.
-    settings.allowedOrigins = parseAllowedOrigins(ini.getString("ALLOWED_ORIGINS"));
-    const int start = ini.getInt("SERVER_PORT_START");
+    settings.allowedOrigins = parseAllowedOrigins(ini.getString(kAllowedOriginsKey));
+    const int start = ini.getInt(kPortStartKey);
     if (!isUsablePortStart(start)) {
         std::printf("Server port start is not configured in config.ini\n");
         std::fflush(stdout);
@@ -30,6 +19,6 @@ int loadConfig(ServerSettings& settings) {
         return 1;
     }
     settings.portRangeStart = start;
-    settings.sslCertificatePath = ini.getString("SERVER_SSL_CERTICICATE");
+    settings.sslCertificatePath = ini.getString(kCertificateKey);
     return 0;
 }

@@ -22,3 +22,14 @@ constexpr int kPortRangeLength = 10;
 
 // The last port of the listening range that starts at `start`.
 constexpr int lastPortOfRange(int start) { return start + kPortRangeLength - 1; }
+
+// True when a whole range from `start` fits the port numbers. Compared
+// without adding to `start`, which may be as large as an int gets.
+constexpr bool isUsablePortStart(int start) {
+    return start >= 1 && start <= 65535 - (kPortRangeLength - 1);
+}
+
+// The keys of config.ini.
+constexpr const char* kPortStartKey = "SERVER_PORT_START";
+constexpr const char* kCertificateKey = "SERVER_SSL_CERTICICATE";
+constexpr const char* kAllowedOriginsKey = "ALLOWED_ORIGINS";

@@ -6,14 +6,13 @@
 #include <string>
 
 #include "config/ini_update.h"
+#include "config/load_config.h"
 #include "config/server_settings.h"
 #include "platform/files_and_clock.h"
 
 namespace {
 
-constexpr const char* kConfigPath = "./config.ini";
 constexpr const char* kTemporaryPath = "./config.ini.new";
-constexpr int kHighestPort = 65535;
 
 enum class ValueKind { PortStart, Text };
 
@@ -23,9 +22,9 @@ struct InstallerSetting {
 };
 
 const InstallerSetting kInstallerSettings[] = {
-    {"SERVER_PORT_START", ValueKind::PortStart},
-    {"SERVER_SSL_CERTICICATE", ValueKind::Text},
-    {"ALLOWED_ORIGINS", ValueKind::Text},
+    {kPortStartKey, ValueKind::PortStart},
+    {kCertificateKey, ValueKind::Text},
+    {kAllowedOriginsKey, ValueKind::Text},
 };
 
 const InstallerSetting* findSetting(const std::string& key) {
@@ -39,13 +38,10 @@ const InstallerSetting* findSetting(const std::string& key) {
 
 // The service refuses a range start it cannot use; refusing it here makes
 // the install fail instead of a service that will not start.
-bool isUsablePortStart(const std::string& value) {
-    if (value.empty() || value.size() > 5 ||
-        value.find_first_not_of("0123456789") != std::string::npos) {
-        return false;
-    }
-    const int start = std::stoi(value);
-    return start >= 1 && start <= kHighestPort - (kPortRangeLength - 1);
+bool isUsablePortStartText(const std::string& value) {
+    return !value.empty() && value.size() <= 5 &&
+           value.find_first_not_of("0123456789") == std::string::npos &&
+           isUsablePortStart(std::stoi(value));
 }
 
 bool readFile(const char* path, std::string& contents) {
@@ -88,7 +84,7 @@ bool applySetting(const std::string& word, std::string& contents, bool& changed)
     if (value.empty()) {
         return true;  // the property was not given
     }
-    if ((setting->kind == ValueKind::PortStart && !isUsablePortStart(value)) ||
+    if ((setting->kind == ValueKind::PortStart && !isUsablePortStartText(value)) ||
         !setIniValue(contents, setting->key, value)) {
         std::printf("Cannot write %s into config.ini: %s\n", setting->key, value.c_str());
         return false;
