@@ -27,6 +27,35 @@ long residentBytes() {
     return resident * ::sysconf(_SC_PAGESIZE);
 }
 
+// The highest RSS above the start while it lives, sampled every 5 ms (at
+// most 30 s).
+class PeakResidentGrowth {
+  public:
+    PeakResidentGrowth()
+        : start_(residentBytes()), peak_(start_), sampler_([this] {
+              for (int i = 0; i < 6000 && !done_.load(); ++i) {
+                  peak_ = std::max(peak_.load(), residentBytes());
+                  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+              }
+          }) {}
+    ~PeakResidentGrowth() { stop(); }
+    // Stops sampling; returns the growth of the peak over the start.
+    long stop() {
+        done_ = true;
+        if (sampler_.joinable()) {
+            sampler_.join();
+        }
+        return peak_ - start_;
+    }
+    long start() const { return start_; }
+
+  private:
+    const long start_;
+    std::atomic<long> peak_;
+    std::atomic<bool> done_{false};
+    std::thread sampler_;
+};
+
 TEST(OversizedBody, DeclaredLengthsAboveTheCapAreRefusedWithoutGrowth) {
     ExtensionFixture extension;
     ASSERT_TRUE(extension.start());
@@ -49,24 +78,15 @@ TEST(OversizedBody, EndlessUpstreamAnswerKeepsMemoryBounded) {
     testing_support::RawUpstream device(
         11104, testing_support::deviceScript(testing_support::endlessBodyScript));
     ASSERT_TRUE(device.listening());
-    const long before = residentBytes();
-    std::atomic<bool> done{false};
-    long peak = before;
-    std::thread sampler([&] {
-        for (int i = 0; i < 3000 && !done.load(); ++i) {
-            peak = std::max(peak, residentBytes());
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    });
+    PeakResidentGrowth growth;
     const std::string answer = extension.send("DEVICEINFO", "/rd/info");
-    done = true;
-    sampler.join();
+    const long peak = growth.stop();
     EXPECT_NE(std::string::npos, answer.find("errCode=\"5\" errInfo=\"RDSERVICE_NOT_AVAILABLE\""));
     std::printf("endless answer: RSS peak %.1f MiB above the start\n",
-                static_cast<double>(peak - before) / (1024 * 1024));
+                static_cast<double>(peak) / (1024 * 1024));
     // The cap is 16 MiB; sanitizer builds shadow what is allocated, so the
     // bound is loose: the fault this guards against grew by gigabytes.
-    EXPECT_LT(peak - before, 256L * 1024 * 1024);
+    EXPECT_LT(peak, 256L * 1024 * 1024);
 }
 
 // Sends one CAPTURE with `body` and reads the answer without keeping it
@@ -108,15 +128,7 @@ TEST(OversizedBody, ManyLargeForwardsAtOnceStayWithinTheBudgetAndAreGivenBack) {
     ExtensionFixture extension(firstPort);
     ASSERT_TRUE(extension.start());
     extension.startDevice(firstPort + 15, {"--capture-bytes", "4194304"});
-    const long before = residentBytes();
-    std::atomic<bool> done{false};
-    long peak = before;
-    std::thread sampler([&] {
-        for (int i = 0; i < 6000 && !done.load(); ++i) {
-            peak = std::max(peak, residentBytes());
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    });
+    PeakResidentGrowth growth;
     const std::string body = "<PidOptions><Opts/></PidOptions>" + std::string(1000000, ' ');
     std::vector<std::string> heads(60);
     std::vector<std::size_t> sizes(60, 0);
@@ -128,8 +140,8 @@ TEST(OversizedBody, ManyLargeForwardsAtOnceStayWithinTheBudgetAndAreGivenBack) {
     for (std::thread& client : clients) {
         client.join();
     }
-    done = true;
-    sampler.join();
+    const long peak = growth.stop();
+    const long before = growth.start();
     int relayed = 0;
     for (std::size_t i = 0; i < heads.size(); ++i) {
         if (heads[i].find("Content-Length: 4194304\r\n") != std::string::npos) {
@@ -140,9 +152,9 @@ TEST(OversizedBody, ManyLargeForwardsAtOnceStayWithinTheBudgetAndAreGivenBack) {
         }
     }
     std::printf("60 forwards of 1 MB up, 4 MiB down: %d relayed, RSS peak %.1f MiB above\n",
-                relayed, static_cast<double>(peak - before) / (1024 * 1024));
+                relayed, static_cast<double>(peak) / (1024 * 1024));
     EXPECT_GT(relayed, 0);
-    EXPECT_LT(peak - before, (kFreedMemoryReturns ? 192L : 768L) * 1024 * 1024);
+    EXPECT_LT(peak, (kFreedMemoryReturns ? 192L : 768L) * 1024 * 1024);
     if (kFreedMemoryReturns) {
         EXPECT_TRUE(testing_support::eventually(
             [&] { return residentBytes() - before < 16L * 1024 * 1024; }, 5000))
