@@ -25,9 +25,10 @@ std::string request(const std::string& method, const std::string& target, const 
 
 }  // namespace
 
-ExtensionFixture::ExtensionFixture(int firstPort, int graceMs)
-    : firstPort_(firstPort), graceMs_(graceMs) {
-    folder_.write("config.ini", "SERVER_PORT_START = " + std::to_string(firstPort) + "\n");
+ExtensionFixture::ExtensionFixture(int graceMs)
+    : firstPort_(testing_support::freePortRange(upstreamLastPort - upstreamFirstPort + 1, 30000)),
+      graceMs_(graceMs) {
+    folder_.write("config.ini", "SERVER_PORT_START = " + std::to_string(firstPort_) + "\n");
 }
 
 ExtensionFixture::~ExtensionFixture() {

@@ -14,21 +14,25 @@
 namespace e2e {
 
 // The extension's run loop on a thread of this process, in a folder of its
-// own (config.ini with the range start 11100, a private data folder for
+// own (config.ini with the range start at 21 free ports, a private data folder for
 // DeviceConfig.xml), plus simulated RD devices as child processes.
 class ExtensionFixture {
   public:
-    // The extension listens from `firstPort` and probes the 21 ports from it;
-    // a device that identified waits `graceMs` for silent ports below it.
-    explicit ExtensionFixture(int firstPort = upstreamFirstPort, int graceMs = kDiscoveryGraceMs);
+    // The extension listens from the first of 21 free ports and probes all
+    // of them; a device that identified waits `graceMs` for silent ports
+    // below it.
+    explicit ExtensionFixture(int graceMs = kDiscoveryGraceMs);
     ~ExtensionFixture();
 
     // Starts the run loop and waits (bounded) until it serves requests.
     bool start();
     // Requests the run loop's stop and waits for it to end.
     void stop();
-    // The extension's first listening port (11100 unless it was busy).
+    // The extension's first listening port.
     int port() const { return port_; }
+    // The port `offset` places above the first probed (the extension's own
+    // range starts there too): where a test puts a device.
+    int upstreamPort(int offset) const { return firstPort_ + offset; }
     // Writes DeviceConfig.xml with `model` into the private data folder.
     void setDeviceModel(const std::string& model);
 

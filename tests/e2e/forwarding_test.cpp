@@ -43,20 +43,21 @@ TEST_F(ForwardingTest, WithoutUpstreamEveryForwardAnswersNotAvailable) {
 }
 
 TEST_F(ForwardingTest, DeviceFiveAboveTheFirstPortIsFoundAndRelayed) {
-    extension.startDevice(11105);
-    EXPECT_EQ(relayed(11105, "CAPTURE", "/rd/capture", kPidOptions),
+    extension.startDevice(extension.upstreamPort(5));
+    EXPECT_EQ(relayed(extension.upstreamPort(5), "CAPTURE", "/rd/capture", kPidOptions),
               extension.send("CAPTURE", "/rd/capture", kPidOptions));
-    EXPECT_EQ(relayed(11105, "DEVICEINFO", "/rd/info"), extension.send("DEVICEINFO", "/rd/info"));
+    EXPECT_EQ(relayed(extension.upstreamPort(5), "DEVICEINFO", "/rd/info"),
+              extension.send("DEVICEINFO", "/rd/info"));
     const std::string relayedDiscovery = extension.send("RDSERVICE", "/rdservice");
     EXPECT_EQ(
-        relayed(11105, "RDSERVICE", "/"),
+        relayed(extension.upstreamPort(5), "RDSERVICE", "/"),
         rdAnswer(extension.location("/"), "(null)", ExtensionFixture::bodyOf(relayedDiscovery)));
     EXPECT_NE(std::string::npos,
               relayedDiscovery.find("LOCATION:" + extension.location("/rdservice")));
 }
 
 TEST_F(ForwardingTest, CaptureAnswerCarriesTheDevicesPidData) {
-    extension.startDevice(11105);
+    extension.startDevice(extension.upstreamPort(5));
     const std::string body =
         ExtensionFixture::bodyOf(extension.send("CAPTURE", "/rd/capture", kPidOptions));
     EXPECT_NE(std::string::npos, body.find("errCode=\"0\"")) << body;
@@ -67,51 +68,62 @@ TEST_F(ForwardingTest, CaptureAnswerCarriesTheDevicesPidData) {
 }
 
 TEST_F(ForwardingTest, LowerOfTwoDevicesWins) {
-    extension.startDevice(11106, {"--info", "Quillaris-USB ZR4410QX Registered Device Service B"});
-    extension.startDevice(11104, {"--info", "Quillaris-USB ZR4410QX Registered Device Service A"});
+    extension.startDevice(extension.upstreamPort(6),
+                          {"--info", "Quillaris-USB ZR4410QX Registered Device Service B"});
+    extension.startDevice(extension.upstreamPort(4),
+                          {"--info", "Quillaris-USB ZR4410QX Registered Device Service A"});
     for (int i = 0; i < 3; ++i) {
         EXPECT_NE(std::string::npos, extension.send("GET", "/rdservice").find("Service A\""));
     }
 }
 
 TEST_F(ForwardingTest, InfoMustNameModelAndServiceCaseSensitively) {
-    extension.startDevice(11103, {"--info", "Quillaris-USB ZR4410QX Device"});
-    extension.startDevice(11104, {"--info", "Other model Registered Device Service"});
-    extension.startDevice(11105, {"--info", "QUILLARIS-USB ZR4410QX Registered Device Service"});
+    extension.startDevice(extension.upstreamPort(3), {"--info", "Quillaris-USB ZR4410QX Device"});
+    extension.startDevice(extension.upstreamPort(4),
+                          {"--info", "Other model Registered Device Service"});
+    extension.startDevice(extension.upstreamPort(5),
+                          {"--info", "QUILLARIS-USB ZR4410QX Registered Device Service"});
     EXPECT_EQ(notAvailable("/rd/info"), extension.send("DEVICEINFO", "/rd/info"));
-    extension.startDevice(11106, {"--info", "Registered Device Service of Quillaris-USB ZR4410QX"});
-    EXPECT_EQ(relayed(11106, "DEVICEINFO", "/rd/info"), extension.send("DEVICEINFO", "/rd/info"));
+    extension.startDevice(extension.upstreamPort(6),
+                          {"--info", "Registered Device Service of Quillaris-USB ZR4410QX"});
+    EXPECT_EQ(relayed(extension.upstreamPort(6), "DEVICEINFO", "/rd/info"),
+              extension.send("DEVICEINFO", "/rd/info"));
 }
 
 TEST_F(ForwardingTest, StatusOtherThanReadyIsAccepted) {
-    extension.startDevice(11105, {"--service-status", "NOTREADY"});
-    EXPECT_EQ(relayed(11105, "DEVICEINFO", "/rd/info"), extension.send("DEVICEINFO", "/rd/info"));
+    extension.startDevice(extension.upstreamPort(5), {"--service-status", "NOTREADY"});
+    EXPECT_EQ(relayed(extension.upstreamPort(5), "DEVICEINFO", "/rd/info"),
+              extension.send("DEVICEINFO", "/rd/info"));
 }
 
 TEST_F(ForwardingTest, NonXmlAnswerIsSkippedForTheNextPort) {
-    extension.startDevice(11103, {"--garbage"});
-    extension.startDevice(11107);
-    EXPECT_EQ(relayed(11107, "DEVICEINFO", "/rd/info"), extension.send("DEVICEINFO", "/rd/info"));
+    extension.startDevice(extension.upstreamPort(3), {"--garbage"});
+    extension.startDevice(extension.upstreamPort(7));
+    EXPECT_EQ(relayed(extension.upstreamPort(7), "DEVICEINFO", "/rd/info"),
+              extension.send("DEVICEINFO", "/rd/info"));
 }
 
 TEST_F(ForwardingTest, UpstreamErrorStatusIsNotPassedOn) {
-    testing_support::ScriptedUpstream upstream(11105, [](const std::string& request) {
-        if (testing_support::requestMethod(request) == "RDSERVICE") {
-            return testing_support::httpAnswer(
-                "<RDService status=\"READY\" info=\"Quillaris-USB ZR4410QX Registered Device "
-                "Service\" />");
-        }
-        return testing_support::httpAnswer("<Error/>", 503);
-    });
+    testing_support::ScriptedUpstream upstream(
+        extension.upstreamPort(5), [](const std::string& request) {
+            if (testing_support::requestMethod(request) == "RDSERVICE") {
+                return testing_support::httpAnswer(
+                    "<RDService status=\"READY\" info=\"Quillaris-USB ZR4410QX Registered Device "
+                    "Service\" />");
+            }
+            return testing_support::httpAnswer("<Error/>", 503);
+        });
     EXPECT_EQ(notAvailable("/rd/capture"), extension.send("CAPTURE", "/rd/capture", kPidOptions));
     EXPECT_EQ(notAvailable("/rd/info"), extension.send("DEVICEINFO", "/rd/info"));
 }
 
 TEST_F(ForwardingTest, CustomModelFromDeviceConfig) {
     extension.setDeviceModel("Custom Model 9");
-    extension.startDevice(11103);  // the default model: no longer accepted
-    extension.startDevice(11104, {"--info", "Custom Model 9 Registered Device Service"});
-    EXPECT_EQ(relayed(11104, "DEVICEINFO", "/rd/info"), extension.send("DEVICEINFO", "/rd/info"));
+    extension.startDevice(extension.upstreamPort(3));  // the default model: no longer accepted
+    extension.startDevice(extension.upstreamPort(4),
+                          {"--info", "Custom Model 9 Registered Device Service"});
+    EXPECT_EQ(relayed(extension.upstreamPort(4), "DEVICEINFO", "/rd/info"),
+              extension.send("DEVICEINFO", "/rd/info"));
 }
 
 }  // namespace

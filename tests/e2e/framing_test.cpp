@@ -57,7 +57,7 @@ TEST_F(FramingTest, CutOrMalformedUpstreamAnswersAreNotAvailable) {
     };
     for (const std::string& answer : answers) {
         SCOPED_TRACE(answer);
-        RawUpstream device(11104, answering(answer));
+        RawUpstream device(extension.upstreamPort(4), answering(answer));
         ASSERT_TRUE(device.listening());
         EXPECT_EQ(answerWith("/rd/info", pidData(5, "RDSERVICE_NOT_AVAILABLE")),
                   extension.send("DEVICEINFO", "/rd/info"));
@@ -66,13 +66,14 @@ TEST_F(FramingTest, CutOrMalformedUpstreamAnswersAreNotAvailable) {
 
 TEST_F(FramingTest, UpstreamAnswerOfExactlyTheCapIsRelayedWhole) {
     const std::string body(kMaxUpstreamAnswerBytes, 'x');
-    RawUpstream device(11104, answering(testing_support::httpAnswer(body)));
+    RawUpstream device(extension.upstreamPort(4), answering(testing_support::httpAnswer(body)));
     ASSERT_TRUE(device.listening());
     EXPECT_TRUE(answerWith("/rd/info", body) == extension.send("DEVICEINFO", "/rd/info"));
 }
 
 TEST_F(FramingTest, ChunkedRequestBodiesFollowHttp11AndTheCap) {
-    RawUpstream device(11104, answering(testing_support::httpAnswer("<PidData/>")));
+    RawUpstream device(extension.upstreamPort(4),
+                       answering(testing_support::httpAnswer("<PidData/>")));
     ASSERT_TRUE(device.listening());
     struct Case {
         std::string chunks;

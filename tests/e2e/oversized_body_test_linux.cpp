@@ -76,7 +76,8 @@ TEST(OversizedBody, EndlessUpstreamAnswerKeepsMemoryBounded) {
     ExtensionFixture extension;
     ASSERT_TRUE(extension.start());
     testing_support::RawUpstream device(
-        11104, testing_support::deviceScript(testing_support::endlessBodyScript));
+        extension.upstreamPort(4),
+        testing_support::deviceScript(testing_support::endlessBodyScript));
     ASSERT_TRUE(device.listening());
     PeakResidentGrowth growth;
     const std::string answer = extension.send("DEVICEINFO", "/rd/info");
@@ -124,10 +125,9 @@ constexpr bool kFreedMemoryReturns = true;
 // budget, and their memory goes back afterwards (60 bodies of 16 MB once
 // took the process to 984 MB and left 381 MB behind).
 TEST(OversizedBody, ManyLargeForwardsAtOnceStayWithinTheBudgetAndAreGivenBack) {
-    const int firstPort = testing_support::freePortRange(21, 30000);
-    ExtensionFixture extension(firstPort);
+    ExtensionFixture extension;
     ASSERT_TRUE(extension.start());
-    extension.startDevice(firstPort + 15, {"--capture-bytes", "4194304"});
+    extension.startDevice(extension.upstreamPort(15), {"--capture-bytes", "4194304"});
     PeakResidentGrowth growth;
     const std::string body = "<PidOptions><Opts/></PidOptions>" + std::string(1000000, ' ');
     std::vector<std::string> heads(60);

@@ -40,15 +40,16 @@ class ResilienceTest : public ::testing::Test {
     }
 
     // A short grace: the tests of it need not wait the real second.
-    ExtensionFixture extension{upstreamFirstPort, 250};
+    ExtensionFixture extension{250};
 };
 
 TEST_F(ResilienceTest, HungAndTricklingPortsBelowTheDeviceCostOnlyTheGrace) {
-    RawUpstream hung(11101, testing_support::hangScript);
-    RawUpstream trickling(11102, testing_support::trickleScript(300));
+    RawUpstream hung(extension.upstreamPort(1), testing_support::hangScript);
+    RawUpstream trickling(extension.upstreamPort(2), testing_support::trickleScript(300));
     ASSERT_TRUE(hung.listening() && trickling.listening());
-    extension.startDevice(11104);
-    const std::string direct = ExtensionFixture::sendTo(11104, "DEVICEINFO", "/rd/info");
+    extension.startDevice(extension.upstreamPort(4));
+    const std::string direct =
+        ExtensionFixture::sendTo(extension.upstreamPort(4), "DEVICEINFO", "/rd/info");
 
     const Clock::time_point start = Clock::now();
     EXPECT_EQ(answerWith("/rd/info", ExtensionFixture::bodyOf(direct)),
@@ -57,13 +58,15 @@ TEST_F(ResilienceTest, HungAndTricklingPortsBelowTheDeviceCostOnlyTheGrace) {
 }
 
 TEST_F(ResilienceTest, LoneDeviceSlowToAnswerDiscoveryIsStillReached) {
-    extension.startDevice(11104, {"--delay-ms", "400"});  // longer than the grace
+    extension.startDevice(extension.upstreamPort(4),
+                          {"--delay-ms", "400"});  // longer than the grace
     const std::string answer = extension.send("DEVICEINFO", "/rd/info");
     EXPECT_NE(std::string::npos, answer.find("<DeviceInfo dpId=\"LUMETRA.SIM\"")) << answer;
 }
 
 TEST_F(ResilienceTest, HeldCapturesLeaveDiscoveryAndPreflightsAnswered) {
-    testing_support::ChildProcess& device = extension.startDevice(11104, {"--hang"});
+    testing_support::ChildProcess& device =
+        extension.startDevice(extension.upstreamPort(4), {"--hang"});
     constexpr int kHeld = 16;
     std::vector<std::string> answers(kHeld);
     std::vector<std::thread> clients;
@@ -89,10 +92,10 @@ TEST_F(ResilienceTest, HeldCapturesLeaveDiscoveryAndPreflightsAnswered) {
 // Forwards are refused only when the workers run out, not at a fixed count
 // below them (32 of a burst of 50 were once served).
 TEST_F(ResilienceTest, BurstOfQuickForwardsIsServedWhole) {
-    extension.startDevice(11104);
-    const std::string expected = answerWith(
-        "/rd/info",
-        ExtensionFixture::bodyOf(ExtensionFixture::sendTo(11104, "DEVICEINFO", "/rd/info")));
+    extension.startDevice(extension.upstreamPort(4));
+    const std::string expected =
+        answerWith("/rd/info", ExtensionFixture::bodyOf(ExtensionFixture::sendTo(
+                                   extension.upstreamPort(4), "DEVICEINFO", "/rd/info")));
     constexpr int kBurst = 50;
     std::vector<std::string> answers(kBurst);
     std::vector<std::thread> clients;
@@ -108,7 +111,8 @@ TEST_F(ResilienceTest, BurstOfQuickForwardsIsServedWhole) {
 }
 
 TEST_F(ResilienceTest, EndlessUpstreamAnswerIsCutAndNotAvailable) {
-    RawUpstream device(11104, testing_support::deviceScript(testing_support::endlessBodyScript));
+    RawUpstream device(extension.upstreamPort(4),
+                       testing_support::deviceScript(testing_support::endlessBodyScript));
     ASSERT_TRUE(device.listening());
     EXPECT_EQ(notAvailable("/rd/info"), extension.send("DEVICEINFO", "/rd/info"));
 }
@@ -132,13 +136,14 @@ TEST_F(ResilienceTest, IdleClientsNeitherStarveDiscoveryNorStayForever) {
 }
 
 TEST_F(ResilienceTest, ChunkedBodyGoesUpWholeAndACutBodyNotAtAll) {
-    testing_support::ScriptedUpstream device(11104, [](const std::string& request) {
-        return testing_support::requestMethod(request) == "RDSERVICE"
-                   ? testing_support::httpAnswer(
-                         "<RDService status=\"READY\" info=\"Quillaris-USB ZR4410QX Registered "
-                         "Device Service\" />")
-                   : testing_support::httpAnswer("<PidData/>");
-    });
+    testing_support::ScriptedUpstream device(
+        extension.upstreamPort(4), [](const std::string& request) {
+            return testing_support::requestMethod(request) == "RDSERVICE"
+                       ? testing_support::httpAnswer(
+                             "<RDService status=\"READY\" info=\"Quillaris-USB ZR4410QX Registered "
+                             "Device Service\" />")
+                       : testing_support::httpAnswer("<PidData/>");
+        });
     ASSERT_TRUE(device.listening());
     EXPECT_EQ(answerWith("/rd/capture", "<PidData/>"),
               extension.send("CAPTURE", "/rd/capture", "",
@@ -156,7 +161,8 @@ TEST_F(ResilienceTest, ChunkedBodyGoesUpWholeAndACutBodyNotAtAll) {
 }
 
 TEST_F(ResilienceTest, StopEndsAForwardHeldByAHungUpstream) {
-    RawUpstream device(11104, testing_support::deviceScript(testing_support::hangScript));
+    RawUpstream device(extension.upstreamPort(4),
+                       testing_support::deviceScript(testing_support::hangScript));
     ASSERT_TRUE(device.listening());
     std::string answer;
     std::thread client([&] { answer = extension.send("DEVICEINFO", "/rd/info"); });

@@ -25,28 +25,29 @@ std::string headOf(const std::string& answer) {
 
 TEST(SimulatedDevice, AnswersEchoTheOriginOrAllowAny) {
     ExtensionFixture fixture;
-    fixture.startDevice(11107);
-    const std::string discovery =
-        ExtensionFixture::sendTo(11107, "RDSERVICE", "/", "", "Origin: http://page.example\r\n");
+    fixture.startDevice(fixture.upstreamPort(7));
+    const std::string discovery = ExtensionFixture::sendTo(
+        fixture.upstreamPort(7), "RDSERVICE", "/", "", "Origin: http://page.example\r\n");
     EXPECT_EQ(deviceHead(ExtensionFixture::bodyOf(discovery).size(), "http://page.example"),
               headOf(discovery));
-    const std::string info = ExtensionFixture::sendTo(11107, "DEVICEINFO", "/rd/info");
+    const std::string info =
+        ExtensionFixture::sendTo(fixture.upstreamPort(7), "DEVICEINFO", "/rd/info");
     EXPECT_EQ(deviceHead(ExtensionFixture::bodyOf(info).size(), "*"), headOf(info));
 }
 
 TEST(SimulatedDevice, PreflightIsAnsweredAtOnceEvenByAHangingDevice) {
     ExtensionFixture fixture;
-    fixture.startDevice(11107, {"--hang"});
+    fixture.startDevice(fixture.upstreamPort(7), {"--hang"});
     EXPECT_EQ(deviceHead(0, "http://page.example",
                          "Access-Control-Allow-Headers: content-type\r\n"
                          "Access-Control-Allow-Private-Network: true\r\n"),
-              ExtensionFixture::sendTo(11107, "OPTIONS", "/rd/capture", "",
+              ExtensionFixture::sendTo(fixture.upstreamPort(7), "OPTIONS", "/rd/capture", "",
                                        "Origin: http://page.example\r\n"
                                        "Access-Control-Request-Method: CAPTURE\r\n"
                                        "Access-Control-Request-Headers: content-type\r\n"
                                        "Access-Control-Request-Private-Network: true\r\n"));
     EXPECT_EQ(deviceHead(0, "*"),
-              ExtensionFixture::sendTo(11107, "OPTIONS", "/", "",
+              ExtensionFixture::sendTo(fixture.upstreamPort(7), "OPTIONS", "/", "",
                                        "Access-Control-Request-Private-Network: false\r\n"));
 }
 

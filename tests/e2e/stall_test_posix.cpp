@@ -21,10 +21,10 @@ namespace {
 TEST(ConcurrentForwarding, ThirtyTwoCapturesAllGetTheDevicesAnswer) {
     ExtensionFixture extension;
     ASSERT_TRUE(extension.start());
-    extension.startDevice(11105);
+    extension.startDevice(extension.upstreamPort(5));
     const std::string options = "<PidOptions><Opts fCount=\"1\" fType=\"0\" /></PidOptions>";
     const std::string expected = ExtensionFixture::bodyOf(
-        ExtensionFixture::sendTo(11105, "CAPTURE", "/rd/capture", options));
+        ExtensionFixture::sendTo(extension.upstreamPort(5), "CAPTURE", "/rd/capture", options));
     ASSERT_NE("", expected);
 
     constexpr int kClients = 32;

@@ -21,7 +21,8 @@ const char* const kDiscoveryDocument =
     "<RDService status=\"READY\" info=\"Quillaris-USB ZR4410QX Registered Device Service\">"
     "<Interface id=\"CAPTURE\" path=\"/rd/capture\" /></RDService>";
 
-// An upstream on 11107 that answers discovery and returns `answer` to anything else.
+// An upstream on the seventh probed port that answers discovery and
+// returns `answer` to anything else.
 class RecordingUpstreamTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -41,7 +42,7 @@ class RecordingUpstreamTest : public ::testing::Test {
     std::string answer = std::string("<PidData>\0binary\0</PidData>", 27);
     ExtensionFixture extension;
     ScriptedUpstream upstream{
-        11107, [this](const std::string& request) {
+        extension.upstreamPort(7), [this](const std::string& request) {
             return httpAnswer(requestMethod(request) == "RDSERVICE" ? kDiscoveryDocument : answer);
         }};
 };
@@ -51,7 +52,9 @@ TEST_F(RecordingUpstreamTest, CaptureGoesUpstreamWithExactBodyAndNoContentType) 
     extension.send("CAPTURE", "/rd/capture", body, "Content-Type: text/xml\r\n");
     const std::string forwarded = lastForwarded();
     EXPECT_EQ(0u, forwarded.find("CAPTURE /rd/capture HTTP/1.1\r\n")) << forwarded;
-    EXPECT_NE(std::string::npos, forwarded.find("\r\nHost: localhost:11107\r\n"));
+    EXPECT_NE(std::string::npos,
+              forwarded.find("\r\nHost: localhost:" + std::to_string(extension.upstreamPort(7)) +
+                             "\r\n"));
     EXPECT_NE(std::string::npos, forwarded.find("\r\nUser-Agent: rdext-http-client/v1.0\r\n"));
     EXPECT_NE(std::string::npos,
               forwarded.find("\r\nContent-Length: " + std::to_string(body.size()) + "\r\n"));
@@ -125,7 +128,7 @@ namespace {
 TEST(RelayedDiscovery, TheIdentifyingAnswerIsRelayedWithoutASecondRequest) {
     ExtensionFixture extension;
     ASSERT_TRUE(extension.start());
-    ScriptedUpstream upstream(11107, [&](const std::string&) {
+    ScriptedUpstream upstream(extension.upstreamPort(7), [&](const std::string&) {
         return httpAnswer(upstream.count("RDSERVICE") == 1 ? kDiscoveryDocument : "<Other/>");
     });
     ASSERT_TRUE(upstream.listening());
@@ -137,7 +140,7 @@ TEST(RelayedDiscovery, TheIdentifyingAnswerIsRelayedWithoutASecondRequest) {
 TEST(RelayedDeviceInfo, EmptyUpstreamBodyGivesLengthZero) {
     ExtensionFixture extension;
     ASSERT_TRUE(extension.start());
-    ScriptedUpstream upstream(11107, [](const std::string& request) {
+    ScriptedUpstream upstream(extension.upstreamPort(7), [](const std::string& request) {
         return httpAnswer(requestMethod(request) == "RDSERVICE" ? kDiscoveryDocument : "");
     });
     ASSERT_TRUE(upstream.listening());
