@@ -6,6 +6,9 @@
 bench_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bench_build="$bench_root/build/bench-linux"
 bench_bin="$bench_build/src"
+# BENCH_PROGRAMS=DIR measures the rdserver_ext and rdservice_sim found in DIR
+# (another build, for example of an earlier commit) instead of building them.
+[ -n "${BENCH_PROGRAMS:-}" ] && bench_bin="$BENCH_PROGRAMS"
 bench_tmp=""
 bench_pids=()
 
@@ -17,6 +20,12 @@ source "$bench_root/scripts/packages.sh"
 
 # Release build of the extension and the simulated device in build/bench-linux.
 bench_build_programs() {
+  if [ -n "${BENCH_PROGRAMS:-}" ]; then
+    [ -x "$bench_bin/rdserver_ext" ] && [ -x "$bench_bin/rdservice_sim" ] \
+      || bench_die "no rdserver_ext and rdservice_sim in BENCH_PROGRAMS=$bench_bin"
+    bench_log "measuring the programs in $bench_bin"
+    return 0
+  fi
   if [ ! -e "$bench_root/.deps/src/civetweb/.fetched" ] || ! command -v cmake >/dev/null ||
      ! command -v ninja >/dev/null; then
     bench_log "running scripts/setup (build tools and sources)"
@@ -187,4 +196,41 @@ bench_machine_line() {
   local cpu
   cpu="$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1)"
   echo "machine: $(nproc) cores, ${cpu:-unknown cpu}, $(uname -sr); load average $(cut -d' ' -f1-3 /proc/loadavg)"
+}
+
+# Context switches of every thread of PID so far (voluntary and not): each
+# is one wake-up of a sleeping thread or one preemption.
+bench_context_switches() {
+  cat /proc/"$1"/task/*/status 2>/dev/null |
+    awk '/^(voluntary|nonvoluntary)_ctxt_switches/ { n += $2 } END { print n + 0 }'
+}
+
+# bench_status_field PID NAME: a field of /proc/PID/status (VmRSS in kB, Threads).
+bench_status_field() {
+  awk -v name="$2:" '$1 == name { print $2 }' /proc/"$1"/status
+}
+
+# Sockets in TIME_WAIT on this machine: each holds a local port for a while,
+# and a crowded port range makes every new connection (refused ones too)
+# search longer for a free port.
+bench_time_wait_count() {
+  if command -v ss >/dev/null; then
+    ss -Htan state time-wait 2>/dev/null | wc -l
+  else
+    echo "?"
+  fi
+}
+
+# bench_wait_time_wait_below LIMIT: waits (at most 75 s: a TIME_WAIT socket
+# lives 60 s) until fewer than LIMIT sockets are in TIME_WAIT; others' runs
+# leave them too. Returns 1 if the count stayed higher.
+bench_wait_time_wait_below() {
+  local limit="$1" i n
+  for i in $(seq 1 15); do
+    n="$(bench_time_wait_count)"
+    [ "$n" = "?" ] || [ "$n" -lt "$limit" ] && return 0
+    bench_log "$n sockets in TIME_WAIT; waiting for fewer than $limit ($i/15)"
+    sleep 5
+  done
+  return 1
 }

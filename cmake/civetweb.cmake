@@ -43,7 +43,9 @@ endforeach()
 add_library(civetweb STATIC "${_cw_work}/src/civetweb.c")
 target_include_directories(civetweb SYSTEM PUBLIC "${_cw_work}/include")
 # No file serving at all (NO_FILES): requests no handler claims get 404, never a file.
-# A short poll quantum (50 ms) lets the engine stop within ~0.1 s instead of 2 s.
+# The master thread sleeps until a connection or a stop arrives (rd-engine-wakeup.patch);
+# a worker inside a connection looks at the stop flag every quantum (50 ms), so
+# a stop does not wait for a slow client.
 # The stop flag as an atomic, so the threads that watch it synchronise with mg_stop.
 target_compile_definitions(civetweb PRIVATE NO_CGI NO_FILES NO_CACHING OPENSSL_API_3_0 SOCKET_TIMEOUT_QUANTUM=50
                                            STOP_FLAG_NEEDS_LOCK)

@@ -2,18 +2,10 @@
 
 #include <curl/curl.h>
 
-#include <memory>
 #include <string>
 
-// Owners of the transfer library's handles; each releases its handle on
-// every path. Neither is shared between threads.
-
-struct CurlEasyCleanup {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-using CurlEasyHandle = std::unique_ptr<CURL, CurlEasyCleanup>;
-
-// A request header list; empty (null) until the first line is appended.
+// A request header list of the transfer library, released on every path;
+// empty (null) until the first line is appended. Not shared between threads.
 class CurlHeaderList {
   public:
     CurlHeaderList() = default;

@@ -23,8 +23,10 @@ std::vector<std::pair<std::size_t, RestResponse>> ProbeSet::wait(int maxWaitMs) 
     std::vector<std::pair<std::size_t, RestResponse>> answers;
     for (const TransferSet::Finished& finished : transfers_.wait(maxWaitMs)) {
         for (std::size_t i = 0; i < connections_.size(); ++i) {
-            if (connections_[i]->handle() == finished.easy) {
+            if (connections_[i] && connections_[i]->handle() == finished.easy) {
                 answers.emplace_back(i, connections_[i]->complete(finished.result));
+                // Its handle goes back to the thread, for the next probe.
+                connections_[i].reset();
             }
         }
     }

@@ -7,7 +7,6 @@
 
 #include "client/byte_budget.h"
 #include "client/cancellation.h"
-#include "client/http_client_init.h"
 #include "client/response_collector.h"
 #include "client/transfer_set.h"
 
@@ -21,18 +20,10 @@ constexpr std::int32_t kFailureCode = -1;
 // A waiting request looks at its transfer at least this often.
 constexpr int kWaitRoundMs = 1000;
 
-CURL* newEasyHandle() {
-    if (!initHttpClient()) {
-        return nullptr;
-    }
-    return curl_easy_init();
-}
-
 }  // namespace
 
-RestConnection::RestConnection(std::string baseUrl)
-    : handle_(newEasyHandle()), baseUrl_(std::move(baseUrl)) {
-    if (!handle_) {
+RestConnection::RestConnection(std::string baseUrl) : baseUrl_(std::move(baseUrl)) {
+    if (handle_.get() == nullptr) {
         throw std::runtime_error("Couldn't initialize curl handle");
     }
 }
@@ -105,6 +96,11 @@ CURL* RestConnection::begin(const std::string& uri) {
     // Requests run on worker threads: the library must never use signals,
     // with or without a time-out.
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    // The handle outlives the request, but nothing of the request may reach
+    // the next one: its connection closes when it ends, and the address of
+    // its host is looked up afresh.
+    curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
+    curl_easy_setopt(curl, CURLOPT_DNS_CACHE_TIMEOUT, 0L);
     if (timeoutSeconds_ > 0) {
         curl_easy_setopt(curl, CURLOPT_TIMEOUT, static_cast<long>(timeoutSeconds_));
     }

@@ -2,17 +2,20 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "client/curl_handles.h"
+#include "client/kept_handles.h"
 #include "client/response_framing.h"
 #include "client/rest_response.h"
 #include "client/transfer_limits.h"
 
-// One HTTP/1.1 request over its own transfer handle and TCP connection,
-// sending an RD verb as the request method. Not copyable; use from one
-// thread. None of the send operations throws for transfer failures: they
-// are reported in RestResponse::code and body. Redirects are not followed.
+// HTTP/1.1 requests, each over its own TCP connection (closed when the
+// request ends), sending an RD verb as the request method. The transfer
+// handle is the thread's kept one when it is free (client/kept_handles.h). Not copyable; use from
+// one thread. None of the send operations throws for transfer failures: they are reported in
+// RestResponse::code and body. Redirects are not followed.
 class RestConnection {
   public:
     // `baseUrl` is put in front of every request URI. Throws
@@ -65,7 +68,7 @@ class RestConnection {
     static std::size_t collectHeaderLine(char* data, std::size_t size, std::size_t count,
                                          void* target);
 
-    CurlEasyHandle handle_;
+    KeptEasy handle_;
     std::string baseUrl_;
     std::map<std::string, std::string> headers_;
     std::int32_t timeoutSeconds_ = 0;

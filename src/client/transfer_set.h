@@ -5,12 +5,14 @@
 #include <cstddef>
 #include <vector>
 
+#include "client/kept_handles.h"
+
 class Cancellation;
 
-// Drives several prepared transfers at once on the calling thread (one multi
-// handle), so a caller can wait for the first answers without a thread per
-// transfer, and a cancel ends every transfer at once. The easy handles are
-// not owned; each must stay valid while it is in the set.
+// Drives several prepared transfers at once on the calling thread (the
+// thread's kept multi handle), so a caller can wait for the first answers
+// without a thread per transfer, and a cancel ends every transfer at once.
+// The easy handles are not owned; each must stay valid while it is in the set.
 class TransferSet {
   public:
     // `cancel` may be null.
@@ -37,7 +39,7 @@ class TransferSet {
     void collectFinished(std::vector<Finished>& finished);
     void abortAll(std::vector<Finished>& finished);
 
-    CURLM* multi_;
+    KeptMulti multi_;
     Cancellation* cancel_;
     std::size_t subscription_ = 0;
     std::vector<CURL*> easies_;

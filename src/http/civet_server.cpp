@@ -110,10 +110,12 @@ int CivetServer::onBeginRequest(mg_connection* conn) {
     if (server == nullptr) {
         return 0;
     }
-    {
+    // Every request passes here: once open, no lock is taken, so workers
+    // answering at once do not queue on one mutex.
+    if (!server->open_.load()) {
         std::unique_lock<std::mutex> lock(server->openMutex_);
         server->opened_.wait_for(lock, std::chrono::milliseconds(kRegistrationWaitMs),
-                                 [server] { return server->open_; });
+                                 [server] { return server->open_.load(); });
     }
     return server->savedBeginCallback_ != nullptr ? server->savedBeginCallback_(conn) : 0;
 }

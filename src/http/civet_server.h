@@ -79,10 +79,11 @@ class CivetServer {
     CloseCallback savedCloseCallback_ = nullptr;
     LogCallback savedLogCallback_ = nullptr;
     BeginCallback savedBeginCallback_ = nullptr;
-    // Open once the first handler is registered (or the server closes).
+    // Open once the first handler is registered (or the server closes). Read
+    // without the lock on every request; the lock only serves the wait.
     std::mutex openMutex_;
     std::condition_variable opened_;
-    bool open_ = false;
+    std::atomic<bool> open_{false};
     // The engine's log messages while it was starting: the detail behind a
     // refused start.
     std::mutex startMessageMutex_;

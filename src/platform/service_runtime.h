@@ -26,7 +26,9 @@ using ServiceStatusHandle = std::uintptr_t;
 // after the service has reported that it stopped. Returns false when no
 // service manager is connected (a program started from a shell), and on
 // POSIX also when the service stopped with a service-specific exit code, so
-// the manager sees the failure in the process's exit status.
+// the manager sees the failure in the process's exit status, or when the
+// descriptors it waits on could not be opened. The calling thread sleeps
+// until a control or a report arrives; it never polls.
 bool runServiceControlDispatcher(const char* name, void (*serviceMain)());
 
 // Registers the handler that receives control codes (1 = stop).

@@ -1,6 +1,5 @@
 // rdservice_sim: a simulated RD device service on the loopback address, so
 // the extension can be run and tested without the vendor's device.
-#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <exception>
@@ -12,14 +11,15 @@
 #include "platform/console.h"
 #include "platform/files_and_clock.h"
 #include "protocol/rd_protocol.h"
+#include "platform/stop_event.h"
 #include "sim/sim_handler.h"
 #include "sim/sim_options.h"
 
 namespace {
 
-std::atomic<bool> stopping{false};
+platform::StopEvent stopSignal;
 
-void onStopSignal(int) { stopping = true; }
+void onStopSignal(int) { stopSignal.request(); }
 
 int firstFreePort(int from, int to) {
     for (int port = from; port <= to; ++port) {
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     const std::string listening = std::string(kLoopbackAddress) + ":" + std::to_string(port);
     const char* engineOptions[] = {"listening_ports", listening.c_str(), "num_threads", "16",
                                    nullptr};
-    SimulatedDeviceHandler handler(options, stopping);
+    SimulatedDeviceHandler handler(options);
     std::unique_ptr<CivetServer> server;
     try {
         server = std::make_unique<CivetServer>(engineOptions);
@@ -62,9 +62,8 @@ int main(int argc, char** argv) {
     }
     server->addHandler("/", &handler);
     std::printf("Simulated RD service at http://%s/\n", listening.c_str());
-    while (!stopping.load()) {
-        platform::sleepMs(100);
-    }
+    stopSignal.waitRequested();
+    handler.stop();  // delayed and hung answers end, so the engine can stop
     server->close();
     std::printf("Simulated RD service stopped\n");
     return 0;

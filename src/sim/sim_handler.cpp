@@ -2,17 +2,16 @@
 
 #include <civetweb.h>
 
+#include <chrono>
 #include <cstring>
 #include <string>
 
-#include "platform/files_and_clock.h"
 #include "protocol/rd_protocol.h"
 #include "sim/sim_cors.h"
 #include "sim/sim_documents.h"
 
 namespace {
 
-constexpr unsigned kWaitStepMs = 50;
 constexpr std::size_t kMaxCaptureBody = 1024 * 1024;
 
 std::string readBody(mg_connection* conn) {
@@ -53,19 +52,25 @@ void writeAnswer(mg_connection* conn, int status, const std::string& body,
 
 }  // namespace
 
-SimulatedDeviceHandler::SimulatedDeviceHandler(const SimOptions& options,
-                                               const std::atomic<bool>& stopping)
-    : options_(options), stopping_(stopping) {
+SimulatedDeviceHandler::SimulatedDeviceHandler(const SimOptions& options) : options_(options) {
     if (options_.info.empty()) {
         options_.info = kSimDefaultInfo;
     }
 }
 
+void SimulatedDeviceHandler::stop() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+    stopped_.notify_all();
+}
+
 void SimulatedDeviceHandler::wait() const {
-    int waited = 0;
-    while (!stopping_.load() && (options_.hang || waited < options_.delayMs)) {
-        platform::sleepMs(kWaitStepMs);
-        waited += static_cast<int>(kWaitStepMs);
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (options_.hang) {
+        stopped_.wait(lock, [this] { return stopping_; });
+    } else if (options_.delayMs > 0) {
+        stopped_.wait_for(lock, std::chrono::milliseconds(options_.delayMs),
+                          [this] { return stopping_; });
     }
 }
 

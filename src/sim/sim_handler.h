@@ -1,6 +1,7 @@
 #pragma once
 
-#include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 #include "http/civet_handler.h"
 #include "sim/sim_options.h"
@@ -12,7 +13,10 @@
 // Safe for concurrent calls.
 class SimulatedDeviceHandler : public CivetHandler {
   public:
-    SimulatedDeviceHandler(const SimOptions& options, const std::atomic<bool>& stopping);
+    explicit SimulatedDeviceHandler(const SimOptions& options);
+
+    // Ends every delay and hang now and from now on.
+    void stop();
 
     bool handleGet(CivetServer* server, mg_connection* conn) override;
     bool handleOptions(CivetServer* server, mg_connection* conn) override;
@@ -26,5 +30,7 @@ class SimulatedDeviceHandler : public CivetHandler {
     void wait() const;
 
     SimOptions options_;
-    const std::atomic<bool>& stopping_;
+    mutable std::mutex mutex_;
+    mutable std::condition_variable stopped_;
+    bool stopping_ = false;
 };
