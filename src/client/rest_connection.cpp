@@ -15,8 +15,6 @@ namespace {
 const char* const kUserAgent = "rdext-http-client/v1.0";
 const char* const kTimeoutText = "Operation Timeout.";
 const char* const kFailureText = "Failed to query.";
-constexpr std::int32_t kTimeoutCode = 28;
-constexpr std::int32_t kFailureCode = -1;
 // A waiting request looks at its transfer at least this often.
 constexpr int kWaitRoundMs = 1000;
 
@@ -120,10 +118,10 @@ RestResponse RestConnection::complete(CURLcode result) {
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
         response.code = static_cast<std::int32_t>(status);
     } else if (result == CURLE_OPERATION_TIMEDOUT) {
-        response.code = kTimeoutCode;
+        response.code = kRestTimedOutCode;
         response.body = kTimeoutText;
     } else {
-        response.code = kFailureCode;
+        response.code = kRestFailedCode;
         response.body = kFailureText;
     }
     // Drops every pointer into this request's state (URL, header list, body).
