@@ -115,6 +115,24 @@ bool declaresTooLargeBody(mg_connection* conn, std::size_t maxBytes) {
     return mg_get_request_info(conn)->content_length > static_cast<std::int64_t>(maxBytes);
 }
 
+// Reads a CAPTURE's body within the cap and the budget; false after
+// answering why it is refused (nothing of it goes upstream then).
+bool takeBody(mg_connection* conn, const char* location, ForwardingState& state, BudgetShare& share,
+              std::string& body, ForwardRecord& record) {
+    const BodyRead read = readRequestBody(conn, state.options.maxRequestBodyBytes, share, body);
+    if (read == BodyRead::Complete) {
+        return true;
+    }
+    if (read == BodyRead::OverBudget) {
+        record.capacityRefusal = kBudgetSpent;
+    }
+    answerError(conn, location,
+                read == BodyRead::Invalid ? RDSWrapperError::INVALID_DATA
+                                          : RDSWrapperError::RDSERVICE_NOT_AVAILABLE,
+                record);
+    return false;
+}
+
 }  // namespace
 
 BodyRead readRequestBody(mg_connection* conn, std::size_t maxBytes, BudgetShare& share,
@@ -160,17 +178,7 @@ void forwardToUpstream(CivetServer* server, mg_connection* conn, ForwardingState
     }
     BudgetShare requestShare(&state.budget);
     std::string body;
-    const BodyRead read =
-        capture ? readRequestBody(conn, state.options.maxRequestBodyBytes, requestShare, body)
-                : BodyRead::Complete;
-    if (read == BodyRead::OverBudget) {
-        record.capacityRefusal = kBudgetSpent;
-    }
-    if (read != BodyRead::Complete) {
-        answerError(conn, location,
-                    read == BodyRead::Invalid ? RDSWrapperError::INVALID_DATA
-                                              : RDSWrapperError::RDSERVICE_NOT_AVAILABLE,
-                    record);
+    if (capture && !takeBody(conn, location, state, requestShare, body, record)) {
         return;
     }
     const int port = findUpstream(server, state);
