@@ -38,10 +38,9 @@ std::string httpsText(const std::string& certificatePath) {
     if (!platform::fileExists(certificatePath)) {
         return "no: " + certificatePath + " does not exist";
     }
-    if (certificatePath != kEngineCertificateName &&
-        !platform::fileExists(kEngineCertificateName)) {
+    if (certificatePath != kCertificatePath && !platform::fileExists(kCertificatePath)) {
         return std::string("no: ") + certificatePath + " exists, but the server loads " +
-               kEngineCertificateName + ", which does not; it falls back to HTTP";
+               kCertificatePath + ", which does not; it falls back to HTTP";
     }
     return "yes: " + certificatePath + " exists";
 }

@@ -88,7 +88,9 @@ std::unique_ptr<CivetServer> tryStart(const char* portsText, bool withTls,
                              nullptr};
     if (withTls) {
         options[10] = "ssl_certificate";
-        options[11] = kEngineCertificateName;
+        // Always this file, whatever path the settings name: the configured
+        // path only decides whether HTTPS is offered.
+        options[11] = kCertificatePath;
     }
     mg_callbacks callbacks;
     std::memset(&callbacks, 0, sizeof callbacks);

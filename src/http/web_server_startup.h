@@ -16,9 +16,6 @@ constexpr int kQuickAnswerWorkers = 8;
 // A client must send its whole request head (and each read of a body must
 // progress) within this time, or its connection is closed.
 constexpr int kRequestTimeoutMs = 5000;
-// The engine is always given this file, whatever path the settings name:
-// the configured path only decides whether HTTPS is offered.
-constexpr const char* kEngineCertificateName = kCertificatePath;
 // The program's engine error log, in the working directory (the program's
 // own folder), capped like every log.
 constexpr const char* kEngineErrorLogName = "rdserver_ext_error.log";

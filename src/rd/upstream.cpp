@@ -18,6 +18,14 @@ std::string upstreamUrl(int port, const char* path) {
     return std::string("http://") + kUpstreamHostName + ":" + std::to_string(port) + path;
 }
 
+// A discovery answer is a short document: a longer one fails the probe.
+TransferLimits probeLimits(Cancellation* cancel) {
+    TransferLimits limits;
+    limits.maxBodyBytes = kMaxProbeAnswerBytes;
+    limits.cancel = cancel;
+    return limits;
+}
+
 // What discovery knows of each probed port while answers come in.
 class ProbeOutcomes {
   public:
@@ -112,10 +120,7 @@ int discoverUpstreamPort(const DiscoveryOptions& options, const std::vector<int>
                          const std::string& deviceModel, Cancellation* cancel,
                          RestResponse* winningAnswer) {
     const std::vector<int> ports = portsToProbe(options, ownPorts);
-    TransferLimits limits;
-    limits.maxBodyBytes = kMaxProbeAnswerBytes;
-    limits.cancel = cancel;
-    ProbeSet probes(upstreamTimeoutSeconds, limits);
+    ProbeSet probes(upstreamTimeoutSeconds, probeLimits(cancel));
     ProbeOutcomes outcomes(ports, options.graceMs);
     const auto decided = [&](int port) {
         if (port >= 0 && winningAnswer != nullptr) {
@@ -161,8 +166,8 @@ int discoverUpstreamPort(const DiscoveryOptions& options, const std::vector<int>
     }
 }
 
-RestResponse queryUpstreamRdService(int port, const TransferLimits& limits) {
-    return rdServiceRequest(upstreamUrl(port, "/"), upstreamTimeoutSeconds, limits);
+RestResponse queryUpstreamRdService(int port, Cancellation* cancel) {
+    return rdServiceRequest(upstreamUrl(port, "/"), upstreamTimeoutSeconds, probeLimits(cancel));
 }
 
 RestResponse queryUpstreamDeviceInfo(int port, const TransferLimits& limits) {

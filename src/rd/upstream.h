@@ -52,9 +52,9 @@ int discoverUpstreamPort(const DiscoveryOptions& options, const std::vector<int>
 // True when `response` is a discovery answer of the upstream RD service.
 bool identifiesUpstream(const RestResponse& response, const std::string& deviceModel);
 
-// One request to the upstream on `port`, within `limits` (its cap applies
-// as given: the discovery document's is kMaxProbeAnswerBytes).
-RestResponse queryUpstreamRdService(int port, const TransferLimits& limits = {});
-RestResponse queryUpstreamDeviceInfo(int port, const TransferLimits& limits = {});
-RestResponse queryUpstreamCapture(int port, const std::string& body,
-                                  const TransferLimits& limits = {});
+// One RDSERVICE to `port`; its answer is capped at kMaxProbeAnswerBytes.
+RestResponse queryUpstreamRdService(int port, Cancellation* cancel = nullptr);
+// One request to the upstream on `port`, within `limits` (the caller's cap,
+// budget and cancel).
+RestResponse queryUpstreamDeviceInfo(int port, const TransferLimits& limits);
+RestResponse queryUpstreamCapture(int port, const std::string& body, const TransferLimits& limits);
