@@ -131,12 +131,10 @@ TEST_F(CallerPolicyTest, OnlyLoopbackHostsAreForwarded) {
     const std::pair<const char*, bool> cases[] = {
         {"localhost", true},
         {"LocalHost:11100", true},
-        {"127.0.0.1:11100", true},
         {"127.255.3.4", true},
         {"[::1]", true},
         {"[::1]:11100", true},
         {"evil.example", false},
-        {"evil.example:11100", false},
         {"127.0.0.1.evil.example", false},
         {"128.0.0.1", false},
         {"127.0.0", false},

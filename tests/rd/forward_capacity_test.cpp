@@ -28,14 +28,6 @@ std::string deviceAnswers(const std::string& request) {
     return testing_support::httpAnswer(kDeviceAnswer);
 }
 
-std::string chunked(std::size_t bytes) {
-    std::string body;
-    for (std::size_t sent = 0; sent < bytes; sent += 64 * 1024) {
-        body += "10000\r\n" + std::string(64 * 1024, 'c') + "\r\n";
-    }
-    return body + "0\r\n\r\n";
-}
-
 struct Case {
     const char* name;
     std::size_t budgetBytes;
@@ -59,10 +51,6 @@ TEST(ForwardCapacity, RefusalsAreWholeAndAtOnce) {
          pidData(5, "RDSERVICE_NOT_AVAILABLE"), 1},
         {"no place free", 64 * 1024, 0, "CAPTURE", length, body,
          pidData(5, "RDSERVICE_NOT_AVAILABLE"), 0},
-        {"declared over the cap", 64 * 1024 * 1024, 4, "CAPTURE", "Content-Length: 1048577\r\n", "",
-         pidData(4, "INVALID_DATA"), 0},
-        {"chunked over the cap", 64 * 1024 * 1024, 4, "CAPTURE", "Transfer-Encoding: chunked\r\n",
-         chunked(1024 * 1024 + 1), pidData(4, "INVALID_DATA"), 0},
         {"device info over the budget", 4 * 1024, 4, "DEVICEINFO", "", "",
          pidData(5, "RDSERVICE_NOT_AVAILABLE"), 0},
     };
