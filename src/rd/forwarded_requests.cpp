@@ -21,13 +21,6 @@ const char* const kBudgetSpent = "buffer budget spent";
 // After a forward that held this much, freed memory goes back to the system.
 constexpr std::size_t kReleaseAfterBytes = 1024 * 1024;
 
-// The LOCATION of a forwarded answer: this server's first port and the request URI.
-void requestLocation(char (&location)[kLocationBufferSize], CivetServer* server,
-                     mg_connection* conn) {
-    formatLocation(location, kLocationHost, firstListeningPort(server),
-                   mg_get_request_info(conn)->request_uri);
-}
-
 void answerError(mg_connection* conn, const char* location, int code, ForwardRecord& record) {
     record.errCode = code;
     writePidDataError(conn, location, RDSWrapperError(code));

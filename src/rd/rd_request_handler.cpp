@@ -55,8 +55,7 @@ bool RDSWrapperRestfulRequestHandler::admitForward(CivetServer* server, mg_conne
         return true;
     }
     char location[kLocationBufferSize];
-    formatLocation(location, kLocationHost, firstListeningPort(server),
-                   mg_get_request_info(conn)->request_uri);
+    requestLocation(location, server, conn);
     record.errCode = kRefusedCallerError;
     answerRefusedCaller(conn, location, allowedOrigins());
     return false;

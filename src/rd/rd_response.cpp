@@ -57,6 +57,12 @@ int firstListeningPort(CivetServer* server) {
     return ports.empty() ? -1 : ports.front();
 }
 
+void requestLocation(char (&location)[kLocationBufferSize], CivetServer* server,
+                     mg_connection* conn) {
+    formatLocation(location, kLocationHost, firstListeningPort(server),
+                   mg_get_request_info(conn)->request_uri);
+}
+
 const char* chooseOrigin(mg_connection* conn) {
     const char* allowOrigin = mg_get_header(conn, "Access-Control-Allow-Origin");
     if (allowOrigin != nullptr && allowOrigin[0] != '\0' && std::strcmp(allowOrigin, "*") != 0) {

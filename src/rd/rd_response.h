@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "rd/rd_documents.h"
 #include "rd/rd_error.h"
 
 class CivetServer;
@@ -10,6 +11,11 @@ struct mg_connection;
 // The server's first listening port, or -1 when it has none: the port of
 // every LOCATION value.
 int firstListeningPort(CivetServer* server);
+
+// The LOCATION of an answer to the request on `conn`: this server's first
+// port and the request URI.
+void requestLocation(char (&location)[kLocationBufferSize], CivetServer* server,
+                     mg_connection* conn);
 
 // What a cross-origin answer grants. The preflight's extra lines follow the
 // Allow-Methods line, in this order.
