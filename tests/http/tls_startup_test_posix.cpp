@@ -75,6 +75,21 @@ TEST_F(TlsStartupTest, HttpsPortIsTheLowerAndAnswersDiscovery) {
     EXPECT_EQ(testing_support::rdAnswer("http://127.0.0.1:" + std::to_string(base) + "/", "(null)",
                                         testing_support::ownRdServiceDocument()),
               answer);
+
+    // Side by side on both listeners, so idle workers take connections
+    // straight from each: every one must be served in its own scheme.
+    std::string command = "curl -sk --parallel --parallel-max 8 -X RDSERVICE";
+    for (int i = 0; i < 12; ++i) {
+        const char* scheme = i % 2 == 0 ? "https" : "http";
+        const int port = i % 2 == 0 ? base : base + 2;
+        command += std::string(" -o /dev/null -w '%{http_code}\\n' ") + scheme +
+                   "://127.0.0.1:" + std::to_string(port) + "/";
+    }
+    std::string expected;
+    for (int i = 0; i < 12; ++i) {
+        expected += "200\n";
+    }
+    EXPECT_EQ(expected, commandOutput(command));
     server->close();
 }
 
