@@ -29,7 +29,8 @@ file(COPY "${_cw_root}/src/civetweb.c" ${_cw_inl} DESTINATION "${_cw_work}/src")
 file(COPY "${_cw_root}/include/civetweb.h" DESTINATION "${_cw_work}/include")
 # rd-engine.patch first, then each rd-engine-<concern>.patch in name order.
 find_program(PATCH_EXECUTABLE patch REQUIRED)
-file(GLOB _cw_more_patches "${PROJECT_SOURCE_DIR}/third_party/civetweb/rd-engine-*.patch")
+# CONFIGURE_DEPENDS: a patch added later re-runs this in an existing build folder.
+file(GLOB _cw_more_patches CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/third_party/civetweb/rd-engine-*.patch")
 list(SORT _cw_more_patches)
 foreach(_cw_one_patch IN LISTS _cw_patch _cw_more_patches)
   execute_process(COMMAND "${PATCH_EXECUTABLE}" -p1 --forward --quiet -i "${_cw_one_patch}"
@@ -45,7 +46,8 @@ target_include_directories(civetweb SYSTEM PUBLIC "${_cw_work}/include")
 # No file serving at all (NO_FILES): requests no handler claims get 404, never a file.
 # The master thread sleeps until a connection or a stop arrives (rd-engine-wakeup.patch);
 # a worker inside a connection looks at the stop flag every quantum (50 ms), so
-# a stop does not wait for a slow client.
+# a stop does not wait for a slow client. An idle worker takes a waiting
+# connection from a listener itself (rd-engine-worker-accept.patch).
 # The stop flag as an atomic, so the threads that watch it synchronise with mg_stop.
 target_compile_definitions(civetweb PRIVATE NO_CGI NO_FILES NO_CACHING OPENSSL_API_3_0 SOCKET_TIMEOUT_QUANTUM=50
                                            STOP_FLAG_NEEDS_LOCK)
