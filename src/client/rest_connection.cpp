@@ -99,6 +99,9 @@ CURL* RestConnection::begin(const std::string& uri) {
     // its host is looked up afresh.
     curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
     curl_easy_setopt(curl, CURLOPT_DNS_CACHE_TIMEOUT, 0L);
+    // Requests go to this machine: a proxy the environment names for the
+    // whole machine (http_proxy, all_proxy) must not carry them.
+    curl_easy_setopt(curl, CURLOPT_PROXY, "");
     if (timeoutSeconds_ > 0) {
         curl_easy_setopt(curl, CURLOPT_TIMEOUT, static_cast<long>(timeoutSeconds_));
     }
