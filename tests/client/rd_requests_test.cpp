@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <map>
 #include <string>
 
@@ -37,44 +38,49 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-TEST(RdRequestsTest, RdServiceSendsItsVerbAndNoBody) {
-    ScriptedUpstream upstream(kOk);
-    const RestResponse response = rdServiceRequest(upstream.url("/"), kTimeoutSeconds);
-    EXPECT_EQ(head("RDSERVICE", "/", upstream), upstream.firstRequest());
-    EXPECT_EQ(200, response.code);
-    EXPECT_EQ("ok", response.body);
+// Names a proxy in the environment; an empty text removes it again.
+void setProxyInEnvironment(const std::string& url) {
+    for (const std::string name : {"http_proxy", "all_proxy", "ALL_PROXY"}) {
+#if defined(_WIN32)
+        ::_putenv((name + "=" + url).c_str());
+#else
+        url.empty() ? ::unsetenv(name.c_str()) : ::setenv(name.c_str(), url.c_str(), 1);
+#endif
+    }
 }
 
-TEST(RdRequestsTest, DeviceInfoSendsItsVerbAndNoBody) {
-    ScriptedUpstream upstream(kOk);
-    const RestResponse response = deviceInfoRequest(upstream.url("/rd/info"), kTimeoutSeconds);
-    EXPECT_EQ(head("DEVICEINFO", "/rd/info", upstream), upstream.firstRequest());
-    EXPECT_EQ(200, response.code);
-}
-
-TEST(RdRequestsTest, CaptureWithEmptyContentTypeSendsOnlyTheLength) {
-    ScriptedUpstream upstream(kOk);
-    const RestResponse response =
-        captureRequest(upstream.url("/rd/capture"), "", "<PidOptions/>", kTimeoutSeconds);
-    EXPECT_EQ(head("CAPTURE", "/rd/capture", upstream, "Content-Length: 13\r\n") + "<PidOptions/>",
-              upstream.firstRequest());
-    EXPECT_EQ(200, response.code);
-}
-
-TEST(RdRequestsTest, CaptureWithEmptyBodySendsLengthZero) {
-    ScriptedUpstream upstream(kOk);
-    captureRequest(upstream.url("/rd/capture"), "", "", kTimeoutSeconds);
-    EXPECT_EQ(head("CAPTURE", "/rd/capture", upstream, "Content-Length: 0\r\n"),
-              upstream.firstRequest());
-}
-
-TEST(RdRequestsTest, CaptureSendsAGivenContentType) {
-    ScriptedUpstream upstream(kOk);
-    captureRequest(upstream.url("/rd/capture"), "text/xml", "<a/>", kTimeoutSeconds);
-    EXPECT_EQ(head("CAPTURE", "/rd/capture", upstream,
-                   "Content-Type: text/xml\r\nContent-Length: 4\r\n") +
-                  "<a/>",
-              upstream.firstRequest());
+// Each verb's request byte for byte, sent to this machine even when the
+// environment names a proxy (nothing answers there).
+TEST(RdRequestsTest, EachVerbSendsItsRequestAndNeverThroughAProxy) {
+    struct Case {
+        const char* verb;
+        const char* path;
+        const char* contentType;  // CAPTURE only
+        std::string body;
+        std::string extraLines;
+    };
+    const Case cases[] = {
+        {"RDSERVICE", "/", nullptr, "", ""},
+        {"DEVICEINFO", "/rd/info", nullptr, "", ""},
+        {"CAPTURE", "/rd/capture", "", "<PidOptions/>", "Content-Length: 13\r\n"},
+        {"CAPTURE", "/rd/capture", "", "", "Content-Length: 0\r\n"},
+        {"CAPTURE", "/rd/capture", "text/xml", "<a/>",
+         "Content-Type: text/xml\r\nContent-Length: 4\r\n"},
+    };
+    setProxyInEnvironment("http://127.0.0.1:9");
+    for (const Case& c : cases) {
+        ScriptedUpstream upstream(kOk);
+        const std::string url = upstream.url(c.path);
+        const std::string verb = c.verb;
+        const RestResponse response =
+            verb == "CAPTURE"     ? captureRequest(url, c.contentType, c.body, kTimeoutSeconds)
+            : verb == "RDSERVICE" ? rdServiceRequest(url, kTimeoutSeconds)
+                                  : deviceInfoRequest(url, kTimeoutSeconds);
+        EXPECT_EQ(head(verb, c.path, upstream, c.extraLines) + c.body, upstream.firstRequest());
+        EXPECT_EQ(200, response.code) << verb;
+        EXPECT_EQ("ok", response.body) << verb;
+    }
+    setProxyInEnvironment("");
 }
 
 TEST(RdRequestsTest, LargeBinaryBodiesArriveWhole) {

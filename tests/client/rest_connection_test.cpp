@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -33,28 +32,6 @@ TEST(RestConnectionTest, JoinsBaseUrlAndUriAndSendsHeadersInNameOrder) {
                   "X-A: a\r\nX-B: replaced\r\n\r\n",
               upstream.firstRequest());
     EXPECT_EQ(200, response.code);
-}
-
-void setEnvironment(const std::string& name, const std::string& value) {
-#if defined(_WIN32)
-    ::_putenv((name + "=" + value).c_str());  // an empty value removes it
-#else
-    value.empty() ? ::unsetenv(name.c_str()) : ::setenv(name.c_str(), value.c_str(), 1);
-#endif
-}
-
-TEST(RestConnectionTest, AProxyOfTheEnvironmentIsNotUsed) {
-    ScriptedUpstream upstream(kOk);
-    const char* const names[] = {"http_proxy", "all_proxy", "ALL_PROXY"};
-    for (const char* name : names) {
-        setEnvironment(name, "http://127.0.0.1:9");  // nothing answers there
-    }
-    const RestResponse response = rdServiceRequest(upstream.url("/"), 10);
-    for (const char* name : names) {
-        setEnvironment(name, "");
-    }
-    EXPECT_EQ(200, response.code);
-    EXPECT_EQ("RDSERVICE / HTTP/1.1", upstream.firstRequest().substr(0, 20));
 }
 
 TEST(TrimBlanksTest, RemovesEveryBlankKindAtBothEnds) {
