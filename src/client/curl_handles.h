@@ -4,7 +4,8 @@
 
 #include <string>
 
-// A request header list of the transfer library, released on every path;
+// A string list of the transfer library (request header lines, connect-to
+// entries), released on every path;
 // empty (null) until the first line is appended. Not shared between threads.
 class CurlHeaderList {
   public:

@@ -4,40 +4,62 @@
 
 namespace {
 
-// What one thread keeps. A worker serves one request at a time, so one easy
-// handle covers a discovery probing port after port and the forward after
-// it; handles of probes that run side by side are made and released.
-struct ThreadKeep {
-    CURLM* multi = nullptr;
-    bool multiLeased = false;
-    CURL* easy = nullptr;
+// A pool keeps at most this many handles of each kind: one for each request
+// that runs at once in the common case (a forward or a probe per worker).
+constexpr std::size_t kMaxKeptHandles = 64;
 
-    ThreadKeep() = default;
-    ThreadKeep(const ThreadKeep&) = delete;
-    ThreadKeep& operator=(const ThreadKeep&) = delete;
-    ~ThreadKeep() {
-        if (easy != nullptr) {
-            curl_easy_cleanup(easy);
-        }
-        if (multi != nullptr) {
-            curl_multi_cleanup(multi);
-        }
+template <typename Handle>
+Handle* takeLast(std::mutex& mutex, std::vector<Handle*>& kept) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (kept.empty()) {
+        return nullptr;
     }
-};
+    Handle* handle = kept.back();
+    kept.pop_back();
+    return handle;
+}
 
-ThreadKeep& threadKeep() {
-    thread_local ThreadKeep keep;
-    return keep;
+template <typename Handle>
+bool keep(std::mutex& mutex, std::vector<Handle*>& kept, Handle* handle) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (kept.size() >= kMaxKeptHandles) {
+        return false;
+    }
+    kept.push_back(handle);
+    return true;
 }
 
 }  // namespace
 
-KeptEasy::KeptEasy() : easy_(nullptr) {
-    ThreadKeep& keep = threadKeep();
-    if (keep.easy != nullptr) {
-        easy_ = keep.easy;
-        keep.easy = nullptr;
-    } else if (initHttpClient()) {
+HandlePool::~HandlePool() {
+    for (CURL* easy : easies_) {
+        curl_easy_cleanup(easy);
+    }
+    for (CURLM* multi : multis_) {
+        curl_multi_cleanup(multi);
+    }
+}
+
+CURL* HandlePool::takeEasy() { return takeLast(mutex_, easies_); }
+
+CURLM* HandlePool::takeMulti() { return takeLast(mutex_, multis_); }
+
+void HandlePool::giveEasy(CURL* easy) {
+    curl_easy_reset(easy);
+    if (!keep(mutex_, easies_, easy)) {
+        curl_easy_cleanup(easy);
+    }
+}
+
+void HandlePool::giveMulti(CURLM* multi) {
+    if (!keep(mutex_, multis_, multi)) {
+        curl_multi_cleanup(multi);
+    }
+}
+
+KeptEasy::KeptEasy(HandlePool* pool)
+    : pool_(pool), easy_(pool != nullptr ? pool->takeEasy() : nullptr) {
+    if (easy_ == nullptr && initHttpClient()) {
         easy_ = curl_easy_init();
     }
 }
@@ -46,34 +68,27 @@ KeptEasy::~KeptEasy() {
     if (easy_ == nullptr) {
         return;
     }
-    ThreadKeep& keep = threadKeep();
-    if (keep.easy == nullptr) {
-        curl_easy_reset(easy_);
-        keep.easy = easy_;
+    if (pool_ != nullptr) {
+        pool_->giveEasy(easy_);
     } else {
         curl_easy_cleanup(easy_);
     }
 }
 
-KeptMulti::KeptMulti() : multi_(nullptr), kept_(false) {
-    ThreadKeep& keep = threadKeep();
-    if (!keep.multiLeased) {
-        if (keep.multi == nullptr && initHttpClient()) {
-            keep.multi = curl_multi_init();
-        }
-        multi_ = keep.multi;
-        kept_ = multi_ != nullptr;
-        keep.multiLeased = kept_;
-    }
-    if (!kept_ && initHttpClient()) {
+KeptMulti::KeptMulti(HandlePool* pool)
+    : pool_(pool), multi_(pool != nullptr ? pool->takeMulti() : nullptr) {
+    if (multi_ == nullptr && initHttpClient()) {
         multi_ = curl_multi_init();
     }
 }
 
 KeptMulti::~KeptMulti() {
-    if (kept_) {
-        threadKeep().multiLeased = false;
-    } else if (multi_ != nullptr) {
+    if (multi_ == nullptr) {
+        return;
+    }
+    if (pool_ != nullptr) {
+        pool_->giveMulti(multi_);
+    } else {
         curl_multi_cleanup(multi_);
     }
 }

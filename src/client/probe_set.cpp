@@ -3,12 +3,14 @@
 #include "client/rest_connection.h"
 
 ProbeSet::ProbeSet(std::int32_t timeoutSeconds, const TransferLimits& limits)
-    : timeoutSeconds_(timeoutSeconds), limits_(limits), transfers_(limits.cancel) {}
+    : timeoutSeconds_(timeoutSeconds), limits_(limits), transfers_(limits.cancel, limits.handles) {}
 
-std::size_t ProbeSet::add(const std::string& url) {
-    auto connection = std::make_unique<RestConnection>("");
+std::size_t ProbeSet::add(const std::string& url, const std::string& connectAddress) {
+    auto connection = std::make_unique<RestConnection>("", limits_.handles);
     connection->setTimeout(timeoutSeconds_);
-    connection->setLimits(limits_);
+    TransferLimits limits = limits_;
+    limits.connectAddress = connectAddress;
+    connection->setLimits(limits);
     connection->setMethod("RDSERVICE");
     transfers_.add(connection->begin(url));
     connections_.push_back(std::move(connection));
@@ -25,7 +27,7 @@ std::vector<std::pair<std::size_t, RestResponse>> ProbeSet::wait(int maxWaitMs) 
         for (std::size_t i = 0; i < connections_.size(); ++i) {
             if (connections_[i] && connections_[i]->handle() == finished.easy) {
                 answers.emplace_back(i, connections_[i]->complete(finished.result));
-                // Its handle goes back to the thread, for the next probe.
+                // Its handle goes back to the pool, for the next probe.
                 connections_[i].reset();
             }
         }

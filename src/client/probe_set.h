@@ -25,8 +25,10 @@ class ProbeSet {
     ProbeSet(const ProbeSet&) = delete;
     ProbeSet& operator=(const ProbeSet&) = delete;
 
-    // Starts a request to `url`; returns its index (0 for the first added).
-    std::size_t add(const std::string& url);
+    // Starts a request to `url`, connected to `connectAddress` when that is
+    // not empty (TransferLimits::connectAddress); returns its index (0 for
+    // the first added).
+    std::size_t add(const std::string& url, const std::string& connectAddress);
     // Waits at most `maxWaitMs` for more answers; returns (index, response)
     // for each request that finished.
     std::vector<std::pair<std::size_t, RestResponse>> wait(int maxWaitMs);

@@ -14,7 +14,7 @@ void bound(RestConnection& connection, std::int32_t timeoutSeconds, const Transf
 
 RestResponse rdServiceRequest(const std::string& url, std::int32_t timeoutSeconds,
                               const TransferLimits& limits) {
-    RestConnection connection("");
+    RestConnection connection("", limits.handles);
     bound(connection, timeoutSeconds, limits);
     return connection.sendRdService(url);
 }
@@ -22,7 +22,7 @@ RestResponse rdServiceRequest(const std::string& url, std::int32_t timeoutSecond
 RestResponse captureRequest(const std::string& url, const std::string& contentType,
                             const std::string& body, std::int32_t timeoutSeconds,
                             const TransferLimits& limits) {
-    RestConnection connection("");
+    RestConnection connection("", limits.handles);
     bound(connection, timeoutSeconds, limits);
     connection.appendHeader("Content-Type", contentType);
     return connection.sendCapture(url, body);
@@ -30,7 +30,7 @@ RestResponse captureRequest(const std::string& url, const std::string& contentTy
 
 RestResponse deviceInfoRequest(const std::string& url, std::int32_t timeoutSeconds,
                                const TransferLimits& limits) {
-    RestConnection connection("");
+    RestConnection connection("", limits.handles);
     bound(connection, timeoutSeconds, limits);
     return connection.sendDeviceInfo(url);
 }

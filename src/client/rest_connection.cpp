@@ -9,6 +9,7 @@
 #include "client/cancellation.h"
 #include "client/response_collector.h"
 #include "client/transfer_set.h"
+#include "platform/loopback_listeners.h"
 
 namespace {
 
@@ -18,9 +19,19 @@ const char* const kFailureText = "Failed to query.";
 // A waiting request looks at its transfer at least this often.
 constexpr int kWaitRoundMs = 1000;
 
+// Every upstream is on this machine: each socket is set to learn of a
+// refused port at once (the setting is ignored where the system refuses it).
+int prepareLoopbackSocket(void*, curl_socket_t socket, curlsocktype purpose) {
+    if (purpose == CURLSOCKTYPE_IPCXN) {
+        platform::failLoopbackConnectFast(static_cast<std::uintptr_t>(socket));
+    }
+    return CURL_SOCKOPT_OK;
+}
+
 }  // namespace
 
-RestConnection::RestConnection(std::string baseUrl) : baseUrl_(std::move(baseUrl)) {
+RestConnection::RestConnection(std::string baseUrl, HandlePool* handles)
+    : handle_(handles), baseUrl_(std::move(baseUrl)) {
     if (handle_.get() == nullptr) {
         throw std::runtime_error("Couldn't initialize curl handle");
     }
@@ -60,7 +71,7 @@ RestResponse RestConnection::performRequest(const std::string& uri) {
     if (limits_.cancel != nullptr && limits_.cancel->cancelled()) {
         return complete(CURLE_ABORTED_BY_CALLBACK);
     }
-    TransferSet transfer(limits_.cancel);
+    TransferSet transfer(limits_.cancel, limits_.handles);
     if (!transfer.add(curl)) {
         return complete(CURLE_FAILED_INIT);
     }
@@ -102,10 +113,28 @@ CURL* RestConnection::begin(const std::string& uri) {
     // Requests go to this machine: a proxy the environment names for the
     // whole machine (http_proxy, all_proxy) must not carry them.
     curl_easy_setopt(curl, CURLOPT_PROXY, "");
+    curl_easy_setopt(curl, CURLOPT_SOCKOPTFUNCTION, &prepareLoopbackSocket);
+    routeToConnectAddress(curl);
     if (timeoutSeconds_ > 0) {
         curl_easy_setopt(curl, CURLOPT_TIMEOUT, static_cast<long>(timeoutSeconds_));
     }
     return curl;
+}
+
+// Connects straight to the address that listens, whatever the host name
+// would resolve to first: no second address family tried after a delay.
+void RestConnection::routeToConnectAddress(CURL* curl) {
+    connectTo_.reset();
+    const std::string& address = limits_.connectAddress;
+    if (address.empty()) {
+        return;
+    }
+    connectTo_ = std::make_unique<CurlHeaderList>();
+    // "host:port:address:port" with host and ports empty: any host and port
+    // of this transfer, to `address` on the URL's port.
+    const bool ipv6 = address.find(':') != std::string::npos;
+    connectTo_->append("::" + (ipv6 ? "[" + address + "]" : address) + ":");
+    curl_easy_setopt(curl, CURLOPT_CONNECT_TO, connectTo_->get());
 }
 
 RestResponse RestConnection::complete(CURLcode result) {
@@ -130,6 +159,7 @@ RestResponse RestConnection::complete(CURLcode result) {
     // Drops every pointer into this request's state (URL, header list, body).
     curl_easy_reset(curl);
     headerLines_.reset();
+    connectTo_.reset();
     pending_ = RestResponse();
     return response;
 }

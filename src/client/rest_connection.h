@@ -13,21 +13,22 @@
 
 // HTTP/1.1 requests, each over its own TCP connection (closed when the
 // request ends), sending an RD verb as the request method. The transfer
-// handle is the thread's kept one when it is free (client/kept_handles.h). Not copyable; use from
-// one thread. None of the send operations throws for transfer failures: they are reported in
+// handle is leased from a pool when one is given (client/kept_handles.h).
+// Not copyable; use from one thread. None of the send operations throws for transfer failures: they are reported in
 // RestResponse::code and body. Redirects are not followed.
 class RestConnection {
   public:
-    // `baseUrl` is put in front of every request URI. Throws
-    // std::runtime_error("Couldn't initialize curl handle") when the
+    // `baseUrl` is put in front of every request URI; `handles` (may be
+    // null) lends the transfer handle and must outlive the connection.
+    // Throws std::runtime_error("Couldn't initialize curl handle") when the
     // transfer handle cannot be created.
-    explicit RestConnection(std::string baseUrl);
+    explicit RestConnection(std::string baseUrl, HandlePool* handles = nullptr);
     RestConnection(const RestConnection&) = delete;
     RestConnection& operator=(const RestConnection&) = delete;
 
     // Whole-transfer time-out in seconds; 0 (the default) or less means none.
     void setTimeout(std::int32_t seconds);
-    // Body cap and cancel of every later request (default: none).
+    // Body cap, cancel and connect address of every later request (default: none).
     void setLimits(const TransferLimits& limits) { limits_ = limits; }
 
     // Sends "name: value" with every request; a later call for the same name
@@ -67,6 +68,7 @@ class RestConnection {
     // `target` is the connection.
     static std::size_t collectHeaderLine(char* data, std::size_t size, std::size_t count,
                                          void* target);
+    void routeToConnectAddress(CURL* curl);
 
     KeptEasy handle_;
     std::string baseUrl_;
@@ -76,6 +78,7 @@ class RestConnection {
     // State of the request between begin and complete.
     std::string url_;
     std::unique_ptr<CurlHeaderList> headerLines_;
+    std::unique_ptr<CurlHeaderList> connectTo_;
     RestResponse pending_;
     BodyTarget bodyTarget_{nullptr, 0, nullptr};
     ResponseFraming framing_;

@@ -11,7 +11,8 @@ using Clock = std::chrono::steady_clock;
 
 }  // namespace
 
-TransferSet::TransferSet(Cancellation* cancel) : cancel_(cancel) {
+TransferSet::TransferSet(Cancellation* cancel, HandlePool* handles)
+    : multi_(handles), cancel_(cancel) {
     if (cancel_ != nullptr && multi_.get() != nullptr) {
         CURLM* multi = multi_.get();
         subscription_ = cancel_->subscribe([multi] { curl_multi_wakeup(multi); });

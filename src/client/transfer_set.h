@@ -9,14 +9,14 @@
 
 class Cancellation;
 
-// Drives several prepared transfers at once on the calling thread (the
-// thread's kept multi handle), so a caller can wait for the first answers
+// Drives several prepared transfers at once on the calling thread (on a
+// multi handle leased from a pool when one is given), so a caller can wait for the first answers
 // without a thread per transfer, and a cancel ends every transfer at once.
 // The easy handles are not owned; each must stay valid while it is in the set.
 class TransferSet {
   public:
-    // `cancel` may be null.
-    explicit TransferSet(Cancellation* cancel);
+    // `cancel` and `handles` may be null; `handles` must outlive the set.
+    TransferSet(Cancellation* cancel, HandlePool* handles);
     ~TransferSet();
     TransferSet(const TransferSet&) = delete;
     TransferSet& operator=(const TransferSet&) = delete;

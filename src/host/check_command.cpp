@@ -1,8 +1,9 @@
 #include "host/check_command.h"
 
 #include <cstdio>
-#include <future>
+#include <thread>
 
+#include "client/kept_handles.h"
 #include "config/data_directory.h"
 #include "config/device_model.h"
 #include "config/load_config.h"
@@ -68,18 +69,39 @@ void printSettings(const ServerSettings& settings, int loadResult, const DataDir
 }
 
 // Probes every port for its report and, beside it, runs the discovery of a
-// forward; both take at most one upstream time-out.
-int probeAndDiscover(const std::string& model) {
+// forward; both take at most one upstream time-out. The discovery thread is
+// joined, whatever happens, before this returns.
+int probeAndDiscover(const std::string& model, const DiscoveryOptions& options) {
     std::printf("Upstream ports %d-%d (a port that stays silent takes up to %d s):\n",
-                upstreamFirstPort, upstreamLastPort, upstreamTimeoutSeconds);
+                options.firstPort, options.lastPort, upstreamTimeoutSeconds);
     std::fflush(stdout);
-    auto discovery = std::async(std::launch::async, [&model] {
-        return discoverUpstreamPort(DiscoveryOptions(), std::vector<int>(), model);
+    HandlePool handles;  // outlives the discovery thread and the survey
+    TransferLimits base;
+    base.handles = &handles;
+    int port = -1;
+    std::thread discovery([&] {
+        try {
+            port = discoverUpstreamPort(options, std::vector<int>(), model, base);
+        } catch (const std::exception&) {
+            // A transfer that could not be set up: the survey reports the same.
+        }
     });
-    for (const PortReport& report : probeUpstreamPorts(model)) {
-        printLine("  " + formatPortReport(report));
+    struct JoinedAtExit {
+        std::thread& thread;
+        ~JoinedAtExit() {
+            if (thread.joinable()) {
+                thread.join();
+            }
+        }
+    } joinedAtExit{discovery};
+    const UpstreamSurvey survey = surveyUpstreamPorts(model, options, base);
+    if (!survey.listenerTableRead) {
+        printLine("  (the system's table of listeners could not be read: every port is probed)");
     }
-    const int port = discovery.get();
+    for (const PortReport& report : survey.ports) {
+        printLine("  " + formatPortReport(report, survey.listenerTableRead));
+    }
+    discovery.join();
     if (port < 0) {
         printLine("No upstream identifies the device: a forward would answer errCode 5.");
     } else {
@@ -137,7 +159,7 @@ int runCheck(const CheckSetup& setup) {
             setup.dataBaseFolder.empty() ? DataDirectory() : DataDirectory(setup.dataBaseFolder);
         const std::string model = readDeviceModel(data);
         printSettings(settings, loadResult, data, model);
-        const int port = probeAndDiscover(model);
+        const int port = probeAndDiscover(model, setup.discovery);
         const std::string state =
             setup.serviceManager != nullptr
                 ? describeServiceState(*setup.serviceManager, serviceName)

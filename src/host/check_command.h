@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/service_manager.h"
+#include "rd/upstream.h"
 
 // "-check": what a start would find, without starting anything. Reads
 // config.ini (the working directory) and DeviceConfig.xml as a start does
@@ -15,6 +16,8 @@ struct CheckSetup {
     std::string dataBaseFolder;
     // The service manager to ask; null means the platform's.
     platform::ServiceManager* serviceManager = nullptr;
+    // The upstream ports probed and how; tests narrow the range.
+    DiscoveryOptions discovery;
 };
 
 // Returns the exit code: 0 when a forward would find the device, 1 otherwise.

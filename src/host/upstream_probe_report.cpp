@@ -1,16 +1,16 @@
 #include "host/upstream_probe_report.h"
 
-#include <future>
+#include <map>
 
+#include "client/probe_set.h"
 #include "xml/xml_parser.h"
 #include "http/web_server_startup.h"
 #include "platform/escaped_text.h"
-#include "rd/upstream.h"
 
 namespace {
 
 PortReport report(int port, ProbeOutcome outcome, std::string detail = std::string()) {
-    return PortReport{port, outcome, std::move(detail)};
+    return PortReport{port, outcome, std::move(detail), std::string()};
 }
 
 // Why a 200 answer is no discovery answer, or its info text.
@@ -38,6 +38,51 @@ const char* outcomeText(ProbeOutcome outcome) {
     return "";
 }
 
+// A port the listener table lists is one where something listens.
+bool listedAsInUse(int) { return true; }
+
+std::string listedAddresses(const platform::LoopbackListener& listener) {
+    if (listener.ipv4 && listener.ipv6) {
+        return std::string(kLoopbackAddress) + " and " + kLoopbackAddress6;
+    }
+    return listener.ipv4 ? kLoopbackAddress : kLoopbackAddress6;
+}
+
+// The listener table of the range, by port; false when it cannot be read.
+bool readListedAddresses(const DiscoveryOptions& options, std::map<int, std::string>& listed) {
+    std::vector<platform::LoopbackListener> listeners;
+    if (options.listListeners == nullptr ||
+        !options.listListeners(options.firstPort, options.lastPort, listeners)) {
+        return false;
+    }
+    for (const platform::LoopbackListener& listener : listeners) {
+        listed[listener.port] = listedAddresses(listener);
+    }
+    return true;
+}
+
+// Every target's answer, by port: all probes at once, each to its end.
+std::map<int, RestResponse> probeAll(const std::vector<ProbeTarget>& targets,
+                                     const TransferLimits& base) {
+    TransferLimits limits = base;
+    limits.maxBodyBytes = kMaxProbeAnswerBytes;
+    ProbeSet probes(upstreamTimeoutSeconds, limits);
+    std::vector<int> portOfIndex;
+    for (const ProbeTarget& target : targets) {
+        probes.add(upstreamUrl(target.port, "/"), target.address);
+        portOfIndex.push_back(target.port);
+    }
+    std::map<int, RestResponse> answers;
+    // Each probe ends by its own time-out at the latest; the wait only
+    // bounds one round.
+    while (probes.pending()) {
+        for (auto& [index, response] : probes.wait(upstreamTimeoutSeconds * 1000)) {
+            answers[portOfIndex[index]] = std::move(response);
+        }
+    }
+    return answers;
+}
+
 }  // namespace
 
 PortReport classifyProbe(int port, const RestResponse& response, const std::string& deviceModel,
@@ -61,24 +106,35 @@ PortReport classifyProbe(int port, const RestResponse& response, const std::stri
     return report(port, outcome, describeAnswer(response));
 }
 
-std::vector<PortReport> probeUpstreamPorts(const std::string& deviceModel) {
-    std::vector<std::future<PortReport>> probes;
-    for (int port = upstreamFirstPort; port <= upstreamLastPort; ++port) {
-        probes.push_back(std::async(std::launch::async, [port, &deviceModel] {
-            return classifyProbe(port, queryUpstreamRdService(port), deviceModel, isPortInUse);
-        }));
+UpstreamSurvey surveyUpstreamPorts(const std::string& deviceModel, const DiscoveryOptions& options,
+                                   const TransferLimits& base) {
+    UpstreamSurvey survey;
+    std::map<int, std::string> listed;
+    survey.listenerTableRead = readListedAddresses(options, listed);
+    std::map<int, RestResponse> answers = probeAll(upstreamProbeTargets(options, {}), base);
+    for (int port = options.firstPort; port <= options.lastPort; ++port) {
+        const auto answer = answers.find(port);
+        if (answer == answers.end()) {
+            survey.ports.push_back(report(port, ProbeOutcome::kNothingListening));
+            continue;
+        }
+        PortReport portReport =
+            classifyProbe(port, answer->second, deviceModel,
+                          survey.listenerTableRead ? listedAsInUse : isPortInUse);
+        portReport.listedOn = listed[port];
+        survey.ports.push_back(std::move(portReport));
     }
-    std::vector<PortReport> reports;
-    for (auto& probe : probes) {
-        reports.push_back(probe.get());
-    }
-    return reports;
+    return survey;
 }
 
-std::string formatPortReport(const PortReport& report) {
+std::string formatPortReport(const PortReport& report, bool listenerTableRead) {
     std::string line = std::to_string(report.port) + ": " + outcomeText(report.outcome);
     if (!report.detail.empty()) {
         line += ": " + platform::escapeControlBytes(report.detail);
     }
-    return line;
+    if (!listenerTableRead) {
+        return line;
+    }
+    return line + (report.listedOn.empty() ? " (no listener listed)"
+                                           : " (listener listed on " + report.listedOn + ")");
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "client/rest_response.h"
+#include "rd/upstream.h"
 
 // What each port of the upstream range answers to the discovery probe a
 // forward sends, for the -check command.
@@ -20,6 +21,9 @@ struct PortReport {
     ProbeOutcome outcome = ProbeOutcome::kNothingListening;
     // For an answer: its info text, or why it is no discovery answer.
     std::string detail;
+    // Where the system's listener table shows a listener ("127.0.0.1",
+    // "::1", "127.0.0.1 and ::1"), empty when it shows none or was not read.
+    std::string listedOn;
 };
 
 // Classifies the answer `response` of `port` to queryUpstreamRdService.
@@ -28,10 +32,22 @@ struct PortReport {
 PortReport classifyProbe(int port, const RestResponse& response, const std::string& deviceModel,
                          bool (*portInUse)(int port));
 
-// Probes upstreamFirstPort..upstreamLastPort at once, each as a forward's
-// discovery does (same request, same time-out), so the whole takes at most
-// one time-out. Ascending by port.
-std::vector<PortReport> probeUpstreamPorts(const std::string& deviceModel);
+// What the probe of every port of `options`' range found, ascending by port.
+struct UpstreamSurvey {
+    // False when the system's listener table could not be read: every port
+    // was then probed, and `listedOn` is empty throughout.
+    bool listenerTableRead = false;
+    std::vector<PortReport> ports;
+};
 
-// "<port>: <outcome>[: <detail>]", control bytes escaped.
-std::string formatPortReport(const PortReport& report);
+// Probes, at once and on the calling thread, each port the listener table
+// lists (every port when it cannot be read), as a forward's discovery does
+// (same request, address and time-out), so the whole takes at most one
+// time-out; a port the table does not list is reported as nothing listening
+// without a probe.
+UpstreamSurvey surveyUpstreamPorts(const std::string& deviceModel, const DiscoveryOptions& options,
+                                   const TransferLimits& base = {});
+
+// "<port>: <outcome>[: <detail>][ (listener listed on <address>)]", control
+// bytes escaped; a port the table does not list says so.
+std::string formatPortReport(const PortReport& report, bool listenerTableRead);

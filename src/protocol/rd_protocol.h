@@ -11,6 +11,8 @@ constexpr int upstreamLastPort = 11120;
 
 // Every listener of ours is on the loopback address; LOCATION values name it.
 constexpr const char* kLoopbackAddress = "127.0.0.1";
+// The IPv6 loopback address, where an upstream may listen instead.
+constexpr const char* kLoopbackAddress6 = "::1";
 // Upstream requests name the host by this name, not by the address.
 constexpr const char* kUpstreamHostName = "localhost";
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <utility>
 
 #include "config/device_model.h"
 #include "http/civet_server.h"
@@ -88,19 +89,26 @@ class LargeBufferRelease {
 };
 
 // The upstream's port, or -1 when none is found; with its discovery answer
-// in `winningAnswer` when that is not null.
-int findUpstream(CivetServer* server, ForwardingState& state,
-                 RestResponse* winningAnswer = nullptr) {
+// in `winningAnswer` and the address it answered on in `connectAddress`,
+// each when not null.
+int findUpstream(CivetServer* server, ForwardingState& state, RestResponse* winningAnswer,
+                 std::string* connectAddress) {
     const std::string model = readDeviceModel(state.dataDirectory());
-    return discoverUpstreamPort(state.options.discovery, server->getListeningPorts(), model,
-                                &state.stop, winningAnswer);
+    TransferLimits base;
+    base.cancel = &state.stop;
+    base.handles = &state.handles;
+    return discoverUpstreamPort(state.options.discovery, server->getListeningPorts(), model, base,
+                                winningAnswer, connectAddress);
 }
 
-TransferLimits answerLimits(ForwardingState& state, BudgetShare& share) {
+TransferLimits answerLimits(ForwardingState& state, BudgetShare& share,
+                            std::string connectAddress) {
     TransferLimits limits;
     limits.maxBodyBytes = kMaxUpstreamAnswerBytes;
     limits.cancel = &state.stop;
     limits.budget = &share;
+    limits.handles = &state.handles;
+    limits.connectAddress = std::move(connectAddress);
     return limits;
 }
 
@@ -174,14 +182,15 @@ void forwardToUpstream(CivetServer* server, mg_connection* conn, ForwardingState
     if (capture && !takeBody(conn, location, state, requestShare, body, record)) {
         return;
     }
-    const int port = findUpstream(server, state);
+    std::string connectAddress;
+    const int port = findUpstream(server, state, nullptr, &connectAddress);
     record.upstreamPort = port;
     if (port < 0) {
         answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE, record);
         return;
     }
     BudgetShare answerShare(&state.budget);
-    const TransferLimits limits = answerLimits(state, answerShare);
+    const TransferLimits limits = answerLimits(state, answerShare, std::move(connectAddress));
     const RestResponse response =
         capture ? queryUpstreamCapture(port, body, limits) : queryUpstreamDeviceInfo(port, limits);
     record.upstreamCode = response.code;
@@ -206,7 +215,7 @@ void relayUpstreamRdService(CivetServer* server, mg_connection* conn, Forwarding
         return;
     }
     RestResponse answer;
-    record.upstreamPort = findUpstream(server, state, &answer);
+    record.upstreamPort = findUpstream(server, state, &answer, nullptr);
     if (record.upstreamPort < 0) {
         answerError(conn, location, RDSWrapperError::RDSERVICE_NOT_AVAILABLE, record);
         return;

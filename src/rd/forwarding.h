@@ -10,6 +10,7 @@
 
 #include "client/byte_budget.h"
 #include "client/cancellation.h"
+#include "client/kept_handles.h"
 #include "config/allowed_origins.h"
 #include "config/data_directory.h"
 #include "http/request_body_limit.h"
@@ -44,6 +45,8 @@ struct ForwardingState {
 
     const ForwardingOptions options;
     Cancellation stop;
+    // The transfer handles of finished forwards, for the next ones.
+    HandlePool handles;
     ByteBudget budget;
     std::atomic<int> inFlight{0};
     std::mutex mutex;

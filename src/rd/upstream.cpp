@@ -14,16 +14,21 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string upstreamUrl(int port, const char* path) {
-    return std::string("http://") + kUpstreamHostName + ":" + std::to_string(port) + path;
+// A discovery answer is a short document: a longer one fails the probe.
+TransferLimits probeLimits(const TransferLimits& base) {
+    TransferLimits limits = base;
+    limits.maxBodyBytes = kMaxProbeAnswerBytes;
+    return limits;
 }
 
-// A discovery answer is a short document: a longer one fails the probe.
-TransferLimits probeLimits(Cancellation* cancel) {
-    TransferLimits limits;
-    limits.maxBodyBytes = kMaxProbeAnswerBytes;
-    limits.cancel = cancel;
-    return limits;
+const std::string& addressOf(const std::vector<ProbeTarget>& targets, int port) {
+    return std::find_if(targets.begin(), targets.end(),
+                        [port](const ProbeTarget& target) { return target.port == port; })
+        ->address;
+}
+
+bool isOwnPort(int port, const std::vector<int>& ownPorts) {
+    return std::find(ownPorts.begin(), ownPorts.end(), port) != ownPorts.end();
 }
 
 // What discovery knows of each probed port while answers come in.
@@ -86,17 +91,32 @@ class ProbeOutcomes {
     std::map<int, RestResponse> answers_;
 };
 
-std::vector<int> portsToProbe(const DiscoveryOptions& options, const std::vector<int>& ownPorts) {
-    std::vector<int> ports;
-    for (int port = options.firstPort; port <= options.lastPort; ++port) {
-        if (std::find(ownPorts.begin(), ownPorts.end(), port) == ownPorts.end()) {
-            ports.push_back(port);
+}  // namespace
+
+std::vector<ProbeTarget> upstreamProbeTargets(const DiscoveryOptions& options,
+                                              const std::vector<int>& ownPorts) {
+    std::vector<ProbeTarget> targets;
+    std::vector<platform::LoopbackListener> listeners;
+    if (options.listListeners == nullptr ||
+        !options.listListeners(options.firstPort, options.lastPort, listeners)) {
+        for (int port = options.firstPort; port <= options.lastPort; ++port) {
+            if (!isOwnPort(port, ownPorts)) {
+                targets.push_back(ProbeTarget{port, std::string()});
+            }
+        }
+        return targets;
+    }
+    for (const platform::LoopbackListener& listener : listeners) {
+        if (!isOwnPort(listener.port, ownPorts) && (listener.ipv4 || listener.ipv6)) {
+            targets.push_back(ProbeTarget{listener.port, listener.ipv4 ? kLoopbackAddress : kLoopbackAddress6});
         }
     }
-    return ports;
+    return targets;
 }
 
-}  // namespace
+std::string upstreamUrl(int port, const char* path) {
+    return std::string("http://") + kUpstreamHostName + ":" + std::to_string(port) + path;
+}
 
 bool identifiesUpstream(const RestResponse& response, const std::string& deviceModel) {
     if (response.code != 200) {
@@ -117,14 +137,21 @@ bool identifiesUpstream(const RestResponse& response, const std::string& deviceM
 
 // Probes in ascending order until the winner is certain; see the header.
 int discoverUpstreamPort(const DiscoveryOptions& options, const std::vector<int>& ownPorts,
-                         const std::string& deviceModel, Cancellation* cancel,
-                         RestResponse* winningAnswer) {
-    const std::vector<int> ports = portsToProbe(options, ownPorts);
-    ProbeSet probes(upstreamTimeoutSeconds, probeLimits(cancel));
+                         const std::string& deviceModel, const TransferLimits& base,
+                         RestResponse* winningAnswer, std::string* connectAddress) {
+    const std::vector<ProbeTarget> targets = upstreamProbeTargets(options, ownPorts);
+    std::vector<int> ports;
+    for (const ProbeTarget& target : targets) {
+        ports.push_back(target.port);
+    }
+    ProbeSet probes(upstreamTimeoutSeconds, probeLimits(base));
     ProbeOutcomes outcomes(ports, options.graceMs);
     const auto decided = [&](int port) {
         if (port >= 0 && winningAnswer != nullptr) {
             *winningAnswer = outcomes.takeAnswer(port);
+        }
+        if (port >= 0 && connectAddress != nullptr) {
+            *connectAddress = addressOf(targets, port);
         }
         return port;
     };
@@ -135,7 +162,7 @@ int discoverUpstreamPort(const DiscoveryOptions& options, const std::vector<int>
     // `staggerMs` starts every remaining port at once.
     const auto launch = [&](std::size_t upTo) {
         for (; launched < upTo; ++launched) {
-            probes.add(upstreamUrl(ports[launched], "/"));
+            probes.add(upstreamUrl(targets[launched].port, "/"), targets[launched].address);
         }
     };
     while (true) {
@@ -166,8 +193,8 @@ int discoverUpstreamPort(const DiscoveryOptions& options, const std::vector<int>
     }
 }
 
-RestResponse queryUpstreamRdService(int port, Cancellation* cancel) {
-    return rdServiceRequest(upstreamUrl(port, "/"), upstreamTimeoutSeconds, probeLimits(cancel));
+RestResponse queryUpstreamRdService(int port, const TransferLimits& base) {
+    return rdServiceRequest(upstreamUrl(port, "/"), upstreamTimeoutSeconds, probeLimits(base));
 }
 
 RestResponse queryUpstreamDeviceInfo(int port, const TransferLimits& limits) {

@@ -6,14 +6,14 @@
 
 #include "client/rest_response.h"
 #include "client/transfer_limits.h"
+#include "platform/loopback_listeners.h"
 #include "protocol/rd_protocol.h"
-
-class Cancellation;
 
 // Finding and calling the upstream RD service on the local ports
 // upstreamFirstPort..upstreamLastPort. Nothing is cached: every call stands
-// alone, so any number of worker threads may call at once. A `cancel` (may
-// be null) ends the transfers of a call at once, as failures.
+// alone, so any number of worker threads may call at once. The `base`
+// limits of a call lend its cancel (which ends its transfers at once, as
+// failures) and its handle pool to every request it makes.
 
 constexpr int upstreamTimeoutSeconds = 90;
 
@@ -35,25 +35,52 @@ struct DiscoveryOptions {
     int lastPort = upstreamLastPort;
     int graceMs = kDiscoveryGraceMs;
     int staggerMs = kProbeStaggerMs;
+    // The system's listener table, read anew for every discovery: only
+    // ports with a listener are probed, each on the address that listens.
+    bool (*listListeners)(int firstPort, int lastPort,
+                          std::vector<platform::LoopbackListener>& listeners) =
+        platform::listLoopbackListeners;
 };
 
 // Probes the range with RDSERVICE in ascending order, all remaining ports at
 // once after one stays silent for `staggerMs`, and returns the lowest port
 // whose RDService answer names `deviceModel` and "Registered Device Service"
-// in its info text, or -1; that port's answer goes to `winningAnswer` (may
-// be null). A port that identified the device wins over lower ports still
-// silent after `graceMs`. Ports in `ownPorts` (this server's own listeners)
-// are skipped: a probe of ourselves would tie up a second worker and could
-// even forward a request to ourselves.
+// in its info text, or -1; that port's answer goes to `winningAnswer` and the
+// address it answered on to `connectAddress` (TransferLimits::connectAddress;
+// empty when the listener table could not be read), each when not null. A
+// port that identified the device wins over lower ports still silent after
+// `graceMs`. A port where the listener table shows nothing listening fails at
+// once, unprobed: on Windows a refused loopback connect takes about 2 s. When
+// the table cannot be read, every port is probed by name. Ports in `ownPorts`
+// (this server's own listeners) are skipped: a probe of ourselves would tie
+// up a second worker and could even forward a request to ourselves.
 int discoverUpstreamPort(const DiscoveryOptions& options, const std::vector<int>& ownPorts,
-                         const std::string& deviceModel, Cancellation* cancel = nullptr,
-                         RestResponse* winningAnswer = nullptr);
+                         const std::string& deviceModel, const TransferLimits& base = {},
+                         RestResponse* winningAnswer = nullptr,
+                         std::string* connectAddress = nullptr);
+
+// A port of the range worth probing, and the loopback address to connect to
+// (empty: by name).
+struct ProbeTarget {
+    int port = 0;
+    std::string address;
+};
+
+// The ports of `options`' range that discovery probes, ascending, without
+// `ownPorts`: those the listener table lists, each on its address (IPv4 where
+// both listen), or every port by name when the table cannot be read.
+std::vector<ProbeTarget> upstreamProbeTargets(const DiscoveryOptions& options,
+                                              const std::vector<int>& ownPorts);
+
+// "http://localhost:<port><path>", the URL of every upstream request.
+std::string upstreamUrl(int port, const char* path);
 
 // True when `response` is a discovery answer of the upstream RD service.
 bool identifiesUpstream(const RestResponse& response, const std::string& deviceModel);
 
-// One RDSERVICE to `port`; its answer is capped at kMaxProbeAnswerBytes.
-RestResponse queryUpstreamRdService(int port, Cancellation* cancel = nullptr);
+// One RDSERVICE to `port` (on base.connectAddress when not empty); its
+// answer is capped at kMaxProbeAnswerBytes.
+RestResponse queryUpstreamRdService(int port, const TransferLimits& base = {});
 // One request to the upstream on `port`, within `limits` (the caller's cap,
 // budget and cancel).
 RestResponse queryUpstreamDeviceInfo(int port, const TransferLimits& limits);

@@ -1,5 +1,6 @@
-// Requests on one thread share its kept transfer handles: nothing of one
-// request may reach the next, and requests that overlap must not share them.
+// Requests that lease from one pool share its kept transfer handles: nothing
+// of one request may reach the next, and requests that overlap must not
+// share them.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -7,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "client/kept_handles.h"
 #include "client/probe_set.h"
 #include "client/rd_requests.h"
 #include "support/loopback.h"
@@ -19,6 +21,12 @@ namespace {
 
 constexpr int kTimeoutSeconds = 5;
 
+TransferLimits leasingFrom(HandlePool& pool) {
+    TransferLimits limits;
+    limits.handles = &pool;
+    return limits;
+}
+
 std::string okWith(const std::string& body) {
     return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
@@ -26,8 +34,10 @@ std::string okWith(const std::string& body) {
 TEST(KeptHandlesTest, ARequestCarriesNothingOfThePreviousOne) {
     ScriptedUpstream capture(okWith("c"));
     ScriptedUpstream probe(okWith("p"));
-    captureRequest(capture.url("/rd/capture"), "text/xml", "<PidOptions/>", kTimeoutSeconds);
-    rdServiceRequest(probe.url("/"), kTimeoutSeconds);
+    HandlePool pool;
+    captureRequest(capture.url("/rd/capture"), "text/xml", "<PidOptions/>", kTimeoutSeconds,
+                   leasingFrom(pool));
+    rdServiceRequest(probe.url("/"), kTimeoutSeconds, leasingFrom(pool));
     EXPECT_EQ("RDSERVICE / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(probe.port()) +
                   "\r\nUser-Agent: rdext-http-client/v1.0\r\nAccept: */*\r\n\r\n",
               probe.requests().back());
@@ -46,8 +56,9 @@ TEST(KeptHandlesTest, EveryRequestOpensItsOwnConnectionEvenWhenTheUpstreamKeepsI
         }
     });
     const std::string url = "http://127.0.0.1:" + std::to_string(listener.localPort()) + "/";
-    const RestResponse first = rdServiceRequest(url, kTimeoutSeconds);
-    const RestResponse second = rdServiceRequest(url, kTimeoutSeconds);
+    HandlePool pool;
+    const RestResponse first = rdServiceRequest(url, kTimeoutSeconds, leasingFrom(pool));
+    const RestResponse second = rdServiceRequest(url, kTimeoutSeconds, leasingFrom(pool));
     upstream.join();
     EXPECT_EQ(200, first.code);
     EXPECT_EQ(200, second.code);
@@ -58,9 +69,10 @@ TEST(KeptHandlesTest, EveryRequestOpensItsOwnConnectionEvenWhenTheUpstreamKeepsI
 TEST(KeptHandlesTest, ARequestWhileProbesRunLeavesTheirAnswersToThem) {
     ScriptedUpstream probed(okWith("probe"));
     ScriptedUpstream asked(okWith("asked"));
-    ProbeSet probes(kTimeoutSeconds, {});
-    probes.add(probed.url("/"));
-    EXPECT_EQ("asked", rdServiceRequest(asked.url("/"), kTimeoutSeconds).body);
+    HandlePool pool;
+    ProbeSet probes(kTimeoutSeconds, leasingFrom(pool));
+    probes.add(probed.url("/"), "");
+    EXPECT_EQ("asked", rdServiceRequest(asked.url("/"), kTimeoutSeconds, leasingFrom(pool)).body);
     const auto answers = probes.wait(kTimeoutSeconds * 1000);
     ASSERT_EQ(1u, answers.size());
     EXPECT_EQ("probe", answers.front().second.body);

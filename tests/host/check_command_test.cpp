@@ -9,6 +9,7 @@
 
 #include "platform/files_and_clock.h"
 #include "support/fake_service_manager.h"
+#include "support/loopback.h"
 #include "support/scripted_upstream.h"
 #include "support/temp_folder.h"
 
@@ -34,10 +35,15 @@ class CheckCommandTest : public ::testing::Test {
         TempFolder::writeFile(dataFolder + "/DeviceConfig.xml",
                               std::string("<opts devicemodel=\"") + kModel + "\" />");
     }
+    // The upstream range of the check: three ports free right now.
+    void narrowRange(int first) {
+        discovery.firstPort = first;
+        discovery.lastPort = first + 2;
+    }
     int run() {
         ScopedWorkingDirectory inFolder(folder.path());
         testing::internal::CaptureStdout();
-        const int code = runCheck(CheckSetup{data.path().string(), &services});
+        const int code = runCheck(CheckSetup{data.path().string(), &services, discovery});
         printed = testing::internal::GetCapturedStdout();
         return code;
     }
@@ -48,27 +54,55 @@ class CheckCommandTest : public ::testing::Test {
     TempFolder folder;
     TempFolder data;
     FakeServiceManager services;
+    DiscoveryOptions discovery;
     std::string printed;
 };
 
 TEST_F(CheckCommandTest, NamesTheSettingsEachPortAndTheDevicesPort) {
-    ScriptedUpstream refusing(11116, [](const std::string&) { return httpAnswer("", 404); });
-    ScriptedUpstream device(11117, deviceAnswer);
+    const int first = freePortRange(3);
+    narrowRange(first);
+    ScriptedUpstream refusing(first, [](const std::string&) { return httpAnswer("", 404); });
+    ScriptedUpstream device(first + 1, deviceAnswer);
     ASSERT_TRUE(refusing.listening() && device.listening());
     services.statuses = {{platform::kServiceRunning, 0}};
     EXPECT_EQ(0, run()) << printed;
     EXPECT_TRUE(printedLine("HTTPS: no: ./none.pem does not exist")) << printed;
     EXPECT_TRUE(printedLine("Allowed origins: https://*.bank.example")) << printed;
-    EXPECT_TRUE(printedLine("  11116: answers but does not name the device: status 404"))
+    const std::string listed = " (listener listed on 127.0.0.1)";
+    EXPECT_TRUE(printedLine("  " + std::to_string(first) +
+                            ": answers but does not name the device: status 404" + listed))
         << printed;
-    EXPECT_TRUE(printedLine(std::string("  11117: identifies the device: info \"") + kModel +
-                            " Registered Device Service\""))
+    EXPECT_TRUE(printedLine("  " + std::to_string(first + 1) + ": identifies the device: info \"" +
+                            kModel + " Registered Device Service\"" + listed))
         << printed;
-    EXPECT_TRUE(printedLine("A forward would use port 11117.")) << printed;
+    EXPECT_TRUE(
+        printedLine("  " + std::to_string(first + 2) + ": nothing listening (no listener listed)"))
+        << printed;
+    EXPECT_TRUE(printedLine("A forward would use port " + std::to_string(first + 1) + "."))
+        << printed;
     EXPECT_TRUE(printedLine("Service Lumetra_RD_ServiceExt: installed, running")) << printed;
 }
 
+// Without the system's listener table every port is probed, as a forward does then.
+TEST_F(CheckCommandTest, WithoutTheListenerTableProbesEveryPort) {
+    const int first = freePortRange(3);
+    narrowRange(first);
+    discovery.listListeners = [](int, int, std::vector<platform::LoopbackListener>&) {
+        return false;
+    };
+    ScriptedUpstream device(first + 2, deviceAnswer);
+    services.statuses = {{platform::kServiceStopped, 0}};
+    EXPECT_EQ(0, run()) << printed;
+    EXPECT_TRUE(printedLine(
+        "  (the system's table of listeners could not be read: every port is probed)"))
+        << printed;
+    EXPECT_TRUE(printedLine("  " + std::to_string(first) + ": nothing listening")) << printed;
+    EXPECT_TRUE(printedLine("A forward would use port " + std::to_string(first + 2) + "."))
+        << printed;
+}
+
 TEST_F(CheckCommandTest, WithoutTheDeviceFails) {
+    narrowRange(freePortRange(3));
     services.failures["openService"] = platform::kErrorServiceDoesNotExist;
     EXPECT_EQ(1, run()) << printed;
     EXPECT_TRUE(printedLine("No upstream identifies the device: a forward would answer errCode 5."))
