@@ -14,8 +14,8 @@
 // HTTP/1.1 requests, each over its own TCP connection (closed when the
 // request ends), sending an RD verb as the request method. The transfer
 // handle is leased from a pool when one is given (client/kept_handles.h).
-// Not copyable; use from one thread. None of the send operations throws for transfer failures: they are reported in
-// RestResponse::code and body. Redirects are not followed.
+// Not copyable; use from one thread. None of the send operations throws for transfer failures: they
+// are reported in RestResponse::code and body. Redirects are not followed.
 class RestConnection {
   public:
     // `baseUrl` is put in front of every request URI; `handles` (may be

@@ -20,8 +20,7 @@ bool readTable(ULONG family, TCP_TABLE_CLASS tableClass, std::vector<char>& tabl
     DWORD size = 0;
     for (int attempt = 0; attempt < kTableReads; ++attempt) {
         table.resize(size == 0 ? 1 : size);
-        const DWORD result =
-            GetExtendedTcpTable(table.data(), &size, FALSE, family, tableClass, 0);
+        const DWORD result = GetExtendedTcpTable(table.data(), &size, FALSE, family, tableClass, 0);
         if (result == NO_ERROR) {
             return true;
         }

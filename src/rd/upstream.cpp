@@ -108,7 +108,8 @@ std::vector<ProbeTarget> upstreamProbeTargets(const DiscoveryOptions& options,
     }
     for (const platform::LoopbackListener& listener : listeners) {
         if (!isOwnPort(listener.port, ownPorts) && (listener.ipv4 || listener.ipv6)) {
-            targets.push_back(ProbeTarget{listener.port, listener.ipv4 ? kLoopbackAddress : kLoopbackAddress6});
+            targets.push_back(
+                ProbeTarget{listener.port, listener.ipv4 ? kLoopbackAddress : kLoopbackAddress6});
         }
     }
     return targets;

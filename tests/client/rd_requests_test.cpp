@@ -204,4 +204,24 @@ TEST(RdRequestsTest, ChunkedAnswerCutBeforeItsEndOrMisframedFails) {
     }
 }
 
+// With a connect address the request goes to that address alone, whatever
+// else listens on the port, and still names the host it was sent to.
+TEST(RdRequestsTest, AConnectAddressDecidesWhereTheRequestGoes) {
+    ScriptedUpstream four(0,
+                          [](const std::string&) { return testing_support::httpAnswer("four"); });
+    ScriptedUpstream six(
+        four.port(), [](const std::string&) { return testing_support::httpAnswer("six"); }, true);
+    ASSERT_TRUE(four.listening() && six.listening());
+    const std::string url = "http://localhost:" + std::to_string(four.port()) + "/";
+    for (const auto& [address, expected] :
+         std::map<std::string, std::string>{{"127.0.0.1", "four"}, {"::1", "six"}}) {
+        TransferLimits limits;
+        limits.connectAddress = address;
+        EXPECT_EQ(expected, rdServiceRequest(url, kTimeoutSeconds, limits).body) << address;
+    }
+    EXPECT_NE(std::string::npos, six.firstRequest().find(
+                                     "\r\nHost: localhost:" + std::to_string(four.port()) + "\r\n"))
+        << six.firstRequest();
+}
+
 }  // namespace

@@ -148,4 +148,26 @@ TEST(RelayedDeviceInfo, EmptyUpstreamBodyGivesLengthZero) {
               extension.send("DEVICEINFO", "/rd/info"));
 }
 
+// A device on ::1 alone is probed and forwarded to there straight away, by
+// the name its Host line carries.
+TEST(Ipv6OnlyDevice, IsFoundAndForwardedTo) {
+    ExtensionFixture extension;
+    ASSERT_TRUE(extension.start());
+    const int port = extension.upstreamPort(7);
+    ScriptedUpstream upstream(
+        port,
+        [](const std::string& request) {
+            return httpAnswer(requestMethod(request) == "RDSERVICE" ? kDiscoveryDocument
+                                                                    : "<DeviceInfo six=\"1\"/>");
+        },
+        true);
+    ASSERT_TRUE(upstream.listening());
+    EXPECT_EQ(rdAnswer(extension.location("/rd/info"), "(null)", "<DeviceInfo six=\"1\"/>"),
+              extension.send("DEVICEINFO", "/rd/info"));
+    const std::string host = "\r\nHost: localhost:" + std::to_string(port) + "\r\n";
+    for (const std::string& request : upstream.requests()) {
+        EXPECT_NE(std::string::npos, request.find(host)) << request;
+    }
+}
+
 }  // namespace

@@ -93,8 +93,8 @@ TEST_F(CheckCommandTest, WithoutTheListenerTableProbesEveryPort) {
     ScriptedUpstream device(first + 2, deviceAnswer);
     services.statuses = {{platform::kServiceStopped, 0}};
     EXPECT_EQ(0, run()) << printed;
-    EXPECT_TRUE(printedLine(
-        "  (the system's table of listeners could not be read: every port is probed)"))
+    EXPECT_TRUE(
+        printedLine("  (the system's table of listeners could not be read: every port is probed)"))
         << printed;
     EXPECT_TRUE(printedLine("  " + std::to_string(first) + ": nothing listening")) << printed;
     EXPECT_TRUE(printedLine("A forward would use port " + std::to_string(first + 2) + "."))

@@ -17,6 +17,8 @@ class LoopbackSocket {
     bool connectTo(int port);
     // Binds 0.0.0.0 (or 127.0.0.1) on `port` (0 = any) and listens.
     bool listenOn(int port, bool allInterfaces = true);
+    // Listens on ::1 alone (IPv6 only) instead, on `port` (0 = any).
+    bool listenOnIpv6Loopback(int port);
     LoopbackSocket acceptOne(int timeoutMs);
     int localPort() const;
     bool sendAll(const std::string& bytes);
@@ -26,6 +28,8 @@ class LoopbackSocket {
     std::string receiveUntil(const std::string& marker, int timeoutMs);
     void shutdownWrite();
     bool valid() const;
+    // The socket of the system, for a setting of the code under test.
+    std::uintptr_t nativeHandle() const { return static_cast<std::uintptr_t>(handle_); }
     void close();
 
   private:

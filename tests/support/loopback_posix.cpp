@@ -61,6 +61,22 @@ bool LoopbackSocket::listenOn(int port, bool allInterfaces) {
            ::listen(static_cast<int>(handle_), 64) == 0;
 }
 
+bool LoopbackSocket::listenOnIpv6Loopback(int port) {
+    close();
+    handle_ = ::socket(AF_INET6, SOCK_STREAM, 0);
+    sockaddr_in6 address;
+    std::memset(&address, 0, sizeof address);
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_loopback;
+    address.sin6_port = htons(static_cast<uint16_t>(port));
+    int on = 1;
+    ::setsockopt(static_cast<int>(handle_), IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
+    return valid() &&
+           ::bind(static_cast<int>(handle_), reinterpret_cast<sockaddr*>(&address),
+                  sizeof address) == 0 &&
+           ::listen(static_cast<int>(handle_), 64) == 0;
+}
+
 LoopbackSocket LoopbackSocket::acceptOne(int timeoutMs) {
     if (!valid() || !waitReadable(static_cast<int>(handle_), timeoutMs)) {
         return LoopbackSocket(-1);

@@ -76,6 +76,22 @@ bool LoopbackSocket::listenOn(int port, bool allInterfaces) {
            ::listen(native(handle_), 64) == 0;
 }
 
+bool LoopbackSocket::listenOnIpv6Loopback(int port) {
+    close();
+    handle_ = static_cast<std::intptr_t>(::socket(AF_INET6, SOCK_STREAM, IPPROTO_TCP));
+    sockaddr_in6 address;
+    std::memset(&address, 0, sizeof address);
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_loopback;
+    address.sin6_port = htons(static_cast<u_short>(port));
+    DWORD on = 1;
+    ::setsockopt(native(handle_), IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&on),
+                 sizeof on);
+    return valid() &&
+           ::bind(native(handle_), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+           ::listen(native(handle_), 64) == 0;
+}
+
 LoopbackSocket LoopbackSocket::acceptOne(int timeoutMs) {
     if (!valid() || !waitReadable(native(handle_), timeoutMs)) {
         return LoopbackSocket(static_cast<std::intptr_t>(INVALID_SOCKET));

@@ -19,8 +19,8 @@ void waitSlices(const std::atomic<bool>& stopping, int milliseconds) {
 
 }  // namespace
 
-RawUpstream::RawUpstream(int port, Script script) : script_(std::move(script)) {
-    if (listener_.listenOn(port, false)) {
+RawUpstream::RawUpstream(int port, Script script, bool ipv6) : script_(std::move(script)) {
+    if (ipv6 ? listener_.listenOnIpv6Loopback(port) : listener_.listenOn(port, false)) {
         port_ = listener_.localPort();
     }
     acceptor_ = std::thread([this] { acceptLoop(); });

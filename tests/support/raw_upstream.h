@@ -20,7 +20,8 @@ class RawUpstream {
     using Script = std::function<void(LoopbackSocket& connection, const std::string& request,
                                       const std::atomic<bool>& stopping)>;
 
-    RawUpstream(int port, Script script);
+    // `ipv6`: on ::1 alone instead of 127.0.0.1.
+    RawUpstream(int port, Script script, bool ipv6 = false);
     ~RawUpstream();
     RawUpstream(const RawUpstream&) = delete;
     RawUpstream& operator=(const RawUpstream&) = delete;

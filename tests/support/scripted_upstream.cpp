@@ -47,10 +47,12 @@ std::string httpAnswer(const std::string& body, int status) {
            "\r\nConnection: close\r\n\r\n" + body;
 }
 
-ScriptedUpstream::ScriptedUpstream(int port, Responder respond)
-    : RawUpstream(port,
-                  [respond](LoopbackSocket& connection, const std::string& request,
-                            const std::atomic<bool>&) { connection.sendAll(respond(request)); }) {}
+ScriptedUpstream::ScriptedUpstream(int port, Responder respond, bool ipv6)
+    : RawUpstream(
+          port,
+          [respond](LoopbackSocket& connection, const std::string& request,
+                    const std::atomic<bool>&) { connection.sendAll(respond(request)); },
+          ipv6) {}
 
 ScriptedUpstream::ScriptedUpstream(const std::string& answer)
     : ScriptedUpstream(0, [answer](const std::string&) { return answer; }) {}

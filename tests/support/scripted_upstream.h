@@ -24,7 +24,8 @@ class ScriptedUpstream : public RawUpstream {
   public:
     using Responder = std::function<std::string(const std::string& request)>;
 
-    ScriptedUpstream(int port, Responder respond);
+    // `ipv6`: on ::1 alone instead of 127.0.0.1.
+    ScriptedUpstream(int port, Responder respond, bool ipv6 = false);
     // On a free port, sends the raw bytes `answer` to every request.
     explicit ScriptedUpstream(const std::string& answer);
 };
