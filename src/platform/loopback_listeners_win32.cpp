@@ -31,10 +31,15 @@ bool readTable(ULONG family, TCP_TABLE_CLASS tableClass, std::vector<char>& tabl
     return false;
 }
 
-int portOf(DWORD tablePort) { return ntohs(static_cast<u_short>(tablePort)); }
-
-bool inRange(int port, int firstPort, int lastPort) {
-    return port >= firstPort && port <= lastPort;
+// Notes a listener of the table in `ports` when it is in the range and
+// takes connections to the family's loopback address.
+void note(DWORD tablePort, bool servesLoopback, bool LoopbackListener::*family, int firstPort,
+          int lastPort, std::map<int, LoopbackListener>& ports) {
+    const int port = ntohs(static_cast<u_short>(tablePort));
+    if (servesLoopback && port >= firstPort && port <= lastPort) {
+        ports[port].port = port;
+        ports[port].*family = true;
+    }
 }
 
 bool addIpv4(int firstPort, int lastPort, std::map<int, LoopbackListener>& ports) {
@@ -44,14 +49,9 @@ bool addIpv4(int firstPort, int lastPort, std::map<int, LoopbackListener>& ports
     }
     const auto* table = reinterpret_cast<const MIB_TCPTABLE*>(buffer.data());
     for (DWORD i = 0; i < table->dwNumEntries; ++i) {
-        const MIB_TCPROW& row = table->table[i];
-        const int port = portOf(row.dwLocalPort);
-        const ULONG address = ntohl(row.dwLocalAddr);
-        if (inRange(port, firstPort, lastPort) &&
-            (address == INADDR_ANY || address == INADDR_LOOPBACK)) {
-            ports[port].port = port;
-            ports[port].ipv4 = true;
-        }
+        const ULONG address = ntohl(table->table[i].dwLocalAddr);
+        note(table->table[i].dwLocalPort, address == INADDR_ANY || address == INADDR_LOOPBACK,
+             &LoopbackListener::ipv4, firstPort, lastPort, ports);
     }
     return true;
 }
@@ -63,15 +63,11 @@ bool addIpv6(int firstPort, int lastPort, std::map<int, LoopbackListener>& ports
     }
     const auto* table = reinterpret_cast<const MIB_TCP6TABLE_OWNER_PID*>(buffer.data());
     for (DWORD i = 0; i < table->dwNumEntries; ++i) {
-        const MIB_TCP6ROW_OWNER_PID& row = table->table[i];
-        const int port = portOf(row.dwLocalPort);
         in6_addr address;
-        std::memcpy(&address, row.ucLocalAddr, sizeof address);
-        if (inRange(port, firstPort, lastPort) &&
-            (IN6_IS_ADDR_UNSPECIFIED(&address) || IN6_IS_ADDR_LOOPBACK(&address))) {
-            ports[port].port = port;
-            ports[port].ipv6 = true;
-        }
+        std::memcpy(&address, table->table[i].ucLocalAddr, sizeof address);
+        note(table->table[i].dwLocalPort,
+             IN6_IS_ADDR_UNSPECIFIED(&address) || IN6_IS_ADDR_LOOPBACK(&address),
+             &LoopbackListener::ipv6, firstPort, lastPort, ports);
     }
     return true;
 }

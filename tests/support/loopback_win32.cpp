@@ -100,12 +100,13 @@ LoopbackSocket LoopbackSocket::acceptOne(int timeoutMs) {
 }
 
 int LoopbackSocket::localPort() const {
-    sockaddr_in address;
+    // Room for either family; the port sits at the same place in both.
+    sockaddr_storage address;
     int length = sizeof address;
     if (::getsockname(native(handle_), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         return -1;
     }
-    return ntohs(address.sin_port);
+    return ntohs(reinterpret_cast<const sockaddr_in*>(&address)->sin_port);
 }
 
 bool LoopbackSocket::sendAll(const std::string& bytes) {
