@@ -96,7 +96,7 @@ int probeAndDiscover(const std::string& model, const DiscoveryOptions& options) 
     } joinedAtExit{discovery};
     const UpstreamSurvey survey = surveyUpstreamPorts(model, options, base);
     if (!survey.listenerTableRead) {
-        printLine("  (the system's table of listeners could not be read: every port is probed)");
+        printLine("  (the system's table of listeners is not read here: every port is probed)");
     }
     for (const PortReport& report : survey.ports) {
         printLine("  " + formatPortReport(report, survey.listenerTableRead));

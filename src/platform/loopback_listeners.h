@@ -22,6 +22,12 @@ struct LoopbackListener {
 // from any thread.
 bool listLoopbackListeners(int firstPort, int lastPort, std::vector<LoopbackListener>& listeners);
 
+// listLoopbackListeners where reading the table costs less than the probes
+// it spares, false elsewhere: under Wine, whose sockets are the host's and
+// refuse at once, while its emulated table takes tens of milliseconds a read.
+bool listLoopbackListenersIfCheap(int firstPort, int lastPort,
+                                  std::vector<LoopbackListener>& listeners);
+
 // Prepares a TCP socket, before it connects to a loopback address, to fail
 // at once when the port refuses: Windows otherwise retries the SYN after the
 // reset and reports the refusal only after about 2 s. Returns 0, or the

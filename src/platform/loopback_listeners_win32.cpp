@@ -12,14 +12,16 @@ namespace platform {
 
 namespace {
 
-// The table may grow between asking for its size and reading it.
+// Room for a few hundred listeners, so that one read is the rule; a longer
+// table is read again at its size, which may grow in between.
+constexpr DWORD kFirstReadBytes = 16 * 1024;
 constexpr int kTableReads = 4;
 
 // The listener table of one address family, as GetExtendedTcpTable fills it.
 bool readTable(ULONG family, TCP_TABLE_CLASS tableClass, std::vector<char>& table) {
-    DWORD size = 0;
+    DWORD size = kFirstReadBytes;
     for (int attempt = 0; attempt < kTableReads; ++attempt) {
-        table.resize(size == 0 ? 1 : size);
+        table.resize(size);
         const DWORD result = GetExtendedTcpTable(table.data(), &size, FALSE, family, tableClass, 0);
         if (result == NO_ERROR) {
             return true;
@@ -84,6 +86,13 @@ bool listLoopbackListeners(int firstPort, int lastPort, std::vector<LoopbackList
         listeners.push_back(entry);
     }
     return true;
+}
+
+bool listLoopbackListenersIfCheap(int firstPort, int lastPort,
+                                  std::vector<LoopbackListener>& listeners) {
+    static const bool underWine =
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return !underWine && listLoopbackListeners(firstPort, lastPort, listeners);
 }
 
 int failLoopbackConnectFast(std::uintptr_t socket) {

@@ -39,7 +39,7 @@ struct DiscoveryOptions {
     // ports with a listener are probed, each on the address that listens.
     bool (*listListeners)(int firstPort, int lastPort,
                           std::vector<platform::LoopbackListener>& listeners) =
-        platform::listLoopbackListeners;
+        platform::listLoopbackListenersIfCheap;
 };
 
 // Probes the range with RDSERVICE in ascending order, all remaining ports at

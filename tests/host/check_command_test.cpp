@@ -94,7 +94,7 @@ TEST_F(CheckCommandTest, WithoutTheListenerTableProbesEveryPort) {
     services.statuses = {{platform::kServiceStopped, 0}};
     EXPECT_EQ(0, run()) << printed;
     EXPECT_TRUE(
-        printedLine("  (the system's table of listeners could not be read: every port is probed)"))
+        printedLine("  (the system's table of listeners is not read here: every port is probed)"))
         << printed;
     EXPECT_TRUE(printedLine("  " + std::to_string(first) + ": nothing listening")) << printed;
     EXPECT_TRUE(printedLine("A forward would use port " + std::to_string(first + 2) + "."))
