@@ -214,6 +214,7 @@ async function runEngine(engine, context) {
   await page.evaluate(loadJQueries);
   for (const row of ROWS.slice(1)) await checkRow(engine, page, row, counter);
   await checkExamplePage(engine, page, sites, PAGES[2], counter);
+  await page.screenshot(join(buildDir, `browser/page-${engine.name}-https-http-only.png`));
 
   await check(`${engine.name}: no connection carries a second request, none is re-sent`, async () => {
     const reused = proxy.connections.filter((c) => c.requestLines.length > 1);
