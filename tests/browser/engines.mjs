@@ -157,15 +157,14 @@ export const ENGINES = [
   {
     name: 'webkit',
     needs: [WEBKIT_DRIVER, MINIBROWSER],
-    launch: () => {
-      if (!process.env.DISPLAY) throw new Error('no display for MiniBrowser (run it under xvfb-run)');
-      return launchWebKit();
-    },
+    needsDisplay: true,
+    launch: launchWebKit,
   },
 ];
 
 // The reason an engine cannot run here, or '' when it can.
 export function missingFor(engine) {
   const missing = engine.needs.filter((path) => !existsSync(path));
-  return missing.length ? `not installed: ${missing.join(', ')}` : '';
+  if (missing.length) return `not installed: ${missing.join(', ')}`;
+  return engine.needsDisplay && !process.env.DISPLAY ? 'no display (xvfb-run not installed)' : '';
 }
