@@ -56,6 +56,18 @@ set(_table_edits
   "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('WriteSettings', 3106, 'INSTALLDIR', '${_write_settings}')"
   "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('WriteSettings', '(${_any_setting}) AND NOT REMOVE~=\"ALL\"', 4001)"
   "UPDATE Property SET Value = 'WIX_DOWNGRADE_DETECTED$<SEMICOLON>WIX_UPGRADE_DETECTED$<SEMICOLON>${_secure_settings}' WHERE Property = 'SecureCustomProperties'")
+# The browser policy's custom actions (packaging/rdserver_ext.wxs): wixl
+# places them outside the install script, so they move in (write after
+# WriteSettings, remove after StopServices), and they run in the 64-bit
+# script host (+ 4096), which sees the 64-bit registry; BROWSER_POLICY is
+# secure like the settings.
+list(APPEND _table_edits
+  "UPDATE CustomAction SET Type = 7173 WHERE Action = 'WriteBrowserPolicy'"
+  "UPDATE CustomAction SET Type = 7237 WHERE Action = 'RemoveBrowserPolicy'"
+  "UPDATE InstallExecuteSequence SET Sequence = 4002 WHERE Action = 'SetWriteBrowserPolicy'"
+  "UPDATE InstallExecuteSequence SET Sequence = 4003 WHERE Action = 'WriteBrowserPolicy'"
+  "UPDATE InstallExecuteSequence SET Sequence = 1910 WHERE Action = 'RemoveBrowserPolicy'"
+  "UPDATE Property SET Value = 'WIX_DOWNGRADE_DETECTED$<SEMICOLON>WIX_UPGRADE_DETECTED$<SEMICOLON>${_secure_settings}$<SEMICOLON>BROWSER_POLICY' WHERE Property = 'SecureCustomProperties'")
 foreach(_row IN LISTS _written_files)
   list(APPEND _table_edits "INSERT INTO RemoveFile (FileKey, Component_, FileName, DirProperty, InstallMode) VALUES ${_row}")
 endforeach()
@@ -80,6 +92,7 @@ function(rdext_add_msi target version output)
     COMMAND "${MSIBUILD_EXECUTABLE}" "${output}" ${_queries}
     ${_sign}
     DEPENDS "${_wxs}" "${_staging}/rdserver_ext.exe" "${_staging}/config.ini" "${_staging}/README.txt"
+            "${_staging}/browser_policy.js"
     WORKING_DIRECTORY "${_staging}"  # wixl finds the files named in the .wxs here
     COMMENT "Building ${output}" VERBATIM)
   add_custom_target(${target} ${_all} DEPENDS "${output}")
@@ -95,6 +108,10 @@ add_custom_command(OUTPUT "${_staging}/rdserver_ext.exe" "${_staging}/config.ini
           "${PROJECT_BINARY_DIR}/packaging/README.txt" "${_staging}/"
   DEPENDS rdserver_ext "${PROJECT_SOURCE_DIR}/config/config.ini" "${PROJECT_BINARY_DIR}/packaging/README.txt"
   VERBATIM)
+
+add_custom_command(OUTPUT "${_staging}/browser_policy.js"
+  COMMAND "${CMAKE_COMMAND}" -E copy "${PROJECT_SOURCE_DIR}/packaging/browser_policy.js" "${_staging}/"
+  DEPENDS "${PROJECT_SOURCE_DIR}/packaging/browser_policy.js" VERBATIM)
 
 set(RDEXT_MSI "${PROJECT_BINARY_DIR}/package/rdserver_ext-${PROJECT_VERSION}-x64.msi")
 rdext_add_msi(msi ${PROJECT_VERSION} "${RDEXT_MSI}" ALL)

@@ -2,13 +2,15 @@
 // information and captures. The protocol is rd-client.js; this file only
 // shows it.
 import {
-  FIRST_PORT, LAST_PORT, RdTimeout, RdUnexpectedAnswer, capture as captureWith, chooseService,
-  discover, pidOptionsXml, readDeviceInfo as readDeviceInfoOf,
+  FIRST_PORT, LAST_PORT, RdBlocked, RdTimeout, RdUnexpectedAnswer, capture as captureWith, chooseService,
+  defaultSchemes, discover, noServiceError, pidOptionsXml, readDeviceInfo as readDeviceInfoOf,
 } from './rd-client.js';
 
 const OPTION_NAMES = ['fCount', 'fType', 'format', 'pidVer', 'timeout', 'env'];
 
 const byId = (id) => document.getElementById(id);
+// ?schemes=https,http chooses the schemes to try; the module's default otherwise.
+const schemes = new URLSearchParams(location.search).get('schemes')?.split(',') || defaultSchemes();
 let chosen = null;  // the discovery result in use
 let ports = [];     // every port's discovery result
 
@@ -43,11 +45,13 @@ function failureText(error, what) {
   if (error instanceof RdUnexpectedAnswer) {
     return error.message;
   }
+  if (error instanceof RdBlocked) {
+    return `${what} failed: ${error.message}.`;
+  }
   if (error instanceof RdTimeout) {
     return `${what} timed out: ${error.message}. Is the device waiting for a finger, or busy?`;
   }
-  return `${what} failed: the RD service on port ${chosen.port} did not answer. ` +
-    'Is it still running? (A browser that blocks local network access gives the same error.)';
+  return `${what} failed: the RD service at ${chosen.base} did not answer. Is it still running?`;
 }
 
 // A PidData error: errCode 5 means the extension found no device service.
@@ -73,7 +77,7 @@ function renderPortRow(result) {
   if (result.kind !== 'rd') {
     return;
   }
-  answerCell.append(document.createTextNode(` ${result.info}`));
+  answerCell.append(document.createTextNode(` ${result.scheme}: ${result.info}`));
   if (result === chosen) {
     row.classList.add('chosen');
     actionCell.textContent = 'in use';
@@ -93,15 +97,16 @@ function choose(result) {
   byId('read-info').disabled = !chosen || !chosen.paths.DEVICEINFO;
   byId('capture').disabled = !chosen || !chosen.paths.CAPTURE;
   if (!chosen) {
-    showMessage('discovery-message', 'error',
-      `No RD service answered on ports ${FIRST_PORT}\u2013${LAST_PORT}. ` +
-      'Start the RD service (or the extension) and scan again.');
+    const error = noServiceError(ports, schemes);
+    const hint = error instanceof RdBlocked ? '' : ' Start the RD service (or the extension) and scan again.';
+    showMessage('discovery-message', 'error', `${error.message}${hint}`);
     return;
   }
   const what = chosen.isExtension ? 'the RD service extension' : 'an RD service';
-  showMessage('discovery-message', 'ok', `Using ${what} on port ${chosen.port}: ${chosen.info}`);
+  showMessage('discovery-message', 'ok',
+    `Using ${what} on port ${chosen.port} (${chosen.scheme}): ${chosen.info}`);
   for (const id of ['device-message', 'capture-message']) {
-    showMessage(id, 'info', `Ready: requests go to port ${chosen.port}.`);
+    showMessage(id, 'info', `Ready: requests go to ${chosen.base}.`);
   }
 }
 
@@ -109,7 +114,8 @@ function choose(result) {
 
 async function scan() {
   byId('scan').disabled = true;
-  showMessage('discovery-message', 'busy', `Scanning ports ${FIRST_PORT}\u2013${LAST_PORT}\u2026`);
+  showMessage('discovery-message', 'busy',
+    `Scanning ports ${FIRST_PORT}\u2013${LAST_PORT} (${schemes.join(', ')})\u2026`);
   const body = byId('port-rows');
   body.replaceChildren();
   for (let port = FIRST_PORT; port <= LAST_PORT; ++port) {
@@ -119,7 +125,7 @@ async function scan() {
     row.insertCell().textContent = '\u2026';
     row.insertCell();
   }
-  ports = await discover({ onResult: renderPortRow });
+  ports = await discover({ schemes, onResult: renderPortRow });
   byId('scan').disabled = false;
   choose(chooseService(ports));
 }

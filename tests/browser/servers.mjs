@@ -2,6 +2,7 @@
 // (another origin than the RD service) and a TCP proxy in front of the
 // extension that records every request on every connection.
 import { createServer as createHttpServer } from 'node:http';
+import { createServer as createHttpsServer } from 'node:https';
 import { createServer as createTcpServer, connect } from 'node:net';
 import { readFile } from 'node:fs/promises';
 import { extname, join, normalize } from 'node:path';
@@ -9,9 +10,10 @@ import { extname, join, normalize } from 'node:path';
 const CLOSE_DELAY_MS = 500;
 const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css' };
 
-// Serves `routes` (URL prefix -> folder) on 127.0.0.1 at a free port.
-export async function startStaticServer(routes) {
-  const server = createHttpServer(async (request, response) => {
+// Serves `routes` (URL prefix -> folder) on 127.0.0.1 at a free port, over
+// HTTPS when `tls` ({ key, cert }) is given.
+export async function startStaticServer(routes, tls) {
+  const serve = async (request, response) => {
     const path = new URL(request.url, 'http://x').pathname;
     const prefix = Object.keys(routes).filter((p) => path.startsWith(p))
       .sort((a, b) => b.length - a.length)[0];
@@ -24,9 +26,10 @@ export async function startStaticServer(routes) {
     } catch {
       response.writeHead(404).end();
     }
-  });
+  };
+  const server = tls ? createHttpsServer(tls, serve) : createHttpServer(serve);
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-  return { server, origin: `http://127.0.0.1:${server.address().port}` };
+  return { server, origin: `${tls ? 'https' : 'http'}://127.0.0.1:${server.address().port}` };
 }
 
 // Splits a client's byte stream into requests (head plus Content-Length
