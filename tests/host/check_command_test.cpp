@@ -61,6 +61,7 @@ class CheckCommandTest : public ::testing::Test {
 TEST_F(CheckCommandTest, NamesTheSettingsEachPortAndTheDevicesPort) {
     const int first = freePortRange(3);
     narrowRange(first);
+    discovery.listListeners = platform::listLoopbackListeners;  // under Wine too
     ScriptedUpstream refusing(first, [](const std::string&) { return httpAnswer("", 404); });
     ScriptedUpstream device(first + 1, deviceAnswer);
     ASSERT_TRUE(refusing.listening() && device.listening());
