@@ -129,6 +129,8 @@ TEST_F(CivetServerTest, EngineErrorPageHasTheEstablishedLayout) {
               withoutDate(send("FOO / HTTP/1.1\r\n\r\n")));
     EXPECT_EQ("HTTP/1.1 411 Length Required\r\n" + head + "Error 411: Length Required\nBad Request",
               withoutDate(send("CAPTURE / HTTP/1.1\r\nContent-Length: none\r\n\r\n")));
+    EXPECT_EQ("HTTP/1.1 400 Bad Request\r\n" + head + "Error 400: Bad Request\nBad Request",
+              withoutDate(send("CAPTURE / HTTP/1.1\r\nTransfer-Encoding: gzip\r\n\r\n")));
     EXPECT_EQ("HTTP/1.1 505 HTTP Version not supported\r\n" + head +
                   "Error 505: HTTP Version not supported\nBad HTTP version: [1.7]",
               withoutDate(send("GET / HTTP/1.7\r\n\r\n")));
