@@ -26,7 +26,8 @@ std::string request(const std::string& method, const std::string& target, const 
 }  // namespace
 
 ExtensionFixture::ExtensionFixture(int graceMs)
-    : firstPort_(testing_support::freePortRange(upstreamLastPort - upstreamFirstPort + 1, 30000)),
+    : ports_(upstreamLastPort - upstreamFirstPort + 1),
+      firstPort_(ports_.first()),
       graceMs_(graceMs) {
     folder_.write("config.ini", "SERVER_PORT_START = " + std::to_string(firstPort_) + "\n");
 }

@@ -1,6 +1,6 @@
 // ALLOWED_ORIGINS and the Host rule at the handler, and the line each
-// forwarded request prints. A device stand-in on kDevicePort names a model of
-// its own, so devices of other tests never answer for it.
+// forwarded request prints. The handler probes only the port of a device
+// stand-in that names a model of its own.
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -20,7 +20,6 @@ using namespace testing_support;
 
 namespace {
 
-constexpr int kDevicePort = 11115;
 const char* const kModel = "Caller Policy Model 17";
 const char* const kList =
     "https://*.bank.example, http://portal.example:8080 HTTPS://Kiosk.Example";
@@ -68,15 +67,15 @@ class CallerPolicyTest : public ::testing::Test {
     ForwardingOptions options(AllowedOrigins origins) const {
         ForwardingOptions forwarding;
         forwarding.dataBaseFolder = data.path().string();
-        forwarding.discovery.firstPort = forwarding.discovery.lastPort = kDevicePort;
+        forwarding.discovery.firstPort = forwarding.discovery.lastPort = device.port();
         forwarding.allowedOrigins = std::move(origins);
         return forwarding;
     }
 
     TempFolder data;
+    ScriptedUpstream device{0, deviceAnswer};
     RDSWrapperRestfulRequestHandler handler{options(parseAllowedOrigins(kList))};
     TestServer server;
-    ScriptedUpstream device{kDevicePort, deviceAnswer};
 };
 
 struct OriginCase {
@@ -177,13 +176,14 @@ TEST_F(CallerPolicyTest, EachForwardPrintsOneLine) {
     send("DEVICEINFO", "/rd/info", "Host: localhost\r\nOrigin: https://bank.example\r\n");
     setModel("A model no device names");
     send("CAPTURE", "/rd/capture", "Host: localhost\r\nContent-Length: 0\r\n");
-    EXPECT_EQ(
-        "Forward DEVICEINFO /rd/info, origin https://a.bank.example: upstream port 11115, "
-        "relayed status 200, N ms\n"
-        "Forward DEVICEINFO /rd/info, origin https://bank.example: refused, origin not allowed, "
-        "errCode 3, N ms\n"
-        "Forward CAPTURE /rd/capture, no origin: no upstream found, errCode 5, N ms\n",
-        withoutTime(testing::internal::GetCapturedStdout()));
+    EXPECT_EQ("Forward DEVICEINFO /rd/info, origin https://a.bank.example: upstream port " +
+                  std::to_string(device.port()) +
+                  ", relayed status 200, N ms\n"
+                  "Forward DEVICEINFO /rd/info, origin https://bank.example: refused, origin not "
+                  "allowed, "
+                  "errCode 3, N ms\n"
+                  "Forward CAPTURE /rd/capture, no origin: no upstream found, errCode 5, N ms\n",
+              withoutTime(testing::internal::GetCapturedStdout()));
 }
 
 TEST(ForwardLine, SaysWhatHappened) {
