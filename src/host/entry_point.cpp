@@ -13,7 +13,7 @@
 #include "host/service_control.h"
 #include "host/service_host.h"
 #include "host/settings_command.h"
-#include "platform/files_and_clock.h"
+#include "platform/process_paths.h"
 #include "platform/timezone.h"
 
 namespace {

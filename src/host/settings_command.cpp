@@ -9,7 +9,7 @@
 #include "config/ini_update.h"
 #include "config/load_config.h"
 #include "config/server_settings.h"
-#include "platform/files_and_clock.h"
+#include "platform/files.h"
 #include "text/text_helpers.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "host/run_loop.h"
-#include "platform/files_and_clock.h"
+#include "platform/files.h"
 #include "support/loopback.h"
 
 namespace e2e {

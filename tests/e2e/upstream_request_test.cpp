@@ -4,7 +4,7 @@
 #include <string>
 
 #include "e2e/extension_fixture.h"
-#include "platform/files_and_clock.h"
+#include "platform/clock.h"
 #include "support/loopback.h"
 #include "support/rd_answer.h"
 #include "support/scripted_upstream.h"

@@ -7,7 +7,8 @@
 #include <memory>
 
 #include "host/service_control.h"
-#include "platform/files_and_clock.h"
+#include "platform/clock.h"
+#include "platform/process_paths.h"
 #include "support/fake_systemctl.h"
 
 using testing_support::FakeSystemctl;

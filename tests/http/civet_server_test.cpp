@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/files_and_clock.h"
+#include "platform/clock.h"
 #include "support/loopback.h"
 #include "support/port_range.h"
 #include "support/test_server.h"

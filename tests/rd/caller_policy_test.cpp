@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/files_and_clock.h"
+#include "platform/files.h"
 #include "rd/forward_log.h"
 #include "rd/rd_request_handler.h"
 #include "support/loopback.h"
