@@ -10,6 +10,7 @@
 #include "host/check_command.h"
 #include "host/program_settings.h"
 #include "host/run_loop.h"
+#include "host/service_removal.h"
 #include "host/service_control.h"
 #include "host/service_host.h"
 #include "host/settings_command.h"
@@ -27,8 +28,7 @@ struct ServiceCommand {
 };
 
 bool stopThenRemove(const std::string& name) {
-    stopService(name);  // a failed stop does not prevent the removal
-    return removeService(name);
+    return stopThenRemoveService(*platform::makeServiceManager(), name);
 }
 
 const ServiceCommand kServiceCommands[] = {
