@@ -47,9 +47,6 @@ class ExtensionFixture {
     // Same, straight to a device.
     static std::string sendTo(int port, const std::string& method, const std::string& target,
                               const std::string& body = "", const std::string& headers = "");
-    // The body of an HTTP answer (everything after the head).
-    static std::string bodyOf(const std::string& answer);
-
     std::string location(const std::string& path) const;
 
   private:
