@@ -1,9 +1,13 @@
-# The HTTP engine: civetweb's C engine from its source, with our patch
-# (third_party/civetweb/rd-engine*.patch) applied, built as a static library. RDEXT_CIVETWEB_SOURCE names the
-# unpacked source folder or a source tarball.
+# The HTTP engine: civetweb's C engine from its source, with our patches
+# (third_party/civetweb/*.patch) applied, built as a static library.
+# RDEXT_CIVETWEB_SOURCE names the unpacked source folder or a source tarball.
 set(RDEXT_CIVETWEB_SOURCE "${PROJECT_SOURCE_DIR}/.deps/src/civetweb"
     CACHE PATH "civetweb 1.15 source: an unpacked folder or a .tar.* archive")
-set(_cw_patch "${PROJECT_SOURCE_DIR}/third_party/civetweb/rd-engine.patch")
+# The version the patches are written against.
+set(_cw_version "1.15")
+# In this order, each on top of the ones before it.
+set(_cw_patches rd-engine.patch rd-engine-body.patch rd-engine-wakeup.patch
+                rd-engine-worker-accept.patch)
 set(_cw_work "${CMAKE_BINARY_DIR}/civetweb")
 
 if(NOT EXISTS "${RDEXT_CIVETWEB_SOURCE}")
@@ -22,18 +26,34 @@ if(NOT IS_DIRECTORY "${RDEXT_CIVETWEB_SOURCE}")
   get_filename_component(_cw_root "${_cw_root}" DIRECTORY)
 endif()
 
+file(STRINGS "${_cw_root}/include/civetweb.h" _cw_version_line
+     REGEX "^#define CIVETWEB_VERSION \"[^\"]*\"")
+string(REGEX REPLACE ".*\"([^\"]*)\".*" "\\1" _cw_found_version "${_cw_version_line}")
+if(NOT _cw_found_version STREQUAL _cw_version)
+  message(FATAL_ERROR "civetweb ${_cw_version} needed, ${RDEXT_CIVETWEB_SOURCE} holds "
+                      "'${_cw_found_version}'; the patches fit ${_cw_version} only")
+endif()
+
 # Copy the engine sources (never the bundled C++ wrapper) and patch the copy.
 file(REMOVE_RECURSE "${_cw_work}")
 file(GLOB _cw_inl "${_cw_root}/src/*.inl")
 file(COPY "${_cw_root}/src/civetweb.c" ${_cw_inl} DESTINATION "${_cw_work}/src")
 file(COPY "${_cw_root}/include/civetweb.h" DESTINATION "${_cw_work}/include")
-# rd-engine.patch first, then each rd-engine-<concern>.patch in name order.
+# No fuzz: a hunk whose context does not match exactly fails the
+# configuration instead of landing somewhere else.
 find_program(PATCH_EXECUTABLE patch REQUIRED)
-# CONFIGURE_DEPENDS: a patch added later re-runs this in an existing build folder.
-file(GLOB _cw_more_patches CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/third_party/civetweb/rd-engine-*.patch")
-list(SORT _cw_more_patches)
-foreach(_cw_one_patch IN LISTS _cw_patch _cw_more_patches)
-  execute_process(COMMAND "${PATCH_EXECUTABLE}" -p1 --forward --quiet -i "${_cw_one_patch}"
+# CONFIGURE_DEPENDS: a patch file added later re-runs this and is refused
+# until it has its place in the list.
+file(GLOB _cw_patch_files CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/third_party/civetweb/*.patch")
+foreach(_cw_patch_file IN LISTS _cw_patch_files)
+  get_filename_component(_cw_patch_file "${_cw_patch_file}" NAME)
+  if(NOT _cw_patch_file IN_LIST _cw_patches)
+    message(FATAL_ERROR "third_party/civetweb/${_cw_patch_file} is not in the list of engine patches")
+  endif()
+endforeach()
+foreach(_cw_patch_name IN LISTS _cw_patches)
+  set(_cw_one_patch "${PROJECT_SOURCE_DIR}/third_party/civetweb/${_cw_patch_name}")
+  execute_process(COMMAND "${PATCH_EXECUTABLE}" -p1 --forward --quiet --fuzz=0 -i "${_cw_one_patch}"
                   WORKING_DIRECTORY "${_cw_work}" RESULT_VARIABLE _cw_patched)
   if(NOT _cw_patched EQUAL 0)
     message(FATAL_ERROR "applying ${_cw_one_patch} to civetweb failed")

@@ -1,9 +1,11 @@
 #include "client/response_collector.h"
 
 #include "client/rest_response.h"
+#include "text/text_helpers.h"
 
 namespace {
 
+// Space, tab, LF, CR, FF and VT.
 const char* const kBlanks = " \t\n\r\f\v";
 const char* const kPresent = "present";
 
@@ -21,21 +23,13 @@ std::size_t collectHeader(char* data, std::size_t size, std::size_t count, void*
     const std::string line(data, bytes);
     const std::size_t colon = line.find(':');
     if (colon == std::string::npos) {
-        const std::string trimmed = trimBlanks(line);
+        const std::string trimmed = text::trimmed(line, kBlanks);
         if (!trimmed.empty()) {
             headers[trimmed] = kPresent;
         }
         return bytes;
     }
-    headers[trimBlanks(line.substr(0, colon))] = trimBlanks(line.substr(colon + 1));
+    headers[text::trimmed(line.substr(0, colon), kBlanks)] =
+        text::trimmed(line.substr(colon + 1), kBlanks);
     return bytes;
-}
-
-std::string trimBlanks(const std::string& text) {
-    const std::size_t last = text.find_last_not_of(kBlanks);
-    if (last == std::string::npos) {
-        return std::string();
-    }
-    const std::size_t first = text.find_first_not_of(kBlanks);
-    return text.substr(first, last + 1 - first);
 }

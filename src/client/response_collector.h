@@ -13,6 +13,3 @@ std::size_t collectBody(char* data, std::size_t size, std::size_t count, void* t
 // its name, split at the first colon; a line without a colon, such as the
 // status line, as a name with the value "present"; blank lines not at all.
 std::size_t collectHeader(char* data, std::size_t size, std::size_t count, void* target);
-
-// Removes space, tab, LF, CR, FF and VT from the end, then from the start.
-std::string trimBlanks(const std::string& text);

@@ -6,17 +6,11 @@
 #include <limits>
 #include <string>
 
+#include "text/text_helpers.h"
+
 namespace {
 
 const char* const kFieldBlanks = " \t\r\n";
-
-std::string trimmed(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(kFieldBlanks);
-    if (first == std::string::npos) {
-        return std::string();
-    }
-    return text.substr(first, text.find_last_not_of(kFieldBlanks) + 1 - first);
-}
 
 bool equalsIgnoringCase(const std::string& text, const char* expected) {
     return text.size() == std::strlen(expected) &&
@@ -26,25 +20,6 @@ bool equalsIgnoringCase(const std::string& text, const char* expected) {
            });
 }
 
-// Digits only, no sign, no exponent, no hex; false when it does not fit.
-bool parsePlainDecimal(const std::string& text, std::uint64_t& value) {
-    if (text.empty()) {
-        return false;
-    }
-    value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-        const auto digit = static_cast<std::uint64_t>(c - '0');
-        if (value > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) {
-            return false;
-        }
-        value = value * 10 + digit;
-    }
-    return true;
-}
-
 }  // namespace
 
 void ResponseFraming::onHeaderLine(const char* data, std::size_t size) {
@@ -52,7 +27,7 @@ void ResponseFraming::onHeaderLine(const char* data, std::size_t size) {
         *this = ResponseFraming();  // a new answer: an interim one is over
         return;
     }
-    if (trimmed(std::string(data, size)).empty()) {
+    if (text::trimmed(std::string(data, size), kFieldBlanks).empty()) {
         headEnded_ = true;
         return;
     }
@@ -67,11 +42,13 @@ void ResponseFraming::onField(const char* data, std::size_t size) {
     if (colon == std::string::npos) {
         return;
     }
-    const std::string name = trimmed(line.substr(0, colon));
-    const std::string value = trimmed(line.substr(colon + 1));
+    const std::string name = text::trimmed(line.substr(0, colon), kFieldBlanks);
+    const std::string value = text::trimmed(line.substr(colon + 1), kFieldBlanks);
     if (equalsIgnoringCase(name, "Content-Length")) {
         std::uint64_t length = 0;
-        if (!parsePlainDecimal(value, length) || (hasLength_ && length != length_)) {
+        // Digits only, no sign, no exponent, no hex; malformed when it does not fit.
+        if (!text::parseDecimal(value, std::numeric_limits<std::uint64_t>::max(), length) ||
+            (hasLength_ && length != length_)) {
             malformed_ = true;
         }
         hasLength_ = true;

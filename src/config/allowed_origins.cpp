@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "platform/escaped_text.h"
+#include "text/text_helpers.h"
 
 namespace {
 
@@ -10,13 +11,6 @@ const char* const kSchemeSeparator = "://";
 const char* const kWildcardPrefix = "*.";
 const char* const kListSeparators = " \t,\r\n";
 constexpr int kHighestPort = 65535;
-
-std::string lowerCase(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
 
 bool isSchemeText(const std::string& scheme) {
     if (scheme.empty() || !std::isalpha(static_cast<unsigned char>(scheme[0]))) {
@@ -58,35 +52,21 @@ bool isIpv6Literal(const std::string& host) {
 
 // 1 to 65535 in decimal, at most five digits; 0 when not a port.
 int parsePort(const std::string& digits) {
-    if (digits.empty() || digits.size() > 5) {
+    std::uint64_t port = 0;
+    if (digits.size() > 5 || !text::parseDecimal(digits, kHighestPort, port)) {
         return 0;
     }
-    int port = 0;
-    for (const char c : digits) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) {
-            return 0;
-        }
-        port = port * 10 + (c - '0');
-    }
-    return port <= kHighestPort ? port : 0;
+    return static_cast<int>(port);
 }
 
-// Splits "host[:port]" (the host may be "[v6]"); false when the port is bad.
-// A '[' without ']' gives a hostEnd of 0 (npos + 1), as does a leading ':'.
+// Splits "host[:port]" (the host may be "[v6]"); false when it is malformed
+// or the port is bad.
 bool splitAuthority(const std::string& authority, std::string& host, int& port) {
-    const std::size_t hostEnd =
-        authority.front() == '[' ? authority.find(']') + 1 : authority.find(':');
-    if (hostEnd == 0 || hostEnd == std::string::npos || hostEnd >= authority.size()) {
-        host = authority;
-        port = 0;
-        return hostEnd != 0;
-    }
-    host = authority.substr(0, hostEnd);
-    if (authority[hostEnd] != ':') {
-        return false;
-    }
-    port = parsePort(authority.substr(hostEnd + 1));
-    return port != 0;
+    text::HostAndPort parts;
+    const bool wellFormed = text::splitHostPort(authority, parts);
+    host = wellFormed ? parts.host : authority;
+    port = parts.hasPort ? parsePort(parts.port) : 0;
+    return wellFormed && (!parts.hasPort || port != 0);
 }
 
 std::string patternText(const OriginPattern& pattern) {
@@ -108,7 +88,7 @@ bool parseOrigin(const std::string& text, bool allowWildcard, OriginPattern& ori
     if (separator == std::string::npos) {
         return false;
     }
-    origin.scheme = lowerCase(text.substr(0, separator));
+    origin.scheme = text::lowerCase(text.substr(0, separator));
     std::string authority = text.substr(separator + 3);
     origin.anySubdomain = allowWildcard && authority.rfind(kWildcardPrefix, 0) == 0;
     if (origin.anySubdomain) {
@@ -118,7 +98,7 @@ bool parseOrigin(const std::string& text, bool allowWildcard, OriginPattern& ori
         !splitAuthority(authority, origin.host, origin.port)) {
         return false;
     }
-    origin.host = lowerCase(origin.host);
+    origin.host = text::lowerCase(origin.host);
     return isHostName(origin.host) || (!origin.anySubdomain && isIpv6Literal(origin.host));
 }
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "platform/data_folder.h"
-#include "platform/files_and_clock.h"
+#include "platform/files.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 
 #include "config/ini_file.h"
 #include "config/ini_text.h"
+#include "text/text_helpers.h"
 
 namespace {
 
@@ -41,12 +42,9 @@ std::string joinLines(const std::vector<RawLine>& lines) {
     return contents;
 }
 
-bool isDigits(const std::string& text) {
-    return text.find_first_not_of("0123456789") == std::string::npos;
-}
-
 std::string definitionLine(const std::string& key, const std::string& value) {
-    return key + " = " + (isDigits(value) ? value : "\"" + value + "\"");
+    return key + " = " +
+           (value.empty() || text::isDecimalDigits(value) ? value : "\"" + value + "\"");
 }
 
 // A line that defines `key` (not a group of that name, not a closing line).

@@ -10,10 +10,11 @@
 #include "host/check_command.h"
 #include "host/program_settings.h"
 #include "host/run_loop.h"
+#include "host/service_removal.h"
 #include "host/service_control.h"
 #include "host/service_host.h"
 #include "host/settings_command.h"
-#include "platform/files_and_clock.h"
+#include "platform/process_paths.h"
 #include "platform/timezone.h"
 
 namespace {
@@ -27,8 +28,7 @@ struct ServiceCommand {
 };
 
 bool stopThenRemove(const std::string& name) {
-    stopService(name);  // a failed stop does not prevent the removal
-    return removeService(name);
+    return stopThenRemoveService(*platform::makeServiceManager(), name);
 }
 
 const ServiceCommand kServiceCommands[] = {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/files_and_clock.h"
+#include "platform/clock.h"
 
 // The program's entry: fixes the time zone, prepares the device
 // configuration, moves to the executable's directory, then runs as a

@@ -3,12 +3,14 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <string>
 
 #include "config/ini_update.h"
 #include "config/load_config.h"
 #include "config/server_settings.h"
-#include "platform/files_and_clock.h"
+#include "platform/files.h"
+#include "text/text_helpers.h"
 
 namespace {
 
@@ -39,9 +41,9 @@ const InstallerSetting* findSetting(const std::string& key) {
 // The service refuses a range start it cannot use; refusing it here makes
 // the install fail instead of a service that will not start.
 bool isUsablePortStartText(const std::string& value) {
-    return !value.empty() && value.size() <= 5 &&
-           value.find_first_not_of("0123456789") == std::string::npos &&
-           isUsablePortStart(std::stoi(value));
+    std::uint64_t port = 0;
+    return value.size() <= 5 && text::parseDecimal(value, std::numeric_limits<int>::max(), port) &&
+           isUsablePortStart(static_cast<int>(port));
 }
 
 bool readFile(const char* path, std::string& contents) {

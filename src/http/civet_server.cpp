@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <vector>
 
 namespace {
 
@@ -24,6 +25,29 @@ class ContextLock {
   private:
     mg_context* context_;
 };
+
+// What the engine gets beside the caller's options, unless the caller names
+// them: with no preflight methods configured, the engine leaves OPTIONS to the
+// handlers, which answer it with the RD header block.
+const char* const kOptionDefaults[][2] = {{"access_control_allow_methods", ""}};
+
+std::vector<const char*> withDefaults(const char** options) {
+    std::vector<const char*> all;
+    for (const char** option = options; option != nullptr && *option != nullptr; option += 2) {
+        all.insert(all.end(), {option[0], option[1]});
+    }
+    for (const auto& fallback : kOptionDefaults) {
+        bool given = false;
+        for (std::size_t i = 0; i < all.size() && !given; i += 2) {
+            given = std::strcmp(all[i], fallback[0]) == 0;
+        }
+        if (!given) {
+            all.insert(all.end(), {fallback[0], fallback[1]});
+        }
+    }
+    all.push_back(nullptr);
+    return all;
+}
 
 CivetServer* serverOf(const mg_connection* conn) {
     const mg_request_info* info = mg_get_request_info(conn);
@@ -49,7 +73,8 @@ CivetServer::CivetServer(const char** options, const mg_callbacks* callbacks) {
     std::memset(&init, 0, sizeof init);
     init.callbacks = &local;
     init.user_data = this;
-    init.configuration_options = options;
+    std::vector<const char*> engineOptions = withDefaults(options);
+    init.configuration_options = engineOptions.data();
     mg_error_data error;
     std::memset(&error, 0, sizeof error);
     error.text = engineError;

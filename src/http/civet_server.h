@@ -22,7 +22,9 @@ struct mg_context;
 class CivetServer {
   public:
     // `options` is a null-terminated list of name/value texts, handed to the
-    // engine unchanged; `callbacks` may be null. Throws CivetException when
+    // engine with "access_control_allow_methods" empty unless it is given
+    // (the engine then answers no cross-origin preflight itself: OPTIONS
+    // reaches the handler of its URI); `callbacks` may be null. Throws CivetException when
     // the engine does not start (for example a port that cannot be bound);
     // its reason() carries the engine's own words. The engine's log messages
     // go to the callbacks' log_message when it is set and accepts them.

@@ -10,7 +10,7 @@
 
 #include "http/request_body_limit.h"
 #include "platform/escaped_text.h"
-#include "platform/files_and_clock.h"
+#include "platform/files.h"
 #include "platform/net.h"
 #include "protocol/rd_protocol.h"
 #include "platform/rotating_log.h"

@@ -4,7 +4,8 @@
 #include <ctime>
 #include <utility>
 
-#include "platform/files_and_clock.h"
+#include "platform/clock.h"
+#include "platform/files.h"
 
 namespace platform {
 namespace {

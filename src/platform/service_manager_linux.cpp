@@ -9,7 +9,8 @@
 #include <map>
 #include <vector>
 
-#include "platform/files_and_clock.h"
+#include "platform/clock.h"
+#include "platform/process_paths.h"
 #include "platform/service_manager.h"
 #include "platform/subprocess.h"
 #include "platform/unique_fd.h"

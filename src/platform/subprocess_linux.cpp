@@ -14,7 +14,7 @@
 #include <cerrno>
 #include <cstdint>
 
-#include "platform/files_and_clock.h"
+#include "platform/clock.h"
 #include "platform/unique_fd.h"
 
 extern char** environ;

@@ -3,7 +3,6 @@
 #include <civetweb.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <utility>
 
@@ -12,6 +11,7 @@
 #include "platform/memory.h"
 #include "rd/rd_documents.h"
 #include "rd/rd_response.h"
+#include "text/text_helpers.h"
 
 namespace {
 
@@ -33,10 +33,7 @@ bool isChunked(mg_connection* conn) {
     if (encoding == nullptr) {
         return false;
     }
-    std::string lower(encoding);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower == "chunked";
+    return text::lowerCase(encoding) == "chunked";
 }
 
 // Reads until `wanted` bytes have arrived (or, for -1, the body's end). The

@@ -2,10 +2,11 @@
 
 #include <civetweb.h>
 
-#include <cctype>
+#include <cstdint>
 #include <string>
 
 #include "rd/rd_response.h"
+#include "text/text_helpers.h"
 
 namespace {
 
@@ -51,10 +52,10 @@ bool isLoopbackIpv4(const std::string& address) {
         if (end == std::string::npos) {
             end = address.size();
         }
-        const std::string octet = address.substr(start, end - start);
-        if (octet.empty() || octet.size() > 3 ||
-            octet.find_first_not_of("0123456789") != std::string::npos || std::stoi(octet) > 255 ||
-            (octets == 0 && std::stoi(octet) != kLoopbackFirstOctet)) {
+        std::uint64_t octet = 0;
+        if (end - start > 3 ||
+            !text::parseDecimal(address.substr(start, end - start), 255, octet) ||
+            (octets == 0 && octet != static_cast<std::uint64_t>(kLoopbackFirstOctet))) {
             return false;
         }
         ++octets;
@@ -63,19 +64,15 @@ bool isLoopbackIpv4(const std::string& address) {
     return octets == 4;
 }
 
-// The host part of a Host header; empty when its port is not a number. A
-// '[' without ']' gives a hostEnd of 0 (npos + 1), as does a leading ':'.
+// The host part of a Host header; empty when it is malformed or its port is
+// not a number.
 std::string hostWithoutPort(const std::string& host) {
-    const std::size_t hostEnd = host.front() == '[' ? host.find(']') + 1 : host.find(':');
-    if (hostEnd == std::string::npos || hostEnd == host.size()) {
-        return host;
-    }
-    const std::string port = host.substr(hostEnd + 1);
-    if (hostEnd == 0 || host[hostEnd] != ':' || port.empty() ||
-        port.find_first_not_of("0123456789") != std::string::npos) {
+    text::HostAndPort parts;
+    if (!text::splitHostPort(host, parts) ||
+        (parts.hasPort && !text::isDecimalDigits(parts.port))) {
         return std::string();
     }
-    return host.substr(0, hostEnd);
+    return parts.host;
 }
 
 }  // namespace
@@ -100,10 +97,7 @@ bool isLoopbackHost(const char* host) {
     if (host == nullptr || host[0] == '\0') {
         return true;
     }
-    std::string name = hostWithoutPort(host);
-    for (char& c : name) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
+    const std::string name = text::lowerCase(hostWithoutPort(host));
     return name == kLoopbackName || name == kIpv6Loopback || isLoopbackIpv4(name);
 }
 

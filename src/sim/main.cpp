@@ -9,7 +9,6 @@
 #include "http/civet_server.h"
 #include "http/web_server_startup.h"
 #include "platform/console.h"
-#include "platform/files_and_clock.h"
 #include "protocol/rd_protocol.h"
 #include "platform/stop_event.h"
 #include "sim/sim_handler.h"

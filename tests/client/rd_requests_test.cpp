@@ -8,6 +8,7 @@
 #include <string>
 
 #include "support/loopback.h"
+#include "support/port_range.h"
 #include "support/scripted_upstream.h"
 
 using testing_support::RawUpstream;
@@ -101,7 +102,8 @@ TEST(RdRequestsTest, LargeBinaryBodiesArriveWhole) {
 }
 
 TEST(RdRequestsTest, RefusedPortFailsWithoutWaitingForTheTimeout) {
-    const int closedPort = testing_support::freePort();
+    const testing_support::PortRange closed(1);  // reserved, and nothing listens there
+    const int closedPort = closed.first();
     const auto start = std::chrono::steady_clock::now();
     const RestResponse response =
         rdServiceRequest("http://127.0.0.1:" + std::to_string(closedPort) + "/", 30);

@@ -9,7 +9,6 @@
 
 #include "client/http_client_init.h"
 #include "client/rd_requests.h"
-#include "client/response_collector.h"
 #include "support/scripted_upstream.h"
 
 using testing_support::RawUpstream;
@@ -32,13 +31,6 @@ TEST(RestConnectionTest, JoinsBaseUrlAndUriAndSendsHeadersInNameOrder) {
                   "X-A: a\r\nX-B: replaced\r\n\r\n",
               upstream.firstRequest());
     EXPECT_EQ(200, response.code);
-}
-
-TEST(TrimBlanksTest, RemovesEveryBlankKindAtBothEnds) {
-    EXPECT_EQ("a \t b", trimBlanks(" \t\n\r\f\va \t b\v\f\r\n\t "));
-    EXPECT_EQ("", trimBlanks(" \t\r\n"));
-    EXPECT_EQ("", trimBlanks(""));
-    EXPECT_EQ("x", trimBlanks("x"));
 }
 
 TEST(ConcurrentRequestsTest, ParallelRequestsEachGetTheirOwnAnswer) {

@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "host/run_loop.h"
-#include "platform/files_and_clock.h"
 #include "support/loopback.h"
+#include "support/rd_device.h"
 
 namespace e2e {
 namespace {
@@ -16,17 +16,14 @@ constexpr auto kStartTimeout = std::chrono::seconds(30);
 
 std::string request(const std::string& method, const std::string& target, const std::string& body,
                     const std::string& headers) {
-    std::string text = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + headers;
-    if (!body.empty()) {
-        text += "Content-Length: " + std::to_string(body.size()) + "\r\n";
-    }
-    return text + "\r\n" + body;
+    return testing_support::requestText(method, target, "Host: 127.0.0.1\r\n" + headers, body);
 }
 
 }  // namespace
 
 ExtensionFixture::ExtensionFixture(int graceMs)
-    : firstPort_(testing_support::freePortRange(upstreamLastPort - upstreamFirstPort + 1, 30000)),
+    : ports_(upstreamLastPort - upstreamFirstPort + 1),
+      firstPort_(ports_.first()),
       graceMs_(graceMs) {
     folder_.write("config.ini", "SERVER_PORT_START = " + std::to_string(firstPort_) + "\n");
 }
@@ -71,10 +68,7 @@ bool ExtensionFixture::start() {
 }
 
 void ExtensionFixture::setDeviceModel(const std::string& model) {
-    const std::string folder = dataFolder_.path().string() + "/Lumetra-RD-Service-Wrapper";
-    platform::createDirectory(folder);
-    testing_support::TempFolder::writeFile(folder + "/DeviceConfig.xml",
-                                           "<opts devicemodel=\"" + model + "\" />\n");
+    testing_support::writeDeviceModel(dataFolder_.path().string(), model);
 }
 
 testing_support::ChildProcess& ExtensionFixture::startDevice(
@@ -97,13 +91,8 @@ std::string ExtensionFixture::sendTo(int port, const std::string& method, const 
     return testing_support::exchange(port, request(method, target, body, headers), 30000);
 }
 
-std::string ExtensionFixture::bodyOf(const std::string& answer) {
-    const std::size_t headEnd = answer.find("\r\n\r\n");
-    return headEnd == std::string::npos ? std::string() : answer.substr(headEnd + 4);
-}
-
 std::string ExtensionFixture::location(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
+    return testing_support::locationOn(port_, path);
 }
 
 }  // namespace e2e

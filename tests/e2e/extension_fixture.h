@@ -9,13 +9,14 @@
 #include "protocol/rd_protocol.h"
 #include "rd/upstream.h"
 #include "support/child_process.h"
+#include "support/port_range.h"
 #include "support/temp_folder.h"
 
 namespace e2e {
 
 // The extension's run loop on a thread of this process, in a folder of its
-// own (config.ini with the range start at 21 free ports, a private data folder for
-// DeviceConfig.xml), plus simulated RD devices as child processes.
+// own (config.ini with the range start at 21 reserved ports, a private data
+// folder for DeviceConfig.xml), plus simulated RD devices as child processes.
 class ExtensionFixture {
   public:
     // The extension listens from the first of 21 free ports and probes all
@@ -46,9 +47,6 @@ class ExtensionFixture {
     // Same, straight to a device.
     static std::string sendTo(int port, const std::string& method, const std::string& target,
                               const std::string& body = "", const std::string& headers = "");
-    // The body of an HTTP answer (everything after the head).
-    static std::string bodyOf(const std::string& answer);
-
     std::string location(const std::string& path) const;
 
   private:
@@ -57,6 +55,7 @@ class ExtensionFixture {
     std::unique_ptr<testing_support::ScopedWorkingDirectory> inFolder_;
     platform::StopEvent stop_;
     std::thread loop_;
+    testing_support::PortRange ports_;
     int firstPort_;
     int graceMs_;
     int port_ = -1;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "e2e/extension_fixture.h"
+#include "support/rd_device.h"
 #include "support/rd_answer.h"
 #include "support/scripted_upstream.h"
 
@@ -29,7 +30,7 @@ class ForwardingTest : public ::testing::Test {
     std::string relayed(int devicePort, const std::string& method, const std::string& path,
                         const std::string& body = "") {
         const std::string direct = ExtensionFixture::sendTo(devicePort, method, path, body);
-        return rdAnswer(extension.location(path), "(null)", ExtensionFixture::bodyOf(direct));
+        return rdAnswer(extension.location(path), "(null)", testing_support::bodyOf(direct));
     }
 
     ExtensionFixture extension;
@@ -51,7 +52,7 @@ TEST_F(ForwardingTest, DeviceFiveAboveTheFirstPortIsFoundAndRelayed) {
     const std::string relayedDiscovery = extension.send("RDSERVICE", "/rdservice");
     EXPECT_EQ(
         relayed(extension.upstreamPort(5), "RDSERVICE", "/"),
-        rdAnswer(extension.location("/"), "(null)", ExtensionFixture::bodyOf(relayedDiscovery)));
+        rdAnswer(extension.location("/"), "(null)", testing_support::bodyOf(relayedDiscovery)));
     EXPECT_NE(std::string::npos,
               relayedDiscovery.find("LOCATION:" + extension.location("/rdservice")));
 }
@@ -59,11 +60,11 @@ TEST_F(ForwardingTest, DeviceFiveAboveTheFirstPortIsFoundAndRelayed) {
 TEST_F(ForwardingTest, CaptureAnswerCarriesTheDevicesPidData) {
     extension.startDevice(extension.upstreamPort(5));
     const std::string body =
-        ExtensionFixture::bodyOf(extension.send("CAPTURE", "/rd/capture", kPidOptions));
+        testing_support::bodyOf(extension.send("CAPTURE", "/rd/capture", kPidOptions));
     EXPECT_NE(std::string::npos, body.find("errCode=\"0\"")) << body;
     EXPECT_NE(std::string::npos, body.find("fType=\"2\"")) << body;
     const std::string refused =
-        ExtensionFixture::bodyOf(extension.send("CAPTURE", "/rd/capture", "<not-options/>"));
+        testing_support::bodyOf(extension.send("CAPTURE", "/rd/capture", "<not-options/>"));
     EXPECT_EQ(std::string::npos, refused.find("errCode=\"0\"")) << refused;
 }
 

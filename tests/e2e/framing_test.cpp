@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "e2e/extension_fixture.h"
+#include "support/rd_device.h"
 #include "rd/upstream.h"
 #include "support/raw_upstream.h"
 #include "support/rd_answer.h"
@@ -107,7 +108,7 @@ TEST_F(FramingTest, ChunkedRequestBodiesFollowHttp11AndTheCap) {
             client.receiveUntilClosed(4000));
         ASSERT_EQ(forwards, device.count("CAPTURE"));
         if (c.forwarded) {
-            EXPECT_EQ("<Pid/>", ExtensionFixture::bodyOf(device.requests().back()));
+            EXPECT_EQ("<Pid/>", testing_support::bodyOf(device.requests().back()));
         }
     }
 }

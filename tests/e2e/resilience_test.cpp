@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "e2e/extension_fixture.h"
+#include "support/rd_device.h"
 #include "support/raw_upstream.h"
 #include "support/rd_answer.h"
 #include "support/scripted_upstream.h"
@@ -52,7 +53,7 @@ TEST_F(ResilienceTest, HungAndTricklingPortsBelowTheDeviceCostOnlyTheGrace) {
         ExtensionFixture::sendTo(extension.upstreamPort(4), "DEVICEINFO", "/rd/info");
 
     const Clock::time_point start = Clock::now();
-    EXPECT_EQ(answerWith("/rd/info", ExtensionFixture::bodyOf(direct)),
+    EXPECT_EQ(answerWith("/rd/info", testing_support::bodyOf(direct)),
               extension.send("DEVICEINFO", "/rd/info"));
     EXPECT_LT(secondsSince(start), 10.0);  // was 90 s per hung port
 }
@@ -94,7 +95,7 @@ TEST_F(ResilienceTest, HeldCapturesLeaveDiscoveryAndPreflightsAnswered) {
 TEST_F(ResilienceTest, BurstOfQuickForwardsIsServedWhole) {
     extension.startDevice(extension.upstreamPort(4));
     const std::string expected =
-        answerWith("/rd/info", ExtensionFixture::bodyOf(ExtensionFixture::sendTo(
+        answerWith("/rd/info", testing_support::bodyOf(ExtensionFixture::sendTo(
                                    extension.upstreamPort(4), "DEVICEINFO", "/rd/info")));
     constexpr int kBurst = 50;
     std::vector<std::string> answers(kBurst);
@@ -149,7 +150,7 @@ TEST_F(ResilienceTest, ChunkedBodyGoesUpWholeAndACutBodyNotAtAll) {
               extension.send("CAPTURE", "/rd/capture", "",
                              "Transfer-Encoding: chunked\r\n\r\n5\r\n<Pid/\r\n1\r\n>\r\n0\r\n"));
     ASSERT_EQ(2u, device.requests().size());
-    EXPECT_EQ("<Pid/>", ExtensionFixture::bodyOf(device.requests().back()));
+    EXPECT_EQ("<Pid/>", testing_support::bodyOf(device.requests().back()));
 
     LoopbackSocket client;
     ASSERT_TRUE(client.connectTo(extension.port()));

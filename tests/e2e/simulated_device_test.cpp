@@ -5,6 +5,7 @@
 #include <string>
 
 #include "e2e/extension_fixture.h"
+#include "support/rd_device.h"
 
 using e2e::ExtensionFixture;
 
@@ -20,7 +21,7 @@ std::string deviceHead(std::size_t length, const std::string& origin,
 }
 
 std::string headOf(const std::string& answer) {
-    return answer.substr(0, answer.size() - ExtensionFixture::bodyOf(answer).size());
+    return answer.substr(0, answer.size() - testing_support::bodyOf(answer).size());
 }
 
 TEST(SimulatedDevice, AnswersEchoTheOriginOrAllowAny) {
@@ -28,11 +29,11 @@ TEST(SimulatedDevice, AnswersEchoTheOriginOrAllowAny) {
     fixture.startDevice(fixture.upstreamPort(7));
     const std::string discovery = ExtensionFixture::sendTo(
         fixture.upstreamPort(7), "RDSERVICE", "/", "", "Origin: http://page.example\r\n");
-    EXPECT_EQ(deviceHead(ExtensionFixture::bodyOf(discovery).size(), "http://page.example"),
+    EXPECT_EQ(deviceHead(testing_support::bodyOf(discovery).size(), "http://page.example"),
               headOf(discovery));
     const std::string info =
         ExtensionFixture::sendTo(fixture.upstreamPort(7), "DEVICEINFO", "/rd/info");
-    EXPECT_EQ(deviceHead(ExtensionFixture::bodyOf(info).size(), "*"), headOf(info));
+    EXPECT_EQ(deviceHead(testing_support::bodyOf(info).size(), "*"), headOf(info));
 }
 
 TEST(SimulatedDevice, PreflightIsAnsweredAtOnceEvenByAHangingDevice) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "e2e/extension_fixture.h"
+#include "support/rd_device.h"
 
 using e2e::ExtensionFixture;
 
@@ -23,7 +24,7 @@ TEST(ConcurrentForwarding, ThirtyTwoCapturesAllGetTheDevicesAnswer) {
     ASSERT_TRUE(extension.start());
     extension.startDevice(extension.upstreamPort(5));
     const std::string options = "<PidOptions><Opts fCount=\"1\" fType=\"0\" /></PidOptions>";
-    const std::string expected = ExtensionFixture::bodyOf(
+    const std::string expected = testing_support::bodyOf(
         ExtensionFixture::sendTo(extension.upstreamPort(5), "CAPTURE", "/rd/capture", options));
     ASSERT_NE("", expected);
 
@@ -34,7 +35,7 @@ TEST(ConcurrentForwarding, ThirtyTwoCapturesAllGetTheDevicesAnswer) {
     for (int i = 0; i < kClients; ++i) {
         clients.emplace_back([&, i] {
             const auto started = std::chrono::steady_clock::now();
-            bodies[i] = ExtensionFixture::bodyOf(extension.send("CAPTURE", "/rd/capture", options));
+            bodies[i] = testing_support::bodyOf(extension.send("CAPTURE", "/rd/capture", options));
             seconds[i] =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         });

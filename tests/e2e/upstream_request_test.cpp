@@ -4,7 +4,8 @@
 #include <string>
 
 #include "e2e/extension_fixture.h"
-#include "platform/files_and_clock.h"
+#include "support/rd_device.h"
+#include "platform/clock.h"
 #include "support/loopback.h"
 #include "support/rd_answer.h"
 #include "support/scripted_upstream.h"
@@ -59,7 +60,7 @@ TEST_F(RecordingUpstreamTest, CaptureGoesUpstreamWithExactBodyAndNoContentType) 
     EXPECT_NE(std::string::npos,
               forwarded.find("\r\nContent-Length: " + std::to_string(body.size()) + "\r\n"));
     EXPECT_EQ(std::string::npos, forwarded.find("Content-Type"));
-    EXPECT_EQ(body, ExtensionFixture::bodyOf(forwarded));
+    EXPECT_EQ(body, testing_support::bodyOf(forwarded));
 }
 
 TEST_F(RecordingUpstreamTest, DiscoveryProbesAndDeviceInfoUseTheirVerbs) {
@@ -74,7 +75,7 @@ TEST_F(RecordingUpstreamTest, DiscoveryProbesAndDeviceInfoUseTheirVerbs) {
 TEST_F(RecordingUpstreamTest, BodiesWithNulBytesTravelWhole) {
     const std::string body = std::string("<PidOptions>\0\x01\xff</PidOptions>", 26);
     const std::string reply = extension.send("CAPTURE", "/rd/capture", body);
-    EXPECT_EQ(body, ExtensionFixture::bodyOf(lastForwarded()));
+    EXPECT_EQ(body, testing_support::bodyOf(lastForwarded()));
     EXPECT_EQ(rdAnswer(extension.location("/rd/capture"), "(null)", answer), reply);
 }
 
@@ -84,7 +85,7 @@ TEST_F(RecordingUpstreamTest, LargeBodyArrivesWhole) {
         body += "<Opt n=\"" + std::to_string(i) + "\"/>";
     }
     extension.send("CAPTURE", "/rd/capture", body);
-    EXPECT_EQ(body, ExtensionFixture::bodyOf(lastForwarded()));
+    EXPECT_EQ(body, testing_support::bodyOf(lastForwarded()));
 }
 
 TEST_F(RecordingUpstreamTest, BodySentInPiecesArrivesWhole) {
@@ -98,7 +99,7 @@ TEST_F(RecordingUpstreamTest, BodySentInPiecesArrivesWhole) {
         client.sendAll(body.substr(at, 16));
     }
     const std::string reply = client.receiveUntilClosed(30000);
-    EXPECT_EQ(body, ExtensionFixture::bodyOf(lastForwarded()));
+    EXPECT_EQ(body, testing_support::bodyOf(lastForwarded()));
     EXPECT_EQ(rdAnswer(extension.location("/rd/capture"), "(null)", answer), reply);
 }
 
@@ -115,7 +116,7 @@ TEST_F(RecordingUpstreamTest, QueryStringIsDroppedAndTrailingSlashIsUnsupported)
 TEST_F(RecordingUpstreamTest, CaptureWithoutContentLengthForwardsAnEmptyBody) {
     extension.send("CAPTURE", "/rd/capture");
     const std::string forwarded = lastForwarded();
-    EXPECT_EQ("", ExtensionFixture::bodyOf(forwarded));
+    EXPECT_EQ("", testing_support::bodyOf(forwarded));
     EXPECT_NE(std::string::npos, forwarded.find("\r\nContent-Length: 0\r\n"));
 }
 

@@ -32,7 +32,7 @@ class ConsoleProcessTest : public ::testing::Test {
         return process;
     }
 
-    testing_support::ProgramCopy copy{26000};
+    testing_support::ProgramCopy copy;
     std::string program;
     int base = 0;
 };

@@ -12,6 +12,7 @@
 #include "platform/stop_event.h"
 #include "support/loopback.h"
 #include "support/rd_answer.h"
+#include "support/port_range.h"
 #include "support/temp_folder.h"
 
 using testing_support::exchange;
@@ -23,7 +24,7 @@ namespace {
 class RunLoopTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        base = testing_support::freePortRange(10, 25000);
+        base = ports.first();
         ASSERT_GT(base, 0);
         folder.write("config.ini", "SERVER_PORT_START = " + std::to_string(base) + "\n");
     }
@@ -36,6 +37,7 @@ class RunLoopTest : public ::testing::Test {
     }
 
     TempFolder folder;
+    testing_support::PortRange ports{10};
     std::promise<std::vector<int>> ready;
     int base = 0;
 };

@@ -96,47 +96,12 @@ TEST_F(ServiceControlTest, InstallRegistersTheExecutableAndClosesBothHandles) {
               manager.calls);
 }
 
-TEST_F(ServiceControlTest, InstallWithoutExecutablePathOpensNothing) {
-    manager.failures["executablePath"] = 122;
-    EXPECT_EQ("System error: 122\n", install());
-    EXPECT_FALSE(result);
-    EXPECT_EQ(Calls{"executablePath"}, manager.calls);
-}
-
-TEST_F(ServiceControlTest, InstallWithoutRightsIsDenied) {
-    manager.failures["openManager"] = 5;
-    EXPECT_EQ("The requested access was denied.\n", install());
-    EXPECT_FALSE(result);
-    EXPECT_EQ(0u, manager.count("close manager"));
-}
-
-TEST_F(ServiceControlTest, InstallOfAnExistingServiceClosesTheManager) {
-    manager.failures["createService"] = 1073;
-    EXPECT_EQ("The specified service already exists.\n", install());
-    EXPECT_FALSE(result);
-    EXPECT_EQ("close manager", manager.calls.back());
-}
-
 TEST_F(ServiceControlTest, StartOpensWithFullAccessAndDoesNotWait) {
     EXPECT_EQ("", start());
     EXPECT_TRUE(result);
     EXPECT_EQ((Calls{"openManager", "openService svc all", "startService", "close service",
                      "close manager"}),
               manager.calls);
-}
-
-TEST_F(ServiceControlTest, StartOfAMissingService) {
-    manager.failures["openService"] = 1060;
-    EXPECT_EQ("The specified service does not exist.\n", start());
-    EXPECT_FALSE(result);
-    EXPECT_EQ((Calls{"openManager", "openService svc all", "close manager"}), manager.calls);
-}
-
-TEST_F(ServiceControlTest, StartOfARunningService) {
-    manager.failures["startService"] = 1056;
-    EXPECT_EQ("An instance of the application is already running.\n", start());
-    EXPECT_FALSE(result);
-    EXPECT_EQ(1u, manager.count("close service"));
 }
 
 TEST_F(ServiceControlTest, RemoveDeletesTheService) {
@@ -147,19 +112,57 @@ TEST_F(ServiceControlTest, RemoveDeletesTheService) {
               manager.calls);
 }
 
-TEST_F(ServiceControlTest, RemoveOfAServiceMarkedForDeletion) {
-    manager.failures["deleteService"] = 1072;
-    EXPECT_EQ(
-        "The specified service already exists in this database and has been marked for "
-        "deletion.\n",
-        remove());
-    EXPECT_FALSE(result);
-}
-
-TEST_F(ServiceControlTest, RemoveWithoutManagerAccess) {
-    manager.failures["openManager"] = 5;
-    EXPECT_EQ("The requested access was denied.\n", remove());
-    EXPECT_EQ(Calls{"openManager"}, manager.calls);
+// Each refusal of the manager: the line printed, a false outcome, and every
+// handle opened closed again.
+TEST(ServiceControlRefusalTest, EachRefusalPrintsItsLineAndClosesWhatItOpened) {
+    using Operation = bool (*)(platform::ServiceManager&, const std::string&);
+    const struct {
+        Operation operation;
+        const char* failingCall;
+        std::uint32_t code;
+        const char* printed;
+        std::vector<std::string> calls;
+    } cases[] = {
+        {installService, "executablePath", 122, "System error: 122\n", {"executablePath"}},
+        {installService,
+         "openManager",
+         5,
+         "The requested access was denied.\n",
+         {"executablePath", "openManager"}},
+        {installService,
+         "createService",
+         1073,
+         "The specified service already exists.\n",
+         {"executablePath", "openManager", "createService svc C:\\rd\\rdserver_ext.exe",
+          "close manager"}},
+        {startService,
+         "openService",
+         1060,
+         "The specified service does not exist.\n",
+         {"openManager", "openService svc all", "close manager"}},
+        {startService,
+         "startService",
+         1056,
+         "An instance of the application is already running.\n",
+         {"openManager", "openService svc all", "startService", "close service", "close manager"}},
+        {removeService,
+         "deleteService",
+         1072,
+         "The specified service already exists in this database and has been marked for "
+         "deletion.\n",
+         {"openManager", "openService svc all", "deleteService", "close service", "close manager"}},
+        {removeService, "openManager", 5, "The requested access was denied.\n", {"openManager"}},
+    };
+    for (const auto& c : cases) {
+        FakeServiceManager manager;
+        manager.failures[c.failingCall] = c.code;
+        testing::internal::CaptureStdout();
+        const bool result = c.operation(manager, "svc");
+        EXPECT_EQ(c.printed, testing::internal::GetCapturedStdout()) << c.failingCall;
+        EXPECT_FALSE(result) << c.failingCall;
+        EXPECT_EQ(c.calls, manager.calls) << c.failingCall << " " << c.code;
+        EXPECT_EQ(0u, manager.openHandles()) << c.failingCall << " " << c.code;
+    }
 }
 
 // --- stopService ----------------------------------------------------------

@@ -204,7 +204,7 @@ class ServiceProcessTest : public ::testing::Test {
         ASSERT_NE(std::string::npos, answer.find("<RDService status=\"READY\"")) << answer;
     }
 
-    testing_support::ProgramCopy copy{28000};
+    testing_support::ProgramCopy copy;
     std::string program;
     int base = 0;
 };

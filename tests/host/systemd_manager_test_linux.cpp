@@ -7,7 +7,9 @@
 #include <memory>
 
 #include "host/service_control.h"
-#include "platform/files_and_clock.h"
+#include "host/service_removal.h"
+#include "platform/clock.h"
+#include "platform/process_paths.h"
 #include "support/fake_systemctl.h"
 
 using testing_support::FakeSystemctl;
@@ -243,10 +245,27 @@ TEST_F(SystemdManagerTest, RemoveDisablesDeletesAndReloads) {
     EXPECT_EQ((Calls{std::string("disable ") + kUnit, "daemon-reload"}), systemctl.calls());
 }
 
-TEST_F(SystemdManagerTest, RemoveOfAMissingUnitPrintsTwiceWithTheStop) {
-    EXPECT_EQ("The specified service does not exist.\n", run(stopService));
-    EXPECT_EQ("The specified service does not exist.\n", run(removeService));
+// -remove stops first; for a missing unit both steps say so, and nothing is sent.
+TEST_F(SystemdManagerTest, RemoveCommandOfAMissingUnitPrintsTwice) {
+    EXPECT_EQ(
+        "The specified service does not exist.\n"
+        "The specified service does not exist.\n",
+        run(stopThenRemoveService));
     EXPECT_FALSE(result);
+    EXPECT_TRUE(systemctl.calls().empty());
+}
+
+TEST_F(SystemdManagerTest, RemoveCommandStopsARunningUnitThenRemovesIt) {
+    writeUnit();
+    const std::string query = std::string("is-active ") + kUnit;
+    systemctl.answer(query, 0, "active");
+    systemctl.answer(query, 3, "inactive");
+    EXPECT_EQ("", run(stopThenRemoveService));
+    EXPECT_TRUE(result);
+    EXPECT_FALSE(unitExists());
+    EXPECT_EQ((Calls{query, std::string("--no-block stop ") + kUnit, query,
+                     std::string("disable ") + kUnit, "daemon-reload"}),
+              systemctl.calls());
 }
 
 TEST_F(SystemdManagerTest, RemoveRefusedKeepsTheUnit) {

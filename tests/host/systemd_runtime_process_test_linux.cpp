@@ -24,7 +24,7 @@ class SystemdRuntimeTest : public ::testing::Test {
         base = copy.portRangeStart();
     }
 
-    testing_support::ProgramCopy copy{27000};
+    testing_support::ProgramCopy copy;
     std::string program;
     int base = 0;
 };

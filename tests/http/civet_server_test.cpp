@@ -9,8 +9,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/files_and_clock.h"
+#include "platform/clock.h"
 #include "support/loopback.h"
+#include "support/port_range.h"
 #include "support/test_server.h"
 
 using testing_support::exchange;
@@ -129,6 +130,8 @@ TEST_F(CivetServerTest, EngineErrorPageHasTheEstablishedLayout) {
               withoutDate(send("FOO / HTTP/1.1\r\n\r\n")));
     EXPECT_EQ("HTTP/1.1 411 Length Required\r\n" + head + "Error 411: Length Required\nBad Request",
               withoutDate(send("CAPTURE / HTTP/1.1\r\nContent-Length: none\r\n\r\n")));
+    EXPECT_EQ("HTTP/1.1 400 Bad Request\r\n" + head + "Error 400: Bad Request\nBad Request",
+              withoutDate(send("CAPTURE / HTTP/1.1\r\nTransfer-Encoding: gzip\r\n\r\n")));
     EXPECT_EQ("HTTP/1.1 505 HTTP Version not supported\r\n" + head +
                   "Error 505: HTTP Version not supported\nBad HTTP version: [1.7]",
               withoutDate(send("GET / HTTP/1.7\r\n\r\n")));
@@ -227,11 +230,11 @@ TEST(CivetServerLifecycle, CloseTwiceStopsOnce) {
 }
 
 TEST(CivetServerLifecycle, ListeningPortsAreTheFirstTenOfTwelve) {
-    const int base = testing_support::freePortRange(12, 21000);
-    ASSERT_GT(base, 0);
+    const testing_support::PortRange range(12);
+    ASSERT_GT(range.first(), 0);
     std::vector<int> ports;
     for (int i = 0; i < 12; ++i) {
-        ports.push_back(base + i);
+        ports.push_back(range.at(i));
     }
     TestServer server(ports);
     const std::vector<int> expected(ports.begin(), ports.begin() + 10);

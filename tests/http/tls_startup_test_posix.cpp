@@ -10,6 +10,7 @@
 #include "http/web_server_startup.h"
 #include "rd/rd_request_handler.h"
 #include "support/loopback.h"
+#include "support/port_range.h"
 #include "support/rd_answer.h"
 #include "support/temp_folder.h"
 
@@ -43,12 +44,13 @@ class TlsStartupTest : public ::testing::Test {
                                   "/cert.pem' >/dev/null 2>&1 && cat '" + dir + "/cert.pem' '" +
                                   dir + "/key.pem' > '" + dir + "/ssl_localhost.pem'")
                                      .c_str()));
-        base = testing_support::freePortRange(10, 24000);
+        base = ports.first();
         ASSERT_GT(base, 0);
         certificatePath = "./ssl_localhost.pem";
     }
 
     TempFolder folder;
+    testing_support::PortRange ports{10};
     int base = 0;
     std::string certificatePath;
 };

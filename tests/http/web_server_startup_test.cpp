@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/loopback.h"
+#include "support/port_range.h"
 #include "support/temp_folder.h"
 
 using testing_support::LoopbackSocket;
@@ -18,7 +19,7 @@ namespace {
 class PortSelectionTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        base = testing_support::freePortRange(10, 23000);
+        base = ports.first();
         ASSERT_GT(base, 0);
         certificatePath = (folder.path() / "missing.pem").string();
     }
@@ -39,6 +40,7 @@ class PortSelectionTest : public ::testing::Test {
         return "Web service hosted at http://" + ports + "\n";
     }
 
+    testing_support::PortRange ports{10};
     int base = 0;
     std::string certificatePath;
     testing_support::TempFolder folder;
@@ -125,10 +127,10 @@ TEST_F(PortSelectionTest, UnusableCertificateFallsBackToHttpAndSaysWhy) {
 namespace {
 
 TEST(PortProbe, PortWithOnlyClosedConnectionsIsFree) {
-    const int port = testing_support::freePort();
+    testing_support::LoopbackSocket listener;
+    ASSERT_TRUE(listener.listenOn(0));
+    const int port = listener.localPort();
     {
-        testing_support::LoopbackSocket listener;
-        ASSERT_TRUE(listener.listenOn(port));
         testing_support::LoopbackSocket client;
         ASSERT_TRUE(client.connectTo(port));
         testing_support::LoopbackSocket served = listener.acceptOne(5000);
@@ -136,6 +138,7 @@ TEST(PortProbe, PortWithOnlyClosedConnectionsIsFree) {
         served.close();  // the server side closes first and keeps TIME_WAIT
         client.receiveUntilClosed(2000);
         EXPECT_TRUE(isPortInUse(port));
+        listener.close();
     }
     EXPECT_FALSE(isPortInUse(port));
 }

@@ -1,65 +1,41 @@
 // ALLOWED_ORIGINS and the Host rule at the handler, and the line each
-// forwarded request prints. A device stand-in on kDevicePort names a model of
-// its own, so devices of other tests never answer for it.
+// forwarded request prints. The handler probes only the port of a device
+// stand-in that names a model of its own.
 #include <gtest/gtest.h>
 
 #include <regex>
 #include <string>
 #include <utility>
 
-#include "platform/files_and_clock.h"
 #include "rd/forward_log.h"
 #include "rd/rd_request_handler.h"
 #include "support/loopback.h"
 #include "support/rd_answer.h"
 #include "support/scripted_upstream.h"
 #include "support/temp_folder.h"
-#include "support/test_server.h"
+#include "support/rd_device.h"
 
 using namespace testing_support;
 
 namespace {
 
-constexpr int kDevicePort = 11115;
 const char* const kModel = "Caller Policy Model 17";
 const char* const kList =
     "https://*.bank.example, http://portal.example:8080 HTTPS://Kiosk.Example";
 const char* const kDeviceInfo = "<DeviceInfo dpId=\"test\" />";
 
-std::string deviceAnswer(const std::string& request) {
-    if (requestMethod(request) != "RDSERVICE") {
-        return httpAnswer(kDeviceInfo);
-    }
-    return httpAnswer(std::string("<RDService status=\"READY\" info=\"") + kModel +
-                      " Registered Device Service\" />");
-}
-
-std::string bodyOf(const std::string& answer) {
-    const std::size_t headEnd = answer.find("\r\n\r\n");
-    return headEnd == std::string::npos ? std::string() : answer.substr(headEnd + 4);
-}
-
 class CallerPolicyTest : public ::testing::Test {
   protected:
     void SetUp() override {
         setModel(kModel);
-        server.server().addHandler("/", &handler);
         ASSERT_TRUE(device.listening());
     }
-    void setModel(const std::string& model) {
-        const std::string folder = data.path().string() + "/Lumetra-RD-Service-Wrapper";
-        platform::createDirectory(folder);
-        TempFolder::writeFile(folder + "/DeviceConfig.xml",
-                              "<opts devicemodel=\"" + model + "\" />");
-    }
+    void setModel(const std::string& model) { writeDeviceModel(data.path().string(), model); }
     std::string send(const std::string& method, const std::string& target,
-                     const std::string& headers, int port = 0) {
-        return exchange(port != 0 ? port : server.port(),
-                        method + " " + target + " HTTP/1.1\r\n" + headers + "\r\n", 30000);
+                     const std::string& headers) {
+        return server.send(method, target, headers);
     }
-    std::string location(const std::string& path, int port = 0) {
-        return "http://127.0.0.1:" + std::to_string(port != 0 ? port : server.port()) + path;
-    }
+    std::string location(const std::string& path) { return server.location(path); }
     // Forwards the device has received. (Discovery probes are not counted:
     // other test processes probe the range too.)
     int deviceRequests() { return device.count("DEVICEINFO") + device.count("CAPTURE"); }
@@ -68,15 +44,14 @@ class CallerPolicyTest : public ::testing::Test {
     ForwardingOptions options(AllowedOrigins origins) const {
         ForwardingOptions forwarding;
         forwarding.dataBaseFolder = data.path().string();
-        forwarding.discovery.firstPort = forwarding.discovery.lastPort = kDevicePort;
+        forwarding.discovery.firstPort = forwarding.discovery.lastPort = device.port();
         forwarding.allowedOrigins = std::move(origins);
         return forwarding;
     }
 
     TempFolder data;
-    RDSWrapperRestfulRequestHandler handler{options(parseAllowedOrigins(kList))};
-    TestServer server;
-    ScriptedUpstream device{kDevicePort, deviceAnswer};
+    ScriptedUpstream device{0, deviceNaming(kModel, kDeviceInfo)};
+    HandlerServer server{options(parseAllowedOrigins(kList))};
 };
 
 struct OriginCase {
@@ -155,15 +130,12 @@ TEST_F(CallerPolicyTest, OnlyLoopbackHostsAreForwarded) {
 }
 
 TEST_F(CallerPolicyTest, WithoutAListEveryOriginAndHostIsServedAsBefore) {
-    RDSWrapperRestfulRequestHandler open(options(AllowedOrigins()));
-    TestServer openServer;
-    openServer.server().addHandler("/", &open);
+    HandlerServer open(options(AllowedOrigins()));
     const std::string origin = "Origin: https://elsewhere.example\r\n";
-    EXPECT_EQ(
-        rdAnswer(location("/rd/info", openServer.port()), "https://elsewhere.example", kDeviceInfo),
-        send("DEVICEINFO", "/rd/info", "Host: elsewhere.example\r\n" + origin, openServer.port()));
+    EXPECT_EQ(rdAnswer(open.location("/rd/info"), "https://elsewhere.example", kDeviceInfo),
+              open.send("DEVICEINFO", "/rd/info", "Host: elsewhere.example\r\n" + origin));
     EXPECT_EQ(rdAnswer("(null)", "https://elsewhere.example", ""),
-              send("OPTIONS", "/", "Host: elsewhere.example\r\n" + origin, openServer.port()));
+              open.send("OPTIONS", "/", "Host: elsewhere.example\r\n" + origin));
 }
 
 // The elapsed time is the one part of a forward line that varies.
@@ -177,13 +149,14 @@ TEST_F(CallerPolicyTest, EachForwardPrintsOneLine) {
     send("DEVICEINFO", "/rd/info", "Host: localhost\r\nOrigin: https://bank.example\r\n");
     setModel("A model no device names");
     send("CAPTURE", "/rd/capture", "Host: localhost\r\nContent-Length: 0\r\n");
-    EXPECT_EQ(
-        "Forward DEVICEINFO /rd/info, origin https://a.bank.example: upstream port 11115, "
-        "relayed status 200, N ms\n"
-        "Forward DEVICEINFO /rd/info, origin https://bank.example: refused, origin not allowed, "
-        "errCode 3, N ms\n"
-        "Forward CAPTURE /rd/capture, no origin: no upstream found, errCode 5, N ms\n",
-        withoutTime(testing::internal::GetCapturedStdout()));
+    EXPECT_EQ("Forward DEVICEINFO /rd/info, origin https://a.bank.example: upstream port " +
+                  std::to_string(device.port()) +
+                  ", relayed status 200, N ms\n"
+                  "Forward DEVICEINFO /rd/info, origin https://bank.example: refused, origin not "
+                  "allowed, "
+                  "errCode 3, N ms\n"
+                  "Forward CAPTURE /rd/capture, no origin: no upstream found, errCode 5, N ms\n",
+              withoutTime(testing::internal::GetCapturedStdout()));
 }
 
 TEST(ForwardLine, SaysWhatHappened) {

@@ -8,31 +8,24 @@
 #include "rd/rd_response.h"
 #include "support/loopback.h"
 #include "support/rd_answer.h"
-#include "support/test_server.h"
+#include "support/rd_device.h"
 
 using testing_support::exchange;
 using testing_support::ownRdServiceDocument;
 using testing_support::pidData;
 using testing_support::rdAnswer;
-using testing_support::TestServer;
 
 namespace {
 
 class RdHandlerTest : public ::testing::Test {
   protected:
-    void SetUp() override { server.server().addHandler("/", &handler); }
-
     std::string send(const std::string& method, const std::string& target,
                      const std::string& headers = "") {
-        return exchange(server.port(),
-                        method + " " + target + " HTTP/1.1\r\nHost: x\r\n" + headers + "\r\n");
+        return server.send(method, target, "Host: x\r\n" + headers);
     }
-    std::string location(const std::string& path) {
-        return "http://127.0.0.1:" + std::to_string(server.port()) + path;
-    }
+    std::string location(const std::string& path) { return server.location(path); }
 
-    RDSWrapperRestfulRequestHandler handler;
-    TestServer server;
+    testing_support::HandlerServer server;
 };
 
 TEST_F(RdHandlerTest, DiscoveryOnRootAnswersOwnDocument) {
@@ -166,7 +159,7 @@ class RawBodyHandler : public CivetHandler {
 
 TEST(RdResponse, BodyWithNulByteGoesOutWhole) {
     RawBodyHandler handler;
-    TestServer server;
+    testing_support::TestServer server;
     server.server().addHandler("/", &handler);
     EXPECT_EQ(rdAnswer("loc", "(null)", std::string("<a>\0<b/>", 8)),
               exchange(server.port(), "GET / HTTP/1.1\r\n\r\n"));

@@ -1,8 +1,7 @@
 #include "support/loopback.h"
 
 #include <chrono>
-
-#include "platform/net.h"
+#include <utility>
 
 namespace testing_support {
 
@@ -42,23 +41,12 @@ std::string LoopbackSocket::receiveUntilClosed(int timeoutMs, std::size_t limit)
     return receive(std::string(), timeoutMs, limit);
 }
 
-int freePort() {
-    LoopbackSocket socket;
-    socket.listenOn(0);
-    return socket.localPort();
-}
-
-int freePortRange(int count, int from) {
-    for (int base = from; base + count <= 65535; base += count) {
-        bool allFree = true;
-        for (int p = base; p < base + count && allFree; ++p) {
-            allFree = platform::probeBindAllInterfaces(p).bindable;
-        }
-        if (allFree) {
-            return base;
-        }
+LoopbackSocket& LoopbackSocket::operator=(LoopbackSocket&& other) noexcept {
+    if (this != &other) {
+        close();  // leaves the platform's "no socket" value, which `other` takes
+        std::swap(handle_, other.handle_);
     }
-    return -1;
+    return *this;
 }
 
 }  // namespace testing_support

@@ -13,6 +13,7 @@ class LoopbackSocket {
     LoopbackSocket(const LoopbackSocket&) = delete;
     LoopbackSocket& operator=(const LoopbackSocket&) = delete;
     LoopbackSocket(LoopbackSocket&& other) noexcept;
+    LoopbackSocket& operator=(LoopbackSocket&& other) noexcept;
 
     bool connectTo(int port);
     // Binds 0.0.0.0 (or 127.0.0.1) on `port` (0 = any) and listens.
@@ -43,11 +44,5 @@ class LoopbackSocket {
 // Sends `request` to 127.0.0.1:`port` and returns every byte answered until
 // the server closes the connection.
 std::string exchange(int port, const std::string& request, int timeoutMs = 10000);
-
-// A port that is free on every address right now.
-int freePort();
-
-// The first port p >= `from` such that p..p+count-1 are all free right now.
-int freePortRange(int count, int from = 20000);
 
 }  // namespace testing_support

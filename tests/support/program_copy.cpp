@@ -5,12 +5,11 @@
 
 #include "config/data_directory.h"
 #include "support/child_process.h"
-#include "support/loopback.h"
 
 namespace testing_support {
 
-ProgramCopy::ProgramCopy(int searchFrom) {
-    portRangeStart_ = freePortRange(10, searchFrom);
+ProgramCopy::ProgramCopy() {
+    portRangeStart_ = ports_.first();
     const std::filesystem::path original = builtProgram("rdserver_ext");
     const std::filesystem::path copy = folder_.path() / original.filename();
     std::error_code error;

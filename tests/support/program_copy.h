@@ -4,18 +4,18 @@
 #include <string>
 #include <vector>
 
+#include "support/port_range.h"
 #include "support/temp_folder.h"
 
 namespace testing_support {
 
 // A copy of the extension's executable in a folder of its own, beside a
-// config.ini whose port range (ten ports from `portRangeStart()`) was free
-// when the copy was made. The program changes to its own folder, so the copy
+// config.ini whose port range (ten ports from `portRangeStart()`) is
+// reserved for the copy's lifetime. The program changes to its own folder, so the copy
 // runs with this configuration.
 class ProgramCopy {
   public:
-    // Looks for a free range from `searchFrom` upwards.
-    explicit ProgramCopy(int searchFrom);
+    ProgramCopy();
 
     bool ready() const { return portRangeStart_ > 0 && !program_.empty(); }
     const std::string& program() const { return program_; }
@@ -30,6 +30,7 @@ class ProgramCopy {
   private:
     TempFolder folder_;
     std::string program_;
+    PortRange ports_{10};
     int portRangeStart_ = -1;
 };
 

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "platform/files_and_clock.h"
+#include "platform/clock.h"
 #include "support/scripted_upstream.h"
 
 namespace testing_support {

@@ -8,7 +8,7 @@
 
 namespace testing_support {
 
-// Starts a CivetServer on 127.0.0.1 at the given ports (0 = one free port)
+// Starts a CivetServer on 127.0.0.1 at the given ports (0 = one the system chooses)
 // with four worker threads, and closes it when destroyed.
 class TestServer {
   public:
