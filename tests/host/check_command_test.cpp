@@ -9,7 +9,7 @@
 
 #include "platform/files_and_clock.h"
 #include "support/fake_service_manager.h"
-#include "support/loopback.h"
+#include "support/port_range.h"
 #include "support/scripted_upstream.h"
 #include "support/temp_folder.h"
 
@@ -59,7 +59,8 @@ class CheckCommandTest : public ::testing::Test {
 };
 
 TEST_F(CheckCommandTest, NamesTheSettingsEachPortAndTheDevicesPort) {
-    const int first = freePortRange(3);
+    const PortRange ports(3);
+    const int first = ports.first();
     narrowRange(first);
     discovery.listListeners = platform::listLoopbackListeners;  // under Wine too
     ScriptedUpstream refusing(first, [](const std::string&) { return httpAnswer("", 404); });
@@ -86,7 +87,8 @@ TEST_F(CheckCommandTest, NamesTheSettingsEachPortAndTheDevicesPort) {
 
 // Without the system's listener table every port is probed, as a forward does then.
 TEST_F(CheckCommandTest, WithoutTheListenerTableProbesEveryPort) {
-    const int first = freePortRange(3);
+    const PortRange ports(3);
+    const int first = ports.first();
     narrowRange(first);
     discovery.listListeners = [](int, int, std::vector<platform::LoopbackListener>&) {
         return false;
@@ -103,7 +105,8 @@ TEST_F(CheckCommandTest, WithoutTheListenerTableProbesEveryPort) {
 }
 
 TEST_F(CheckCommandTest, WithoutTheDeviceFails) {
-    narrowRange(freePortRange(3));
+    const PortRange ports(3);
+    narrowRange(ports.first());
     services.failures["openService"] = platform::kErrorServiceDoesNotExist;
     EXPECT_EQ(1, run()) << printed;
     EXPECT_TRUE(printedLine("No upstream identifies the device: a forward would answer errCode 5."))
