@@ -19,10 +19,11 @@ std::string upstreamUrl(int port, const char* path) {
 }
 
 // A discovery answer is a short document: a longer one fails the probe.
-TransferLimits probeLimits(Cancellation* cancel) {
+TransferLimits probeLimits(Cancellation* cancel, BudgetShare* budget = nullptr) {
     TransferLimits limits;
     limits.maxBodyBytes = kMaxProbeAnswerBytes;
     limits.cancel = cancel;
+    limits.budget = budget;
     return limits;
 }
 
@@ -118,9 +119,9 @@ bool identifiesUpstream(const RestResponse& response, const std::string& deviceM
 // Probes in ascending order until the winner is certain; see the header.
 int discoverUpstreamPort(const DiscoveryOptions& options, const std::vector<int>& ownPorts,
                          const std::string& deviceModel, Cancellation* cancel,
-                         RestResponse* winningAnswer) {
+                         RestResponse* winningAnswer, BudgetShare* budget) {
     const std::vector<int> ports = portsToProbe(options, ownPorts);
-    ProbeSet probes(upstreamTimeoutSeconds, probeLimits(cancel));
+    ProbeSet probes(upstreamTimeoutSeconds, probeLimits(cancel, budget));
     ProbeOutcomes outcomes(ports, options.graceMs);
     const auto decided = [&](int port) {
         if (port >= 0 && winningAnswer != nullptr) {
@@ -132,7 +133,7 @@ int discoverUpstreamPort(const DiscoveryOptions& options, const std::vector<int>
     // Ports are probed in ascending order, one after another while each
     // answers at once (a port where nothing listens fails at once), so the
     // common case costs what it always did. A probe that stays silent for
-    // `staggerMs` starts every remaining port at once.
+    // kProbeStaggerMs starts every remaining port at once.
     const auto launch = [&](std::size_t upTo) {
         for (; launched < upTo; ++launched) {
             probes.add(upstreamUrl(ports[launched], "/"));
@@ -152,7 +153,7 @@ int discoverUpstreamPort(const DiscoveryOptions& options, const std::vector<int>
         }
         const bool allLaunched = launched == ports.size();
         const auto answers =
-            probes.wait(allLaunched ? outcomes.msUntilGraceEnds() : options.staggerMs);
+            probes.wait(allLaunched ? outcomes.msUntilGraceEnds() : kProbeStaggerMs);
         for (auto& [index, response] : answers) {
             if (identifiesUpstream(response, deviceModel)) {
                 outcomes.markIdentified(index, std::move(response));

@@ -65,16 +65,16 @@ class CallerPolicyTest : public ::testing::Test {
     int deviceRequests() { return device.count("DEVICEINFO") + device.count("CAPTURE"); }
 
     // The handler probes only the device's port, with the data folder here.
-    ForwardingOptions options(AllowedOrigins origins) const {
+    ForwardingOptions options() const {
         ForwardingOptions forwarding;
         forwarding.dataBaseFolder = data.path().string();
         forwarding.discovery.firstPort = forwarding.discovery.lastPort = kDevicePort;
-        forwarding.allowedOrigins = std::move(origins);
         return forwarding;
     }
 
     TempFolder data;
-    RDSWrapperRestfulRequestHandler handler{options(parseAllowedOrigins(kList))};
+    ForwardingState forwarding{options(), parseAllowedOrigins(kList)};
+    RDSWrapperRestfulRequestHandler handler{forwarding};
     TestServer server;
     ScriptedUpstream device{kDevicePort, deviceAnswer};
 };
@@ -155,7 +155,8 @@ TEST_F(CallerPolicyTest, OnlyLoopbackHostsAreForwarded) {
 }
 
 TEST_F(CallerPolicyTest, WithoutAListEveryOriginAndHostIsServedAsBefore) {
-    RDSWrapperRestfulRequestHandler open(options(AllowedOrigins()));
+    ForwardingState openForwarding(options(), AllowedOrigins());
+    RDSWrapperRestfulRequestHandler open(openForwarding);
     TestServer openServer;
     openServer.server().addHandler("/", &open);
     const std::string origin = "Origin: https://elsewhere.example\r\n";
@@ -191,10 +192,11 @@ TEST(ForwardLine, SaysWhatHappened) {
         ForwardRecord record;
         record.verb = "CAPTURE";
         record.uri = "/rd/capture\n?\x1b";
-        record.upstreamPort = port;
-        record.upstreamCode = code;
-        record.errCode = errCode;
-        return formatForwardLine(record, 12);
+        ForwardOutcome outcome;
+        outcome.upstreamPort = port;
+        outcome.upstreamCode = code;
+        outcome.errCode = errCode;
+        return formatForwardLine(record, outcome, 12);
     };
     const std::string head = "Forward CAPTURE /rd/capture\\x0a?\\x1b, no origin: ";
     EXPECT_EQ(head + "upstream port 11104 answered status 503, errCode 5, 12 ms\n",

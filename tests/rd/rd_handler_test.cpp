@@ -31,7 +31,8 @@ class RdHandlerTest : public ::testing::Test {
         return "http://127.0.0.1:" + std::to_string(server.port()) + path;
     }
 
-    RDSWrapperRestfulRequestHandler handler;
+    ForwardingState forwarding{ForwardingOptions(), AllowedOrigins()};
+    RDSWrapperRestfulRequestHandler handler{forwarding};
     TestServer server;
 };
 
