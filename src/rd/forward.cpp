@@ -8,6 +8,7 @@
 #include <cstring>
 #include <utility>
 
+#include "client/rd_requests.h"
 #include "client/rest_response.h"
 #include "config/device_model.h"
 #include "platform/memory.h"
@@ -107,6 +108,22 @@ bool readBody(mg_connection* conn, BudgetShare& share, std::string& body, Forwar
     return false;
 }
 
+// Runs discovery, its answers held within the forward's share too; the
+// one that identified the upstream goes to `identifying` for "/rdservice".
+// False when `outcome` says why no upstream is asked.
+bool discover(ForwardingState& state, ForwardHold& hold, UpstreamVerb verb,
+              const std::vector<int>& ownPorts, RestResponse& identifying,
+              ForwardOutcome& outcome) {
+    outcome.upstreamPort = discoverUpstreamPort(
+        state.options.discovery, ownPorts, readDeviceModel(state.dataDirectory()), &state.stop,
+        verb == UpstreamVerb::RdService ? &identifying : nullptr, &hold.share());
+    if (outcome.upstreamPort < 0) {
+        fail(outcome, RDSWrapperError::RDSERVICE_NOT_AVAILABLE,
+             hold.share().refused() ? CapacityRefusal::kBudgetSpent : CapacityRefusal::kNone);
+    }
+    return outcome.upstreamPort >= 0;
+}
+
 TransferLimits answerLimits(ForwardingState& state, BudgetShare& share) {
     TransferLimits limits;
     limits.maxBodyBytes = state.options.limits.maxUpstreamAnswerBytes;
@@ -179,25 +196,20 @@ ForwardOutcome forward(ForwardingState& state, ForwardHold& hold, UpstreamVerb v
     if (verb == UpstreamVerb::Capture && !readBody(conn, hold.share(), body, outcome)) {
         return outcome;
     }
-    // Discovery's answers are held within the forward's share too; the one
-    // that identified the upstream is the answer relayed for "/rdservice".
     RestResponse identifying;
-    const bool relaysDiscovery = verb == UpstreamVerb::RdService;
-    outcome.upstreamPort = discoverUpstreamPort(
-        state.options.discovery, ownPorts, readDeviceModel(state.dataDirectory()), &state.stop,
-        relaysDiscovery ? &identifying : nullptr, &hold.share());
-    if (outcome.upstreamPort < 0) {
-        return fail(
-            outcome, RDSWrapperError::RDSERVICE_NOT_AVAILABLE,
-            hold.share().refused() ? CapacityRefusal::kBudgetSpent : CapacityRefusal::kNone);
+    if (!discover(state, hold, verb, ownPorts, identifying, outcome)) {
+        return outcome;
     }
-    if (relaysDiscovery) {
+    if (verb == UpstreamVerb::RdService) {
         return relay(outcome, std::move(identifying), verb);
     }
-    const TransferLimits limits = answerLimits(state, hold.share());
+    // The request goes to the port found, its body unchanged.
+    const TransferLimits answer = answerLimits(state, hold.share());
+    const int port = outcome.upstreamPort;
+    const int seconds = state.options.limits.upstreamTimeoutSeconds;
     return relay(outcome,
                  verb == UpstreamVerb::Capture
-                     ? queryUpstreamCapture(outcome.upstreamPort, body, limits)
-                     : queryUpstreamDeviceInfo(outcome.upstreamPort, limits),
+                     ? captureRequest(upstreamUrl(port, kCapturePath), "", body, seconds, answer)
+                     : deviceInfoRequest(upstreamUrl(port, kDeviceInfoPath), seconds, answer),
                  verb);
 }

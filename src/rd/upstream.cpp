@@ -10,13 +10,13 @@
 #include "client/rd_requests.h"
 #include "xml/xml_parser.h"
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
 std::string upstreamUrl(int port, const char* path) {
     return std::string("http://") + kUpstreamHostName + ":" + std::to_string(port) + path;
 }
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
 
 // A discovery answer is a short document: a longer one fails the probe.
 TransferLimits probeLimits(Cancellation* cancel, BudgetShare* budget = nullptr) {
@@ -169,13 +169,4 @@ int discoverUpstreamPort(const DiscoveryOptions& options, const std::vector<int>
 
 RestResponse queryUpstreamRdService(int port, Cancellation* cancel) {
     return rdServiceRequest(upstreamUrl(port, "/"), upstreamTimeoutSeconds, probeLimits(cancel));
-}
-
-RestResponse queryUpstreamDeviceInfo(int port, const TransferLimits& limits) {
-    return deviceInfoRequest(upstreamUrl(port, kDeviceInfoPath), upstreamTimeoutSeconds, limits);
-}
-
-RestResponse queryUpstreamCapture(int port, const std::string& body, const TransferLimits& limits) {
-    return captureRequest(upstreamUrl(port, kCapturePath), "", body, upstreamTimeoutSeconds,
-                          limits);
 }

@@ -47,9 +47,8 @@ int discoverUpstreamPort(const DiscoveryOptions& options, const std::vector<int>
 // True when `response` is a discovery answer of the upstream RD service.
 bool identifiesUpstream(const RestResponse& response, const std::string& deviceModel);
 
+// "http://localhost:<port><path>": where the upstream is asked.
+std::string upstreamUrl(int port, const char* path);
+
 // One RDSERVICE to `port`; its answer is capped at kMaxProbeAnswerBytes.
 RestResponse queryUpstreamRdService(int port, Cancellation* cancel = nullptr);
-// One request to the upstream on `port`, within `limits` (the caller's cap,
-// budget and cancel).
-RestResponse queryUpstreamDeviceInfo(int port, const TransferLimits& limits);
-RestResponse queryUpstreamCapture(int port, const std::string& body, const TransferLimits& limits);
