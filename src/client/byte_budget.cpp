@@ -10,14 +10,12 @@ bool ByteBudget::take(std::size_t bytes) {
     return true;
 }
 
-bool BudgetShare::growTo(std::size_t bytes) {
-    if (bytes <= held_) {
-        return true;
-    }
-    if (budget_ != nullptr && !budget_->take(bytes - held_)) {
+bool BudgetShare::grow(std::size_t bytes) {
+    if (budget_ != nullptr && !budget_->take(bytes)) {
+        refused_ = true;
         return false;
     }
-    held_ = bytes;
+    held_ += bytes;
     return true;
 }
 

@@ -23,9 +23,9 @@ class ByteBudget {
     std::atomic<std::size_t> inUse_{0};
 };
 
-// The part of a budget that one buffer holds: it grows with the buffer and
-// is given back whole when the share ends. Without a budget every growth is
-// granted. Use from one thread.
+// The part of a budget that the buffers of one request hold: it grows with
+// them (each buffer adds its own growth) and is given back whole when the
+// share ends. Without a budget every growth is granted. Use from one thread.
 class BudgetShare {
   public:
     explicit BudgetShare(ByteBudget* budget) : budget_(budget) {}
@@ -33,14 +33,18 @@ class BudgetShare {
     BudgetShare(const BudgetShare&) = delete;
     BudgetShare& operator=(const BudgetShare&) = delete;
 
-    // Makes the share at least `bytes`; false when the budget refuses (the
-    // share is then unchanged).
-    bool growTo(std::size_t bytes);
+    // Adds `bytes` to the share; false when the budget refuses (the share
+    // is then unchanged, and refused() true from then on).
+    bool grow(std::size_t bytes);
     // Gives the whole share back; returns how much it was.
     std::size_t release();
     std::size_t held() const { return held_; }
+    // Whether the budget ever refused this share: what the failure of a
+    // transfer or a discovery that followed came from.
+    bool refused() const { return refused_; }
 
   private:
     ByteBudget* budget_;
     std::size_t held_ = 0;
+    bool refused_ = false;
 };

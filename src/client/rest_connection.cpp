@@ -155,6 +155,7 @@ RestResponse RestConnection::complete(CURLcode result) {
     } else {
         response.code = kRestFailedCode;
         response.body = kFailureText;
+        response.overBudget = bodyTarget_.overBudget;
     }
     // Drops every pointer into this request's state (URL, header list, body).
     curl_easy_reset(curl);
@@ -177,9 +178,12 @@ std::size_t RestConnection::collectBodyUpToCap(char* data, std::size_t size, std
     const std::size_t grown = needed <= received.capacity()
                                   ? received.capacity()
                                   : std::max(needed, 2 * received.capacity());
-    if (body->budget != nullptr && !body->budget->growTo(grown)) {
+    if (grown > body->charged && body->budget != nullptr &&
+        !body->budget->grow(grown - body->charged)) {
+        body->overBudget = true;
         return 0;  // the process's buffers are full: fail rather than grow
     }
+    body->charged = std::max(body->charged, grown);
     return collectBody(data, size, count, body->response);
 }
 

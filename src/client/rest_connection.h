@@ -56,11 +56,14 @@ class RestConnection {
     CURL* handle() const { return handle_.get(); }
 
   private:
-    // Where the body callback writes: the response, up to a cap.
+    // Where the body callback writes: the response, up to a cap, within a
+    // budget share (that other buffers may grow too).
     struct BodyTarget {
         RestResponse* response;
         std::size_t maxBytes;
         BudgetShare* budget;
+        std::size_t charged = 0;  // what this body has taken of `budget`
+        bool overBudget = false;  // the budget ended the transfer
     };
     static std::size_t collectBodyUpToCap(char* data, std::size_t size, std::size_t count,
                                           void* target);

@@ -21,4 +21,7 @@ struct RestResponse {
     // an earlier one). A line without a colon, such as the status line, is a
     // name of its own with the value "present".
     std::map<std::string, std::string> headers;
+    // The transfer was ended (a failure, code -1) because its body would
+    // have passed the process's buffer budget: the upstream is not to blame.
+    bool overBudget = false;
 };

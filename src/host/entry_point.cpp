@@ -23,12 +23,12 @@ constexpr unsigned kClosingWaitMs = 2000;
 
 struct ServiceCommand {
     const char* option;
-    bool (*operation)(const std::string& name);
+    bool (*operation)(platform::ServiceManager& manager, const std::string& name);
     const char* word;
 };
 
-bool stopThenRemove(const std::string& name) {
-    return stopThenRemoveService(*platform::makeServiceManager(), name);
+bool stopThenRemove(platform::ServiceManager& manager, const std::string& name) {
+    return stopThenRemoveService(manager, name);
 }
 
 const ServiceCommand kServiceCommands[] = {
@@ -66,7 +66,7 @@ int runServiceCommand(int argc, char** argv, void (*sleep)(unsigned)) {
     for (const ServiceCommand& command : kServiceCommands) {
         if (std::strcmp(argv[1], command.option) == 0) {
             known = true;
-            outcome = command.operation(serviceName);
+            outcome = command.operation(*platform::makeServiceManager(), serviceName);
             if (outcome) {
                 std::printf("%s was %s successfully.\n", serviceName, command.word);
             }

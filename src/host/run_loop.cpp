@@ -52,16 +52,16 @@ int runLoop(platform::StopEvent& stop, const RunLoopOptions& options) {
     // Request bodies and answers of up to megabytes come and go in bursts;
     // their memory must not stay with the process afterwards.
     platform::returnLargeBuffersPromptly();
-    ForwardingOptions forwarding = options.forwarding;
-    forwarding.allowedOrigins = settings.allowedOrigins;
-    RDSWrapperRestfulRequestHandler handler(forwarding);  // outlives the server
+    // Both outlive the server.
+    ForwardingState forwarding(options.forwarding, settings.allowedOrigins);
+    RDSWrapperRestfulRequestHandler handler(forwarding);
     const char* const route = "/";
     const int firstPort = settings.portRangeStart;
     const int lastPort = lastPortOfRange(firstPort);
     std::string reason;
     std::unique_ptr<CivetServer> server =
         startWebServer(listenHost, firstPort, lastPort, settings.sslCertificatePath,
-                       options.engineLogPath, &reason);
+                       options.engineLogPath, &reason, options.forwarding.limits);
     if (!server) {
         if (!reason.empty()) {
             std::printf("The HTTP engine did not start: %s\n", reason.c_str());
@@ -77,7 +77,7 @@ int runLoop(platform::StopEvent& stop, const RunLoopOptions& options) {
     std::fflush(stdout);
     // Requests waiting on the upstream end now, answered RDSERVICE_NOT_AVAILABLE,
     // so the engine's workers are free to stop.
-    handler.stopForwarding();
+    forwarding.stopAndDrain();
     server->close();
     stop.acknowledge();
     return 0;

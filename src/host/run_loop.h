@@ -11,7 +11,7 @@
 // Where the run loop keeps its files, and whom it tells that it serves.
 struct RunLoopOptions {
     // How requests go upstream: where DeviceConfig.xml is, which ports are
-    // probed, the limits.
+    // probed, and the limits, with which the engine is started too.
     ForwardingOptions forwarding;
     // The engine's error log; a relative path is taken from the working directory.
     std::string engineLogPath = kEngineErrorLogName;

@@ -166,19 +166,3 @@ bool removeService(ServiceManager& manager, const std::string& name) {
     if (!manager.deleteService(service.get())) return fail(manager);
     return true;
 }
-
-bool installService(const std::string& name) {
-    return installService(*platform::makeServiceManager(), name);
-}
-
-bool startService(const std::string& name) {
-    return startService(*platform::makeServiceManager(), name);
-}
-
-bool stopService(const std::string& name) {
-    return stopService(*platform::makeServiceManager(), name);
-}
-
-bool removeService(const std::string& name) {
-    return removeService(*platform::makeServiceManager(), name);
-}

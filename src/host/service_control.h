@@ -11,21 +11,15 @@
 // handle opened is closed on every path. Main thread only, one at a time.
 
 // Registers `name` to run this executable at boot, with no arguments.
-bool installService(const std::string& name);
+bool installService(platform::ServiceManager& manager, const std::string& name);
 // Starts the service without waiting for it to reach the running state.
-bool startService(const std::string& name);
+bool startService(platform::ServiceManager& manager, const std::string& name);
 // Stops the service and waits until it has stopped; true when it is stopped
 // (also when it already was). Gives up at the first status query more than
 // kStopTimeoutMs after the call: with "Service stop timed out.\n" when an
 // earlier stop was still pending, silently after its own stop control.
-bool stopService(const std::string& name);
-// Removes the registration; does not stop the service first.
-bool removeService(const std::string& name);
-
-// The same operations against a given manager.
-bool installService(platform::ServiceManager& manager, const std::string& name);
-bool startService(platform::ServiceManager& manager, const std::string& name);
 bool stopService(platform::ServiceManager& manager, const std::string& name);
+// Removes the registration; does not stop the service first.
 bool removeService(platform::ServiceManager& manager, const std::string& name);
 
 // Overall limit of stopService, counted on the tick counter.

@@ -8,6 +8,8 @@
 #include <exception>
 #include <vector>
 
+#include "limits/service_limits.h"
+
 namespace {
 
 constexpr int kMaxListeningPorts = 10;
@@ -63,7 +65,6 @@ CivetServer::CivetServer(const char** options, const mg_callbacks* callbacks) {
         local = *callbacks;
         savedCloseCallback_ = callbacks->connection_close;
         savedLogCallback_ = callbacks->log_message;
-        savedBeginCallback_ = callbacks->begin_request;
     }
     local.connection_close = onConnectionClose;
     local.log_message = onLogMessage;
@@ -139,10 +140,11 @@ int CivetServer::onBeginRequest(mg_connection* conn) {
     // answering at once do not queue on one mutex.
     if (!server->open_.load()) {
         std::unique_lock<std::mutex> lock(server->openMutex_);
-        server->opened_.wait_for(lock, std::chrono::milliseconds(kRegistrationWaitMs),
-                                 [server] { return server->open_.load(); });
+        server->opened_.wait_for(
+            lock, std::chrono::milliseconds(kServiceLimits.handlerRegistrationWaitMs),
+            [server] { return server->open_.load(); });
     }
-    return server->savedBeginCallback_ != nullptr ? server->savedBeginCallback_(conn) : 0;
+    return 0;
 }
 
 void CivetServer::close() {

@@ -40,7 +40,8 @@ class CivetServer {
     // Registers `handler` (not owned; must outlive the running server) for
     // `uri`. A second registration of the same URI replaces the handler.
     // Requests that arrive before the first registration wait for it (at
-    // most kRegistrationWaitMs): none is answered before its handler exists.
+    // most ServiceLimits::handlerRegistrationWaitMs): none is answered
+    // before its handler exists.
     void addHandler(const char* uri, CivetHandler* handler);
 
     // The listening ports in the order of the "listening_ports" option, at
@@ -54,15 +55,12 @@ class CivetServer {
     static int onLogMessage(const mg_connection* conn, const char* message);
     static int onBeginRequest(mg_connection* conn);
 
-    static constexpr int kRegistrationWaitMs = 2000;
-
     // Number of connections currently in the table (for diagnostics and tests).
     std::size_t trackedConnections();
 
   private:
     using CloseCallback = void (*)(const mg_connection*);
     using LogCallback = int (*)(const mg_connection*, const char*);
-    using BeginCallback = int (*)(mg_connection*);
 
     void openForRequests();
 
@@ -80,7 +78,6 @@ class CivetServer {
     std::map<const mg_connection*, ConnectionEntry> connections_;
     CloseCallback savedCloseCallback_ = nullptr;
     LogCallback savedLogCallback_ = nullptr;
-    BeginCallback savedBeginCallback_ = nullptr;
     // Open once the first handler is registered (or the server closes). Read
     // without the lock on every request; the lock only serves the wait.
     std::mutex openMutex_;

@@ -8,7 +8,6 @@
 #include <map>
 #include <mutex>
 
-#include "http/request_body_limit.h"
 #include "platform/escaped_text.h"
 #include "platform/files.h"
 #include "platform/net.h"
@@ -65,12 +64,13 @@ int writeEngineLog(const mg_connection* conn, const char* message) {
 // Constructs the server for one port pair; null when the engine refuses,
 // with its reason in `reason`.
 std::unique_ptr<CivetServer> tryStart(const char* portsText, bool withTls,
-                                      const std::string& errorLogPath, std::string& reason) {
-    static const std::string workers = std::to_string(kEngineWorkerThreads);
-    static const std::string timeout = std::to_string(kRequestTimeoutMs);
+                                      const std::string& errorLogPath, const ServiceLimits& limits,
+                                      std::string& reason) {
+    const std::string workers = std::to_string(limits.engineWorkers);
+    const std::string timeout = std::to_string(limits.requestTimeoutMs);
     // The engine refuses a chunk that would take a body past the limit as
     // soon as it reads the chunk's size.
-    static const std::string bodyLimit = std::to_string(kMaxRequestBodyBytes);
+    const std::string bodyLimit = std::to_string(limits.maxRequestBodyBytes);
     // No "document_root": the engine is built without file serving, so no
     // request can ever reach the program's folder.
     const char* options[] = {"listening_ports",
@@ -111,7 +111,7 @@ bool isTlsFailure(const std::string& reason) {
 
 std::unique_ptr<CivetServer> startOnRange(const char* host, int firstPort, int lastPort,
                                           bool withTls, const std::string& errorLogPath,
-                                          std::string& reason) {
+                                          const ServiceLimits& limits, std::string& reason) {
     PortChoice ports;
     int port = firstPort;
     while (port <= lastPort) {
@@ -128,7 +128,8 @@ std::unique_ptr<CivetServer> startOnRange(const char* host, int firstPort, int l
         }
         char portsText[128];
         formatPortsText(portsText, host, withTls, ports);
-        std::unique_ptr<CivetServer> server = tryStart(portsText, withTls, errorLogPath, reason);
+        std::unique_ptr<CivetServer> server =
+            tryStart(portsText, withTls, errorLogPath, limits, reason);
         if (server) {
             std::printf("Web service hosted at http://%s\n", portsText);
             std::fflush(stdout);
@@ -155,16 +156,17 @@ bool isPortInUse(int port) {
 std::unique_ptr<CivetServer> startWebServer(const char* host, int firstPort, int lastPort,
                                             const std::string& sslCertificatePath,
                                             const std::string& errorLogPath,
-                                            std::string* failureReason) {
+                                            std::string* failureReason,
+                                            const ServiceLimits& limits) {
     const bool withTls = platform::fileExists(sslCertificatePath);
     std::string reason;
     std::unique_ptr<CivetServer> server =
-        startOnRange(host, firstPort, lastPort, withTls, errorLogPath, reason);
+        startOnRange(host, firstPort, lastPort, withTls, errorLogPath, limits, reason);
     if (!server && withTls && isTlsFailure(reason)) {
         // A bad certificate must not leave the machine without the extension.
         std::printf("HTTPS is not available (%s); serving HTTP only\n", reason.c_str());
         std::fflush(stdout);
-        server = startOnRange(host, firstPort, lastPort, false, errorLogPath, reason);
+        server = startOnRange(host, firstPort, lastPort, false, errorLogPath, limits, reason);
     }
     if (failureReason != nullptr) {
         *failureReason = server ? std::string() : reason;

@@ -4,18 +4,9 @@
 #include <string>
 
 #include "http/civet_server.h"
+#include "limits/service_limits.h"
 #include "protocol/rd_protocol.h"
 
-// How the engine runs: what a hung, idle or trickling client may cost.
-// Workers serve one connection each; the count leaves room for discovery
-// beside dozens of forwards waiting on the device and idle connections.
-constexpr int kEngineWorkerThreads = 64;
-// Workers that forwards to the upstream never take: discovery, preflights
-// and refusals are answered by them at once while the device holds the rest.
-constexpr int kQuickAnswerWorkers = 8;
-// A client must send its whole request head (and each read of a body must
-// progress) within this time, or its connection is closed.
-constexpr int kRequestTimeoutMs = 5000;
 // The program's engine error log, in the working directory (the program's
 // own folder), capped like every log.
 constexpr const char* kEngineErrorLogName = "rdserver_ext_error.log";
@@ -30,10 +21,12 @@ constexpr const char* kEngineErrorLogName = "rdserver_ext_error.log";
 // serves plain HTTP on the range. Prints "Web service hosted at
 // http://<ports>" on success; returns null when the range is used up, with
 // the engine's last reason in `failureReason` (empty when it never tried).
+// The engine's workers, request time-out and body cap come from `limits`.
 std::unique_ptr<CivetServer> startWebServer(const char* host, int firstPort, int lastPort,
                                             const std::string& sslCertificatePath,
                                             const std::string& errorLogPath,
-                                            std::string* failureReason = nullptr);
+                                            std::string* failureReason = nullptr,
+                                            const ServiceLimits& limits = kServiceLimits);
 
 // True when a TCP socket cannot be bound to `port` on all local addresses
 // right now (also when the socket layer cannot start).

@@ -21,8 +21,20 @@ std::string refusalText(CallerRefusal refusal) {
     return "upstream not asked";
 }
 
-std::string upstreamAnswerText(int code, bool relayed) {
-    if (relayed) {
+std::string capacityText(CapacityRefusal refusal) {
+    return refusal == CapacityRefusal::kEveryPlaceTaken ? "refused, every forward place taken"
+                                                        : "refused, buffer budget spent";
+}
+
+std::string upstreamAnswerText(const ForwardOutcome& outcome) {
+    if (outcome.capacityRefusal != CapacityRefusal::kNone) {
+        return ", " + capacityText(outcome.capacityRefusal);
+    }
+    if (!outcome.upstreamCode) {
+        return "";
+    }
+    const int code = *outcome.upstreamCode;
+    if (outcome.errCode == 0) {
         return ", relayed status " + std::to_string(code);
     }
     if (code == kRestFailedCode) {
@@ -34,22 +46,20 @@ std::string upstreamAnswerText(int code, bool relayed) {
     return " answered status " + std::to_string(code);
 }
 
-std::string outcomeText(const ForwardRecord& record) {
+std::string outcomeText(const ForwardOutcome& outcome) {
     std::string text;
-    if (record.upstreamPort == ForwardRecord::kNotAsked && record.capacityRefusal != nullptr) {
-        text = std::string("refused, ") + record.capacityRefusal;
-    } else if (record.upstreamPort == ForwardRecord::kNotAsked) {
-        text = refusalText(record.refusal);
-    } else if (record.upstreamPort == ForwardRecord::kNoneFound) {
+    if (outcome.upstreamPort > 0) {
+        text =
+            "upstream port " + std::to_string(outcome.upstreamPort) + upstreamAnswerText(outcome);
+    } else if (outcome.capacityRefusal != CapacityRefusal::kNone) {
+        text = capacityText(outcome.capacityRefusal);
+    } else if (outcome.upstreamPort == ForwardOutcome::kNoneFound) {
         text = "no upstream found";
     } else {
-        text = "upstream port " + std::to_string(record.upstreamPort);
-        if (record.upstreamCode) {
-            text += upstreamAnswerText(*record.upstreamCode, record.errCode == 0);
-        }
+        text = refusalText(outcome.callerRefusal);
     }
-    if (record.errCode != 0) {
-        text += ", errCode " + std::to_string(record.errCode);
+    if (outcome.errCode != 0) {
+        text += ", errCode " + std::to_string(outcome.errCode);
     }
     return text;
 }
@@ -67,18 +77,19 @@ ForwardRecord startForwardRecord(mg_connection* conn) {
     return record;
 }
 
-std::string formatForwardLine(const ForwardRecord& record, long long elapsedMs) {
+std::string formatForwardLine(const ForwardRecord& record, const ForwardOutcome& outcome,
+                              long long elapsedMs) {
     const std::string caller =
         record.origin ? "origin " + platform::escapeControlBytes(*record.origin) : "no origin";
     return "Forward " + platform::escapeControlBytes(record.verb) + " " +
-           platform::escapeControlBytes(record.uri) + ", " + caller + ": " + outcomeText(record) +
+           platform::escapeControlBytes(record.uri) + ", " + caller + ": " + outcomeText(outcome) +
            ", " + std::to_string(elapsedMs) + " ms\n";
 }
 
-void printForwardLine(const ForwardRecord& record) {
+void printForwardLine(const ForwardRecord& record, const ForwardOutcome& outcome) {
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - record.started);
-    const std::string line = formatForwardLine(record, elapsed.count());
+    const std::string line = formatForwardLine(record, outcome, elapsed.count());
     // One write per line: the lines of concurrent forwards never interleave.
     std::fputs(line.c_str(), stdout);
     std::fflush(stdout);

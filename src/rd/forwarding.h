@@ -3,7 +3,6 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstddef>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -13,37 +12,31 @@
 #include "client/kept_handles.h"
 #include "config/allowed_origins.h"
 #include "config/data_directory.h"
-#include "http/request_body_limit.h"
-#include "http/web_server_startup.h"
+#include "limits/service_limits.h"
 #include "rd/upstream.h"
-
-// All request bodies and upstream answers in flight together buffer at most
-// this much; a forward that would pass it is refused.
-constexpr std::size_t kForwardBufferBudgetBytes = 64 * 1024 * 1024;
 
 // What a deployment or a test may vary in how requests are forwarded.
 struct ForwardingOptions {
     // The data folder's base (DeviceConfig.xml), or empty for the machine's own.
     std::string dataBaseFolder;
     DiscoveryOptions discovery;
-    std::size_t maxRequestBodyBytes = kMaxRequestBodyBytes;
-    std::size_t bufferBudgetBytes = kForwardBufferBudgetBytes;
-    // Forwards that may wait on the upstream at once: every engine worker
-    // but the reserve kept for answers of our own (discovery, preflights,
-    // refusals), so a device holding requests never starves those.
-    int maxConcurrentForwards = kEngineWorkerThreads - kQuickAnswerWorkers;
-    // Who may call; unrestricted by default.
-    AllowedOrigins allowedOrigins;
+    // The same value the engine is started with: the body cap, the places
+    // for forwards, the buffer budget, the upstream's limits.
+    ServiceLimits limits;
 };
 
-// What the forwarded requests of one handler share: their options, the stop
-// that ends their upstream transfers, how many are in flight and the buffer
-// budget. Safe to use from every worker thread at once.
+// What the forwarded requests of one handler share: their options, who may
+// call, the stop that ends their upstream transfers, how many are in flight
+// and the buffer budget. Safe to use from every worker thread at once.
 struct ForwardingState {
-    explicit ForwardingState(ForwardingOptions forwardingOptions)
-        : options(std::move(forwardingOptions)), budget(options.bufferBudgetBytes) {}
+    ForwardingState(ForwardingOptions forwardingOptions, AllowedOrigins callers)
+        : options(std::move(forwardingOptions)),
+          allowedOrigins(std::move(callers)),
+          budget(options.limits.bufferBudgetBytes) {}
 
     const ForwardingOptions options;
+    // Who may call; unrestricted by default.
+    const AllowedOrigins allowedOrigins;
     Cancellation stop;
     // The transfer handles of finished forwards, for the next ones.
     HandlePool handles;
@@ -57,31 +50,13 @@ struct ForwardingState {
                                               : DataDirectory(options.dataBaseFolder);
     }
 
-    // Cancels every forward and waits, at most `limit`, until each has
-    // answered its client: the engine writes nothing once it is stopping.
-    void stopAndDrain(std::chrono::milliseconds limit) {
+    // The server is stopping: cancels every forward and waits, at most
+    // limits.forwardDrainMs, until each has answered its client (the engine
+    // writes nothing once it is stopping); later forwards fail at once.
+    void stopAndDrain() {
         stop.cancel();
         std::unique_lock<std::mutex> lock(mutex);
-        drained.wait_for(lock, limit, [this] { return inFlight.load() == 0; });
+        drained.wait_for(lock, std::chrono::milliseconds(options.limits.forwardDrainMs),
+                         [this] { return inFlight.load() == 0; });
     }
-};
-
-// Holds one of the places for forwards for the life of a forward.
-class ForwardSlot {
-  public:
-    explicit ForwardSlot(ForwardingState& state)
-        : state_(state), held_(state.inFlight.fetch_add(1) < state.options.maxConcurrentForwards) {}
-    ~ForwardSlot() {
-        std::lock_guard<std::mutex> lock(state_.mutex);
-        state_.inFlight.fetch_sub(1);
-        state_.drained.notify_all();
-    }
-    ForwardSlot(const ForwardSlot&) = delete;
-    ForwardSlot& operator=(const ForwardSlot&) = delete;
-
-    bool held() const { return held_; }
-
-  private:
-    ForwardingState& state_;
-    bool held_;
 };

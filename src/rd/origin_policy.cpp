@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <string>
 
-#include "rd/rd_response.h"
 #include "text/text_helpers.h"
 
 namespace {
@@ -112,14 +111,4 @@ CallerRefusal forwardRefusal(const AllowedOrigins& allowed, mg_connection* conn)
         return CallerRefusal::kHostNotLoopback;
     }
     return CallerRefusal::kNone;
-}
-
-bool admitsCaller(const AllowedOrigins& allowed, mg_connection* conn) {
-    return isOriginAllowed(allowed, mg_get_header(conn, "Origin"));
-}
-
-void answerRefusedCaller(mg_connection* conn, const char* location, const AllowedOrigins& allowed) {
-    PreflightGrant grant;
-    grant.admitOrigin = admitsCaller(allowed, conn);
-    writePidDataError(conn, location, RDSWrapperError(kRefusedCallerError), grant);
 }

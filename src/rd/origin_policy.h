@@ -36,10 +36,3 @@ bool isLoopbackHost(const char* host);
 
 // Why the request on `conn` may not be forwarded, or kNone.
 CallerRefusal forwardRefusal(const AllowedOrigins& allowed, mg_connection* conn);
-
-// Whether answers to the request on `conn` may admit its origin.
-bool admitsCaller(const AllowedOrigins& allowed, mg_connection* conn);
-
-// Answers a refused request: PidData kRefusedCallerError, under a header
-// block that admits the origin only when it is allowed.
-void answerRefusedCaller(mg_connection* conn, const char* location, const AllowedOrigins& allowed);

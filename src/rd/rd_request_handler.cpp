@@ -9,13 +9,9 @@
 
 #include "http/civet_server.h"
 #include "platform/escaped_text.h"
-#include "rd/forwarded_requests.h"
+#include "rd/forward_log.h"
 #include "rd/origin_policy.h"
 #include "rd/rd_documents.h"
-#include "rd/rd_response.h"
-
-RDSWrapperRestfulRequestHandler::RDSWrapperRestfulRequestHandler(ForwardingOptions options)
-    : forwarding_(std::move(options)) {}
 
 bool RDSWrapperRestfulRequestHandler::handleGet(CivetServer* server, mg_connection* conn) {
     return answerDiscovery(server, conn);
@@ -32,33 +28,16 @@ bool RDSWrapperRestfulRequestHandler::handleRdService(CivetServer* server, mg_co
 bool RDSWrapperRestfulRequestHandler::answerDiscovery(CivetServer* server, mg_connection* conn) {
     const char* localUri = mg_get_request_info(conn)->local_uri;
     if (std::strcmp(localUri, kUpstreamDiscoveryPath) == 0) {
-        ForwardRecord record = startForwardRecord(conn);
-        if (admitForward(server, conn, record)) {
-            relayUpstreamRdService(server, conn, forwarding_, record);
-        }
-        printForwardLine(record);
-    } else if (std::strcmp(localUri, "/*") == 0 || std::strcmp(localUri, "/") == 0) {
+        return answerForward(server, conn, UpstreamVerb::RdService);
+    }
+    if (std::strcmp(localUri, "/*") == 0 || std::strcmp(localUri, "/") == 0) {
         char location[kLocationBufferSize];
         char document[kRdServiceDocumentBufferSize];
         formatLocation(location, kLocationHost, firstListeningPort(server), "/");
-        PreflightGrant grant;
-        grant.admitOrigin = admitsCaller(allowedOrigins(), conn);
-        writeRdResponse(conn, location, formatRdServiceDocument(document, "READY"), -1, grant);
+        writeRdResponse(conn, location, formatRdServiceDocument(document, "READY"), -1,
+                        grantFor(conn));
     }
     return true;
-}
-
-bool RDSWrapperRestfulRequestHandler::admitForward(CivetServer* server, mg_connection* conn,
-                                                   ForwardRecord& record) {
-    record.refusal = forwardRefusal(allowedOrigins(), conn);
-    if (record.refusal == CallerRefusal::kNone) {
-        return true;
-    }
-    char location[kLocationBufferSize];
-    requestLocation(location, server, conn);
-    record.errCode = kRefusedCallerError;
-    answerRefusedCaller(conn, location, allowedOrigins());
-    return false;
 }
 
 bool RDSWrapperRestfulRequestHandler::handleOptions(CivetServer*, mg_connection* conn) {
@@ -66,8 +45,7 @@ bool RDSWrapperRestfulRequestHandler::handleOptions(CivetServer*, mg_connection*
     // headers (typically Content-Type on CAPTURE) and refuse the request
     // unless the answer allows those headers. Older Chromium also asks, for a
     // public page calling loopback, whether a private network may be reached.
-    PreflightGrant grant;
-    grant.admitOrigin = admitsCaller(allowedOrigins(), conn);
+    CrossOriginGrant grant = grantFor(conn);
     const char* requested = mg_get_header(conn, "Access-Control-Request-Headers");
     if (requested != nullptr && requested[0] != '\0') {
         grant.allowHeaders = requested;
@@ -80,19 +58,33 @@ bool RDSWrapperRestfulRequestHandler::handleOptions(CivetServer*, mg_connection*
 }
 
 bool RDSWrapperRestfulRequestHandler::handleCapture(CivetServer* server, mg_connection* conn) {
-    ForwardRecord record = startForwardRecord(conn);
-    if (admitForward(server, conn, record)) {
-        forwardToUpstream(server, conn, forwarding_, UpstreamVerb::Capture, record);
-    }
-    printForwardLine(record);
-    return true;
+    return answerForward(server, conn, UpstreamVerb::Capture);
 }
 
 bool RDSWrapperRestfulRequestHandler::handleDeviceInfo(CivetServer* server, mg_connection* conn) {
-    ForwardRecord record = startForwardRecord(conn);
-    if (admitForward(server, conn, record)) {
-        forwardToUpstream(server, conn, forwarding_, UpstreamVerb::DeviceInfo, record);
+    return answerForward(server, conn, UpstreamVerb::DeviceInfo);
+}
+
+bool RDSWrapperRestfulRequestHandler::answerForward(CivetServer* server, mg_connection* conn,
+                                                    UpstreamVerb verb) {
+    const ForwardRecord record = startForwardRecord(conn);
+    ForwardHold hold(forwarding_);  // declared first: let go only once the client has its answer
+    const ForwardOutcome outcome =
+        forward(forwarding_, hold, verb, conn, server->getListeningPorts());
+    char location[kLocationBufferSize];
+    requestLocation(location, server, conn);
+    if (outcome.errCode == 0) {
+        writeRdResponse(conn, location, outcome.answer.data(),
+                        static_cast<std::int64_t>(outcome.answer.size()), grantFor(conn));
+    } else {
+        writePidDataError(conn, location, RDSWrapperError(outcome.errCode), grantFor(conn));
     }
-    printForwardLine(record);
+    printForwardLine(record, outcome);
     return true;
+}
+
+CrossOriginGrant RDSWrapperRestfulRequestHandler::grantFor(mg_connection* conn) const {
+    CrossOriginGrant grant;
+    grant.admitOrigin = isOriginAllowed(forwarding_.allowedOrigins, mg_get_header(conn, "Origin"));
+    return grant;
 }

@@ -24,7 +24,7 @@ bool writeAll(mg_connection* conn, const char* data, std::size_t size) {
 }
 
 std::string headerBlock(const char* location, std::int64_t length, const char* origin,
-                        const PreflightGrant& grant) {
+                        const CrossOriginGrant& grant) {
     std::string block;
     block.reserve(320);
     block += "HTTP/1.1 200 OK\r\nCACHE-CONTROL:no-cache\r\nLOCATION:";
@@ -72,7 +72,7 @@ const char* chooseOrigin(mg_connection* conn) {
 }
 
 bool writeRdResponse(mg_connection* conn, const char* location, const char* data,
-                     std::int64_t length, const PreflightGrant& grant) {
+                     std::int64_t length, const CrossOriginGrant& grant) {
     if (length < 0) {
         length = data != nullptr ? static_cast<std::int64_t>(std::strlen(data)) : 0;
     }
@@ -88,7 +88,7 @@ bool writeRdResponse(mg_connection* conn, const char* location, const char* data
 }
 
 bool writePidDataError(mg_connection* conn, const char* location, RDSWrapperError error,
-                       const PreflightGrant& grant) {
+                       const CrossOriginGrant& grant) {
     const char* info = error.errorInfo();
     const std::string document = formatPidDataDocument(error.errorCode(), info);
     return writeRdResponse(conn, location, document.c_str(), -1, grant);

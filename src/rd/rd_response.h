@@ -17,9 +17,9 @@ int firstListeningPort(CivetServer* server);
 void requestLocation(char (&location)[kLocationBufferSize], CivetServer* server,
                      mg_connection* conn);
 
-// What a cross-origin answer grants. The preflight's extra lines follow the
-// Allow-Methods line, in this order.
-struct PreflightGrant {
+// The cross-origin lines every answer carries. A preflight's extra lines
+// follow the Allow-Methods line, in this order.
+struct CrossOriginGrant {
     // False for a caller whose origin is not allowed: the answer carries no
     // Access-Control-Allow-* line at all, so a browser refuses it.
     bool admitOrigin = true;
@@ -36,11 +36,11 @@ struct PreflightGrant {
 // data is null). A null location or origin is written as "(null)".
 // Returns true when the header block and the whole body were written.
 bool writeRdResponse(mg_connection* conn, const char* location, const char* data,
-                     std::int64_t length, const PreflightGrant& grant = {});
+                     std::int64_t length, const CrossOriginGrant& grant = {});
 
 // Sends the PidData document for `error` with writeRdResponse.
 bool writePidDataError(mg_connection* conn, const char* location, RDSWrapperError error,
-                       const PreflightGrant& grant = {});
+                       const CrossOriginGrant& grant = {});
 
 // The origin echoed to the caller: a specific Access-Control-Allow-Origin
 // request header wins, otherwise the Origin header (null when absent).

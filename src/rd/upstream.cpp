@@ -160,7 +160,7 @@ int discoverUpstreamPort(const DiscoveryOptions& options, const std::vector<int>
     // Ports are probed in ascending order, one after another while each
     // answers at once (a port where nothing listens fails at once), so the
     // common case costs what it always did. A probe that stays silent for
-    // `staggerMs` starts every remaining port at once.
+    // kProbeStaggerMs starts every remaining port at once.
     const auto launch = [&](std::size_t upTo) {
         for (; launched < upTo; ++launched) {
             probes.add(upstreamUrl(targets[launched].port, "/"), targets[launched].address);
@@ -180,7 +180,7 @@ int discoverUpstreamPort(const DiscoveryOptions& options, const std::vector<int>
         }
         const bool allLaunched = launched == ports.size();
         const auto answers =
-            probes.wait(allLaunched ? outcomes.msUntilGraceEnds() : options.staggerMs);
+            probes.wait(allLaunched ? outcomes.msUntilGraceEnds() : kProbeStaggerMs);
         for (auto& [index, response] : answers) {
             if (identifiesUpstream(response, deviceModel)) {
                 outcomes.markIdentified(index, std::move(response));

@@ -6,6 +6,7 @@
 
 #include "client/rest_response.h"
 #include "client/transfer_limits.h"
+#include "limits/service_limits.h"
 #include "platform/loopback_listeners.h"
 #include "protocol/rd_protocol.h"
 
@@ -15,26 +16,18 @@
 // limits of a call lend its cancel (which ends its transfers at once, as
 // failures) and its handle pool to every request it makes.
 
-constexpr int upstreamTimeoutSeconds = 90;
-
-// Largest answer of the upstream we hold (a PidData with its images).
-constexpr std::size_t kMaxUpstreamAnswerBytes = 16 * 1024 * 1024;
-// A discovery answer is a short document; a longer one is not a device's.
-constexpr std::size_t kMaxProbeAnswerBytes = 64 * 1024;
-// How long a port that has identified the device waits for lower ports that
-// have not answered yet. A lone device that is slow to answer is waited for
-// up to the full time-out; a hung neighbour below it costs only this.
-constexpr int kDiscoveryGraceMs = 1000;
-// Probes go one port after another while each answers at once; one silent
-// for this long starts all the remaining ports at once.
-constexpr int kProbeStaggerMs = 100;
+// The names discovery and -check use for their limits (limits/service_limits.h).
+constexpr int upstreamTimeoutSeconds = kServiceLimits.upstreamTimeoutSeconds;
+constexpr std::size_t kMaxUpstreamAnswerBytes = kServiceLimits.maxUpstreamAnswerBytes;
+constexpr std::size_t kMaxProbeAnswerBytes = kServiceLimits.maxProbeAnswerBytes;
+constexpr int kDiscoveryGraceMs = kServiceLimits.discoveryGraceMs;
+constexpr int kProbeStaggerMs = kServiceLimits.probeStaggerMs;
 
 // Where discovery looks and how long it waits; tests narrow both.
 struct DiscoveryOptions {
     int firstPort = upstreamFirstPort;
     int lastPort = upstreamLastPort;
     int graceMs = kDiscoveryGraceMs;
-    int staggerMs = kProbeStaggerMs;
     // The system's listener table, read anew for every discovery: only
     // ports with a listener are probed, each on the address that listens.
     bool (*listListeners)(int firstPort, int lastPort,
@@ -43,7 +36,7 @@ struct DiscoveryOptions {
 };
 
 // Probes the range with RDSERVICE in ascending order, all remaining ports at
-// once after one stays silent for `staggerMs`, and returns the lowest port
+// once after one stays silent for kProbeStaggerMs, and returns the lowest port
 // whose RDService answer names `deviceModel` and "Registered Device Service"
 // in its info text, or -1; that port's answer goes to `winningAnswer` and the
 // address it answered on to `connectAddress` (TransferLimits::connectAddress;
@@ -53,7 +46,9 @@ struct DiscoveryOptions {
 // once, unprobed: on Windows a refused loopback connect takes about 2 s. When
 // the table cannot be read, every port is probed by name. Ports in `ownPorts`
 // (this server's own listeners) are skipped: a probe of ourselves would tie
-// up a second worker and could even forward a request to ourselves.
+// up a second worker and could even forward a request to ourselves. The
+// probes' answers are held within base.budget (may be null): a probe it
+// refuses fails.
 int discoverUpstreamPort(const DiscoveryOptions& options, const std::vector<int>& ownPorts,
                          const std::string& deviceModel, const TransferLimits& base = {},
                          RestResponse* winningAnswer = nullptr,

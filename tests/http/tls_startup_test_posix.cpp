@@ -69,7 +69,8 @@ TEST_F(TlsStartupTest, HttpsPortIsTheLowerAndAnswersDiscovery) {
     EXPECT_EQ("Web service hosted at http://" + ports + "\n", printed);
     EXPECT_EQ((std::vector<int>{base, base + 2}), server->getListeningPorts());
 
-    RDSWrapperRestfulRequestHandler handler;
+    ForwardingState forwarding{ForwardingOptions(), AllowedOrigins()};
+    RDSWrapperRestfulRequestHandler handler(forwarding);
     server->addHandler("/", &handler);
     const std::string answer =
         commandOutput("curl -sk -i -X RDSERVICE https://127.0.0.1:" + std::to_string(base) + "/");

@@ -41,17 +41,16 @@ class CallerPolicyTest : public ::testing::Test {
     int deviceRequests() { return device.count("DEVICEINFO") + device.count("CAPTURE"); }
 
     // The handler probes only the device's port, with the data folder here.
-    ForwardingOptions options(AllowedOrigins origins) const {
+    ForwardingOptions options() const {
         ForwardingOptions forwarding;
         forwarding.dataBaseFolder = data.path().string();
         forwarding.discovery.firstPort = forwarding.discovery.lastPort = device.port();
-        forwarding.allowedOrigins = std::move(origins);
         return forwarding;
     }
 
     TempFolder data;
     ScriptedUpstream device{0, deviceNaming(kModel, kDeviceInfo)};
-    HandlerServer server{options(parseAllowedOrigins(kList))};
+    HandlerServer server{options(), parseAllowedOrigins(kList)};
 };
 
 struct OriginCase {
@@ -130,7 +129,7 @@ TEST_F(CallerPolicyTest, OnlyLoopbackHostsAreForwarded) {
 }
 
 TEST_F(CallerPolicyTest, WithoutAListEveryOriginAndHostIsServedAsBefore) {
-    HandlerServer open(options(AllowedOrigins()));
+    HandlerServer open(options(), AllowedOrigins());
     const std::string origin = "Origin: https://elsewhere.example\r\n";
     EXPECT_EQ(rdAnswer(open.location("/rd/info"), "https://elsewhere.example", kDeviceInfo),
               open.send("DEVICEINFO", "/rd/info", "Host: elsewhere.example\r\n" + origin));
@@ -164,10 +163,11 @@ TEST(ForwardLine, SaysWhatHappened) {
         ForwardRecord record;
         record.verb = "CAPTURE";
         record.uri = "/rd/capture\n?\x1b";
-        record.upstreamPort = port;
-        record.upstreamCode = code;
-        record.errCode = errCode;
-        return formatForwardLine(record, 12);
+        ForwardOutcome outcome;
+        outcome.upstreamPort = port;
+        outcome.upstreamCode = code;
+        outcome.errCode = errCode;
+        return formatForwardLine(record, outcome, 12);
     };
     const std::string head = "Forward CAPTURE /rd/capture\\x0a?\\x1b, no origin: ";
     EXPECT_EQ(head + "upstream port 11104 answered status 503, errCode 5, 12 ms\n",

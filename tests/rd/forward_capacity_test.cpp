@@ -3,6 +3,7 @@
 // refused is refused whole: the upstream never sees any of it.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 
 #include "rd/rd_documents.h"
@@ -28,20 +29,37 @@ struct Case {
     std::string body;
     std::string expectedBody;
     int captures;  // how many CAPTUREs reach the upstream
+    // What the forward line says happened; "P" stands for the device's port.
+    std::string outcome;
 };
+
+// The outcome part of the forward line, between the caller and the time.
+std::string outcomeOf(const std::string& line, int devicePort) {
+    std::smatch found;
+    if (!std::regex_search(line, found, std::regex("origin: (.*), [0-9]+ ms\n"))) {
+        return "no forward line in: " + line;
+    }
+    return std::regex_replace(found[1].str(), std::regex(std::to_string(devicePort)), "P");
+}
 
 TEST(ForwardCapacity, RefusalsAreWholeAndAtOnce) {
     const std::string body(6 * 1024, 'b');
     const std::string answer = kDeviceAnswer;
+    const std::string notAvailable = pidData(5, "RDSERVICE_NOT_AVAILABLE");
+    const std::string spent = "refused, buffer budget spent, errCode 5";
     const Case cases[] = {
-        {"fits", 64 * 1024, 4, "CAPTURE", body, answer, 1},
-        {"body over the budget", 4 * 1024, 4, "CAPTURE", body,
-         pidData(5, "RDSERVICE_NOT_AVAILABLE"), 0},
-        {"answer over the budget", 12 * 1024, 4, "CAPTURE", body,
-         pidData(5, "RDSERVICE_NOT_AVAILABLE"), 1},
-        {"no place free", 64 * 1024, 0, "CAPTURE", body, pidData(5, "RDSERVICE_NOT_AVAILABLE"), 0},
-        {"device info over the budget", 4 * 1024, 4, "DEVICEINFO", "",
-         pidData(5, "RDSERVICE_NOT_AVAILABLE"), 0},
+        {"fits", 64 * 1024, 4, "CAPTURE", body, answer, 1, "upstream port P, relayed status 200"},
+        {"body over the budget", 4 * 1024, 4, "CAPTURE", body, notAvailable, 0, spent},
+        {"answer over the budget", 12 * 1024, 4, "CAPTURE", body, notAvailable, 1,
+         "upstream port P, " + spent},
+        {"no place free", 64 * 1024, 0, "CAPTURE", body, notAvailable, 0,
+         "refused, every forward place taken, errCode 5"},
+        {"device info over the budget", 4 * 1024, 4, "DEVICEINFO", "", notAvailable, 0,
+         "upstream port P, " + spent},
+        // A discovery answer is held like any other: one that does not fit
+        // identifies nothing, and nothing is relayed or forwarded.
+        {"discovery answer over the budget", 128, 4, "DEVICEINFO", "", notAvailable, 0, spent},
+        {"relayed discovery over the budget", 128, 4, "GET", "", notAvailable, 0, spent},
     };
     for (const Case& c : cases) {
         testing_support::ScriptedUpstream device(
@@ -50,12 +68,17 @@ TEST(ForwardCapacity, RefusalsAreWholeAndAtOnce) {
         ForwardingOptions options;
         options.dataBaseFolder = data.path().string();
         options.discovery.firstPort = options.discovery.lastPort = device.port();
-        options.bufferBudgetBytes = c.budgetBytes;
-        options.maxConcurrentForwards = c.places;
+        options.limits.bufferBudgetBytes = c.budgetBytes;
+        options.limits.quickAnswerWorkers = options.limits.engineWorkers - c.places;
         testing_support::HandlerServer server(options);
-        const std::string path = c.method == std::string("CAPTURE") ? "/rd/capture" : "/rd/info";
-        EXPECT_EQ(rdAnswer(server.location(path), "(null)", c.expectedBody),
-                  server.send(c.method, path, "Host: x\r\n", c.body))
+        const std::string method = c.method;
+        const std::string path = method == "CAPTURE" ? "/rd/capture"
+                                 : method == "GET"   ? "/rdservice"
+                                                     : "/rd/info";
+        testing::internal::CaptureStdout();
+        const std::string sent = server.send(c.method, path, "Host: x\r\n", c.body);
+        EXPECT_EQ(rdAnswer(server.location(path), "(null)", c.expectedBody), sent) << c.name;
+        EXPECT_EQ(c.outcome, outcomeOf(testing::internal::GetCapturedStdout(), device.port()))
             << c.name;
         EXPECT_EQ(c.captures, device.count("CAPTURE")) << c.name;
         for (const std::string& request : device.requests()) {

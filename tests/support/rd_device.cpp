@@ -46,7 +46,8 @@ std::string locationOn(int port, const std::string& path) {
     return "http://127.0.0.1:" + std::to_string(port) + path;
 }
 
-HandlerServer::HandlerServer(ForwardingOptions options) : handler_(std::move(options)) {
+HandlerServer::HandlerServer(ForwardingOptions options, AllowedOrigins callers)
+    : forwarding_(std::move(options), std::move(callers)), handler_(forwarding_) {
     server_.server().addHandler("/", &handler_);
 }
 

@@ -33,7 +33,8 @@ std::string locationOn(int port, const std::string& path);
 // An RD handler on a test server of its own, on a port the system chose.
 class HandlerServer {
   public:
-    explicit HandlerServer(ForwardingOptions options = ForwardingOptions());
+    explicit HandlerServer(ForwardingOptions options = ForwardingOptions(),
+                           AllowedOrigins callers = AllowedOrigins());
 
     // Sends one request (see requestText) and returns the whole answer.
     std::string send(const std::string& method, const std::string& target,
@@ -42,6 +43,7 @@ class HandlerServer {
     int port() { return server_.port(); }
 
   private:
+    ForwardingState forwarding_;
     RDSWrapperRestfulRequestHandler handler_;
     TestServer server_;
 };

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstddef>
+
+// Every limit and time-out of the service, each with the reason for its
+// value. The engine's options and our own checks are built from one value of
+// this struct, so the two cannot disagree; a deployment or a test varies a
+// field, never a second copy of it.
+struct ServiceLimits {
+    // --- The HTTP engine -------------------------------------------------
+
+    // Engine workers; each serves one connection at a time. Room for
+    // discovery and preflights beside dozens of forwards that a device holds
+    // and idle keep-alive connections.
+    int engineWorkers = 64;
+    // Workers that forwards never take: discovery, preflights and refusals
+    // are answered at once while the device holds the rest.
+    int quickAnswerWorkers = 8;
+    // A client must send its whole request head (and each read of a body
+    // must progress) within this time, or its connection is closed: a hung
+    // or trickling client costs a worker for no longer.
+    int requestTimeoutMs = 5000;
+    // Largest request body accepted. A capture body is a PidOptions
+    // document of a few hundred bytes; nothing a device accepts comes near
+    // this. A declared length above it is refused unread; the engine refuses
+    // a chunk that would take a body past it as soon as it reads its size.
+    std::size_t maxRequestBodyBytes = 1024 * 1024;
+    // Longest wait of a request that arrives before the RD handler is
+    // registered: none is answered before its handler exists.
+    int handlerRegistrationWaitMs = 2000;
+
+    // --- The upstream RD service -----------------------------------------
+
+    // Whole-transfer time-out of every request to the upstream: a capture
+    // waits for a finger on the device.
+    int upstreamTimeoutSeconds = 90;
+    // Largest upstream answer held (a PidData with its images).
+    std::size_t maxUpstreamAnswerBytes = 16 * 1024 * 1024;
+    // A discovery answer is a short document; a longer one is not a device's.
+    std::size_t maxProbeAnswerBytes = 64 * 1024;
+    // How long a port that has identified the device waits for lower ports
+    // that have not answered yet. A lone device slow to answer is waited for
+    // up to the full time-out; a hung neighbour below it costs only this.
+    int discoveryGraceMs = 1000;
+    // Probes go one port after another while each answers at once; one
+    // silent for this long starts all the remaining ports at once.
+    int probeStaggerMs = 100;
+
+    // --- The process -----------------------------------------------------
+
+    // All request bodies and upstream answers in flight together (the
+    // discovery answers included) buffer at most this much; a forward that
+    // would pass it is refused.
+    std::size_t bufferBudgetBytes = 64 * 1024 * 1024;
+    // Longest wait of a stop for the forwards it cancelled to answer their
+    // clients: the engine writes nothing once it is stopping.
+    int forwardDrainMs = 1000;
+
+    // Forwards that may wait on the upstream at once: every worker but the
+    // reserve for answers of our own.
+    int maxConcurrentForwards() const { return engineWorkers - quickAnswerWorkers; }
+};
+
+// The limits the program runs with; code that has no value of its own (the
+// discovery of -check, the engine's start-up wait) reads them here.
+inline constexpr ServiceLimits kServiceLimits{};

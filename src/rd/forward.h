@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "client/byte_budget.h"
+#include "rd/forwarding.h"
+#include "rd/origin_policy.h"
+
+struct mg_connection;
+
+// The requests that go to the upstream RD service. Each runs discovery anew
+// and is relayed under the RD header block, or answered with a PidData error
+// document. A forward is refused at once, before any of its body is read,
+// when no place for it is free or the buffers it needs would pass the
+// process's budget.
+
+// What a client's request becomes upstream: CAPTURE on "/rd/capture" (its
+// body goes upstream unchanged), DEVICEINFO on "/rd/info", and GET or
+// RDSERVICE on "/rdservice" (the upstream's own discovery document, the very
+// answer with which it identified itself).
+enum class UpstreamVerb { Capture, DeviceInfo, RdService };
+
+// Why an admitted caller was refused without the upstream's answer.
+enum class CapacityRefusal { kNone, kEveryPlaceTaken, kBudgetSpent };
+
+// What became of one forwarded request: all its answer and its log line need.
+struct ForwardOutcome {
+    // Values of upstreamPort besides a port.
+    static constexpr int kNotAsked = 0;    // no discovery ran
+    static constexpr int kNoneFound = -1;  // discovery found no upstream
+
+    // The PidData errCode to answer; 0 to relay `answer`.
+    int errCode = 0;
+    CallerRefusal callerRefusal = CallerRefusal::kNone;
+    CapacityRefusal capacityRefusal = CapacityRefusal::kNone;
+    int upstreamPort = kNotAsked;
+    // The code of the request sent to upstreamPort (RestResponse::code), when one was sent.
+    std::optional<int> upstreamCode;
+    // The upstream's body to relay, byte for byte.
+    std::string answer;
+};
+
+// What one forward holds until its client has the answer: its place among
+// the forwards and its buffers' share of the budget. When it lets go of a
+// large share, freed memory goes back to the system.
+class ForwardHold {
+  public:
+    explicit ForwardHold(ForwardingState& state) : state_(state), share_(&state.budget) {}
+    ~ForwardHold();
+    ForwardHold(const ForwardHold&) = delete;
+    ForwardHold& operator=(const ForwardHold&) = delete;
+
+    // Takes a place; false when every place is taken.
+    bool takePlace();
+    BudgetShare& share() { return share_; }
+
+  private:
+    ForwardingState& state_;
+    BudgetShare share_;
+    bool counted_ = false;
+};
+
+// Forwards the request on `conn` top-down: admits the caller, reads the
+// body, discovers the upstream (skipping `ownPorts`), forwards and returns
+// what to relay. Writes nothing to `conn`; `hold` must outlive the answer.
+ForwardOutcome forward(ForwardingState& state, ForwardHold& hold, UpstreamVerb verb,
+                       mg_connection* conn, const std::vector<int>& ownPorts);
+
+enum class BodyRead { Complete, Invalid, OverBudget };
+
+// Reads the request body into `body`: the bytes Content-Length announces, or
+// a chunked body to its end; no body without either. Invalid when it ends
+// or stalls before it is complete (or the engine refuses it: its cap);
+// OverBudget when `share` may not grow to hold it. `body` is to be used only
+// when Complete.
+BodyRead readRequestBody(mg_connection* conn, BudgetShare& share, std::string& body);
