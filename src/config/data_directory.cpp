@@ -3,7 +3,6 @@
 #include <cstdlib>
 
 #include "platform/data_folder.h"
-#include "platform/files_and_clock.h"
 
 namespace {
 
@@ -21,11 +20,8 @@ std::string machineDataFolder() {
 DataDirectory::DataDirectory() : DataDirectory(machineDataFolder()) {}
 
 DataDirectory::DataDirectory(const std::string& folder)
-    : path_((folder.empty() ? std::string(kFallbackFolder) : folder) + "/" + kDirectoryName) {
-    platform::createDirectory(path_);
-}
+    : path_((folder.empty() ? std::string(kFallbackFolder) : folder) + "/" + kDirectoryName) {}
 
 std::string DataDirectory::filePath(const std::string& fileName) const {
-    if (!platform::fileExists(path_) && !platform::createDirectory(path_)) return std::string();
     return path_ + "/" + fileName;
 }

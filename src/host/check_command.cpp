@@ -67,6 +67,11 @@ void printSettings(const ServerSettings& settings, int loadResult, const DataDir
     printLine("Free ports of the range: " + ownPortsText(settings.portRangeStart));
 }
 
+// Said only when the file is not used as it is: a start would act on it.
+void printDeviceConfigNotice(const DeviceModelRead& read) {
+    if (!read.notice.empty()) printLine("DeviceConfig.xml: " + read.notice);
+}
+
 // Probes every port for its report and, beside it, runs the discovery of a
 // forward; both take at most one upstream time-out.
 int probeAndDiscover(const std::string& model) {
@@ -135,9 +140,10 @@ int runCheck(const CheckSetup& setup) {
         const int loadResult = loadConfig(settings);
         const DataDirectory data =
             setup.dataBaseFolder.empty() ? DataDirectory() : DataDirectory(setup.dataBaseFolder);
-        const std::string model = readDeviceModel(data);
-        printSettings(settings, loadResult, data, model);
-        const int port = probeAndDiscover(model);
+        const DeviceModelRead read = loadDeviceModel(data, DeviceConfigAccess::kReadOnly);
+        printSettings(settings, loadResult, data, read.model);
+        printDeviceConfigNotice(read);
+        const int port = probeAndDiscover(read.model);
         const std::string state =
             setup.serviceManager != nullptr
                 ? describeServiceState(*setup.serviceManager, serviceName)

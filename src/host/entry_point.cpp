@@ -92,7 +92,10 @@ int runEntryPoint(int argc, char** argv) {
     if (!platform::setTimeZone("TZ=IST-5:30")) {
         return 1;
     }
-    readDeviceModel();  // creates the data folder and a default file when needed
+    // The modes that serve create the data folder and a default file when
+    // needed; "-check" and the service commands create nothing.
+    const bool serves = argc <= 1 || std::strcmp(argv[1], "-console") == 0;
+    if (serves) readDeviceModel();
     std::printf("Command: %s\n", argv[0]);
     printWorkingDirectory();
     changeToExecutableDirectory(argv[0]);
