@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <array>
+
 #include "platform/service_manager.h"
 
 namespace platform {
@@ -19,6 +21,11 @@ DWORD rightsFor(ServiceAccess access) {
     }
     return SERVICE_ALL_ACCESS;
 }
+
+// Restart after a failure: the first after 5 s, the second after 30 s, every
+// later one after 60 s; a day without failure starts the count afresh.
+constexpr std::array<DWORD, 3> kRestartDelaysMs = {5000, 30000, 60000};
+constexpr DWORD kFailureCountResetSeconds = 24 * 60 * 60;
 
 SC_HANDLE toScHandle(ServiceHandle handle) { return reinterpret_cast<SC_HANDLE>(handle); }
 
@@ -75,8 +82,30 @@ class Win32ServiceManager : public ServiceManager {
                                     reinterpret_cast<LPBYTE>(&info), sizeof info, &needed)) {
             return failed();
         }
-        status = ServiceStatus{info.dwCurrentState, info.dwWaitHint};
+        status = ServiceStatus{info.dwCurrentState, info.dwWaitHint, info.dwWin32ExitCode,
+                               info.dwServiceSpecificExitCode};
         return true;
+    }
+
+    bool setRestartOnFailure(ServiceHandle service) override {
+        SC_ACTION actions[kRestartDelaysMs.size()];
+        for (std::size_t i = 0; i < kRestartDelaysMs.size(); ++i) {
+            actions[i] = SC_ACTION{SC_ACTION_RESTART, kRestartDelaysMs[i]};
+        }
+        SERVICE_FAILURE_ACTIONSA failure{};
+        failure.dwResetPeriod = kFailureCountResetSeconds;
+        failure.cActions = static_cast<DWORD>(kRestartDelaysMs.size());
+        failure.lpsaActions = actions;
+        if (!::ChangeServiceConfig2A(toScHandle(service), SERVICE_CONFIG_FAILURE_ACTIONS,
+                                     &failure)) {
+            return failed();
+        }
+        // Without the flag the actions follow only a crash, not a stop that
+        // reports a non-zero exit code (a server that could not start).
+        SERVICE_FAILURE_ACTIONS_FLAG flag{TRUE};
+        return ::ChangeServiceConfig2A(toScHandle(service), SERVICE_CONFIG_FAILURE_ACTIONS_FLAG,
+                                       &flag) != FALSE ||
+               failed();
     }
 
     bool sendStop(ServiceHandle service, ServiceStatus& status) override {
