@@ -8,6 +8,7 @@
 
 #include "config/device_model.h"
 #include "host/check_command.h"
+#include "host/installation_protection.h"
 #include "host/program_settings.h"
 #include "host/run_loop.h"
 #include "host/service_control.h"
@@ -26,13 +27,21 @@ struct ServiceCommand {
     const char* word;
 };
 
+// The lines of a step that failed say what is missing; the service is
+// registered all the same.
+bool installAndProtect(const std::string& name) {
+    if (!installService(name)) return false;
+    protectInstallation(DataDirectory(), kCertificatePath);
+    return true;
+}
+
 bool stopThenRemove(const std::string& name) {
     stopService(name);  // a failed stop does not prevent the removal
     return removeService(name);
 }
 
 const ServiceCommand kServiceCommands[] = {
-    {"-install", installService, "installed"},
+    {"-install", installAndProtect, "installed"},
     {"-start", startService, "started"},
     {"-stop", stopService, "stopped"},
     {"-remove", stopThenRemove, "removed"},
@@ -108,6 +117,9 @@ int runEntryPoint(int argc, char** argv) {
     }
     if (std::strcmp(argv[1], "-check") == 0) {
         return runCheck();
+    }
+    if (std::strcmp(argv[1], kFinishInstallOption) == 0) {
+        return runFinishInstall();
     }
     if (std::strcmp(argv[1], kWriteSettingsOption) == 0) {
         return runWriteSettings(argc - 2, argv + 2);

@@ -93,8 +93,7 @@ bool awaitOwnStop(ServiceManager& manager, platform::ServiceHandle service, Serv
 
 // The service reports start-pending until its server listens: waits for
 // the state that follows, so a server that cannot start fails the command.
-bool awaitStart(ServiceManager& manager, platform::ServiceHandle service,
-                std::uint32_t startTick) {
+bool awaitStart(ServiceManager& manager, platform::ServiceHandle service, std::uint32_t startTick) {
     ServiceStatus status;
     if (!manager.queryStatus(service, status)) return fail(manager);
     while (status.currentState == platform::kServiceStartPending) {

@@ -61,9 +61,9 @@ void reportStopped(ServiceHost& host, int runLoopResult) {
         setState(host, platform::kServiceStopped);
         if (runLoopResult != 0) {
             host.status.win32ExitCode = platform::kErrorServiceSpecificError;
-            host.status.serviceSpecificExitCode =
-                runLoopResult > 0 ? static_cast<std::uint32_t>(runLoopResult)
-                                  : kExitCodeOfAnException;
+            host.status.serviceSpecificExitCode = runLoopResult > 0
+                                                      ? static_cast<std::uint32_t>(runLoopResult)
+                                                      : kExitCodeOfAnException;
         }
         host.runLoopFinished = true;
         status = host.status;

@@ -8,10 +8,10 @@
 #include <map>
 #include <mutex>
 
+#include "http/port_availability.h"
 #include "http/request_body_limit.h"
 #include "platform/escaped_text.h"
 #include "platform/files_and_clock.h"
-#include "platform/net.h"
 #include "protocol/rd_protocol.h"
 #include "platform/rotating_log.h"
 
@@ -144,13 +144,7 @@ std::unique_ptr<CivetServer> startOnRange(const char* host, int firstPort, int l
 
 }  // namespace
 
-bool isPortInUse(int port) {
-    const platform::BindProbe probe = platform::probeBindAllInterfaces(port);
-    if (probe.socketLayerError != 0) {
-        std::printf("WSAStartup failed with error: %d\n", probe.socketLayerError);
-    }
-    return !probe.bindable;
-}
+bool isPortInUse(int port) { return probePort(port) != PortState::kFree; }
 
 std::unique_ptr<CivetServer> startWebServer(const char* host, int firstPort, int lastPort,
                                             const std::string& sslCertificatePath,

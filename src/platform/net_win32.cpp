@@ -6,6 +6,8 @@
 
 namespace platform {
 
+const char* reservedPortsCommand() { return "netsh int ipv4 show excludedportrange protocol=tcp"; }
+
 BindProbe probeBindAllInterfaces(int port) {
     BindProbe probe;
     WSADATA data;
@@ -25,6 +27,7 @@ BindProbe probeBindAllInterfaces(int port) {
     address.sin_addr.s_addr = htonl(INADDR_ANY);
     address.sin_port = htons(static_cast<u_short>(port));
     const bool bound = ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    probe.reservedBySystem = !bound && ::WSAGetLastError() == WSAEACCES;
     const bool closed = ::closesocket(s) == 0;
     WSACleanup();
     probe.bindable = bound && closed;

@@ -32,6 +32,8 @@ enum class Protection {
     // SYSTEM and Administrators full control, Users read, nothing inherited:
     // the data folder, whose files inherit the same.
     kAdministeredFolder,
+    // The same for one file: DeviceConfig.xml, which a user may have made first.
+    kAdministeredFile,
     // SYSTEM and Administrators only: a private key.
     kPrivateFile,
 };

@@ -31,7 +31,10 @@ bool createProtectedDirectory(const std::string& path) {
 bool protectPath(const std::string& path, Protection protection) {
     // Only root may give a path to root; anyone may narrow their own.
     if (::geteuid() == 0 && ::lchown(path.c_str(), 0, 0) != 0) return false;
-    return ::chmod(path.c_str(), protection == Protection::kPrivateFile ? 0600 : 0755) == 0;
+    const mode_t mode = protection == Protection::kPrivateFile        ? 0600
+                        : protection == Protection::kAdministeredFile ? 0644
+                                                                      : 0755;
+    return ::chmod(path.c_str(), mode) == 0;
 }
 
 }  // namespace platform

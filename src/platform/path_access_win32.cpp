@@ -15,6 +15,7 @@ namespace {
 // Files, whose ACL lets every user create files and folders.
 constexpr const wchar_t* kAdministeredFolderDacl =
     L"D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)";
+constexpr const wchar_t* kAdministeredFileDacl = L"D:PAI(A;;FA;;;SY)(A;;FA;;;BA)(A;;FRFX;;;BU)";
 constexpr const wchar_t* kPrivateFileDacl = L"D:PAI(A;;FA;;;SY)(A;;FA;;;BA)";
 
 // What reading a file takes; an ACE granting any of it lets its trustee read.
@@ -76,6 +77,18 @@ bool readableByOthers(PACL dacl, PSID owner) {
     return false;
 }
 
+const wchar_t* daclFor(Protection protection) {
+    switch (protection) {
+        case Protection::kAdministeredFile:
+            return kAdministeredFileDacl;
+        case Protection::kPrivateFile:
+            return kPrivateFileDacl;
+        case Protection::kAdministeredFolder:
+            break;
+    }
+    return kAdministeredFolderDacl;
+}
+
 }  // namespace
 
 PathFacts inspectPath(const std::string& path) {
@@ -110,8 +123,7 @@ bool createProtectedDirectory(const std::string& path) {
 }
 
 bool protectPath(const std::string& path, Protection protection) {
-    SecurityDescriptor descriptor = fromSddl(
-        protection == Protection::kPrivateFile ? kPrivateFileDacl : kAdministeredFolderDacl);
+    SecurityDescriptor descriptor = fromSddl(daclFor(protection));
     BOOL present = FALSE;
     BOOL defaulted = FALSE;
     PACL dacl = nullptr;

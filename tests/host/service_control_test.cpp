@@ -133,7 +133,8 @@ TEST_F(ServiceControlTest, StartWaitsWhileStartPendingThenSucceedsOnRunning) {
 }
 
 TEST_F(ServiceControlTest, StartThatEndsStoppedFailsWithTheExitCodes) {
-    manager.statuses = {{platform::kServiceStartPending, 0}, {platform::kServiceStopped, 0, 1066, 1}};
+    manager.statuses = {{platform::kServiceStartPending, 0},
+                        {platform::kServiceStopped, 0, 1066, 1}};
     EXPECT_EQ("The service stopped while starting (exit code 1066, service-specific code 1).\n",
               start());
     EXPECT_FALSE(result);
