@@ -98,9 +98,12 @@ void installSignalHandlers() {
     }
 }
 
-int runConsole() {
+namespace {
+
+int runConsoleGuarded() {
     try {
         installSignalHandlers();
+        platform::takeOverConsole(onSignal, stopRequested);
         return runLoop(stopRequested);
     } catch (const std::exception& e) {
         std::printf("%s", e.what());
@@ -108,4 +111,12 @@ int runConsole() {
     } catch (...) {
         return 1;
     }
+}
+
+}  // namespace
+
+int runConsole() {
+    const int result = runConsoleGuarded();
+    platform::restoreConsole();
+    return result;
 }

@@ -20,7 +20,7 @@ constexpr std::uint32_t kExitCodeOfAnException = 2;
 // How long the manager should allow for each pending state: a start binds at
 // most ten ports and starts the engine; a stop ends the forwards in flight.
 constexpr std::uint32_t kStartWaitHintMs = 10000;
-constexpr std::uint32_t kStopWaitHintMs = 10000;
+constexpr std::uint32_t kStopWaitHintMs = 1000;
 
 void setState(ServiceHost& host, std::uint32_t state, std::uint32_t waitHint = 0) {
     host.status.currentState = state;

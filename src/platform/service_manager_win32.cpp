@@ -92,20 +92,21 @@ class Win32ServiceManager : public ServiceManager {
         for (std::size_t i = 0; i < kRestartDelaysMs.size(); ++i) {
             actions[i] = SC_ACTION{SC_ACTION_RESTART, kRestartDelaysMs[i]};
         }
-        SERVICE_FAILURE_ACTIONSA failure{};
+        SERVICE_FAILURE_ACTIONSW failure{};
         failure.dwResetPeriod = kFailureCountResetSeconds;
         failure.cActions = static_cast<DWORD>(kRestartDelaysMs.size());
         failure.lpsaActions = actions;
-        if (!::ChangeServiceConfig2A(toScHandle(service), SERVICE_CONFIG_FAILURE_ACTIONS,
+        if (!::ChangeServiceConfig2W(toScHandle(service), SERVICE_CONFIG_FAILURE_ACTIONS,
                                      &failure)) {
             return failed();
         }
         // Without the flag the actions follow only a crash, not a stop that
         // reports a non-zero exit code (a server that could not start).
+        // A manager without the level (Wine's) has the actions for crashes.
         SERVICE_FAILURE_ACTIONS_FLAG flag{TRUE};
-        return ::ChangeServiceConfig2A(toScHandle(service), SERVICE_CONFIG_FAILURE_ACTIONS_FLAG,
+        return ::ChangeServiceConfig2W(toScHandle(service), SERVICE_CONFIG_FAILURE_ACTIONS_FLAG,
                                        &flag) != FALSE ||
-               failed();
+               ::GetLastError() == ERROR_INVALID_LEVEL || failed();
     }
 
     bool sendStop(ServiceHandle service, ServiceStatus& status) override {
