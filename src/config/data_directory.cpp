@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "platform/arguments.h"
 #include "platform/data_folder.h"
 
 namespace {
@@ -10,9 +11,8 @@ constexpr const char* kFallbackFolder = "C:/ProgramData";
 constexpr const char* kDirectoryName = "Lumetra-RD-Service-Wrapper";
 
 std::string machineDataFolder() {
-    const char* chosen = std::getenv(kDataFolderVariable);
-    return chosen != nullptr && *chosen != '\0' ? std::string(chosen)
-                                                : platform::commonAppDataFolder();
+    const std::string chosen = platform::environmentValue(kDataFolderVariable);
+    return !chosen.empty() ? chosen : platform::commonAppDataFolder();
 }
 
 }  // namespace

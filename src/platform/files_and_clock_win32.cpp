@@ -1,8 +1,7 @@
 #include <windows.h>
-#include <direct.h>
-#include <shlwapi.h>
 
 #include "platform/files_and_clock.h"
+#include "platform/wide_text_win32.h"
 
 namespace platform {
 
@@ -11,28 +10,37 @@ void sleepMs(unsigned milliseconds) { ::Sleep(milliseconds); }
 std::uint32_t tickCountMs() { return static_cast<std::uint32_t>(::GetTickCount()); }
 
 std::string executablePath() {
-    char buffer[MAX_PATH + 1];
-    const DWORD n = ::GetModuleFileNameA(nullptr, buffer, sizeof buffer);
-    return (n > 0 && n < sizeof buffer) ? std::string(buffer, n) : std::string();
+    wchar_t buffer[32768];
+    const DWORD size = static_cast<DWORD>(sizeof buffer / sizeof buffer[0]);
+    const DWORD n = ::GetModuleFileNameW(nullptr, buffer, size);
+    return (n > 0 && n < size) ? narrow(buffer, static_cast<int>(n)) : std::string();
 }
 
 std::string currentDirectory() {
-    char buffer[MAX_PATH + 1];
-    return ::_getcwd(buffer, sizeof buffer) != nullptr ? std::string(buffer) : std::string();
+    wchar_t buffer[32768];
+    const DWORD n =
+        ::GetCurrentDirectoryW(static_cast<DWORD>(sizeof buffer / sizeof buffer[0]), buffer);
+    return n > 0 && n < sizeof buffer / sizeof buffer[0] ? narrow(buffer, static_cast<int>(n))
+                                                         : std::string();
 }
 
-bool changeDirectory(const std::string& path) { return ::_chdir(path.c_str()) == 0; }
+bool changeDirectory(const std::string& path) {
+    return ::SetCurrentDirectoryW(widen(path).c_str()) != FALSE;
+}
 
-bool fileExists(const std::string& path) { return ::PathFileExistsA(path.c_str()) != FALSE; }
+bool fileExists(const std::string& path) {
+    return ::GetFileAttributesW(widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool replaceFile(const std::string& from, const std::string& to) {
-    return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    return ::MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_REPLACE_EXISTING) !=
+           FALSE;
 }
 
 bool localTime(std::time_t when, std::tm& out) { return ::localtime_s(&out, &when) == 0; }
 
 bool createDirectory(const std::string& path) {
-    return ::CreateDirectoryA(path.c_str(), nullptr) != FALSE ||
+    return ::CreateDirectoryW(widen(path).c_str(), nullptr) != FALSE ||
            ::GetLastError() == ERROR_ALREADY_EXISTS;
 }
 

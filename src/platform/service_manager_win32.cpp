@@ -3,6 +3,7 @@
 #include <array>
 
 #include "platform/service_manager.h"
+#include "platform/wide_text_win32.h"
 
 namespace platform {
 namespace {
@@ -40,12 +41,13 @@ std::string serviceCommandLine(const std::string& path) {
 class Win32ServiceManager : public ServiceManager {
   public:
     bool executablePath(std::string& path) override {
-        char buffer[MAX_PATH + 1];
-        const DWORD n = ::GetModuleFileNameA(nullptr, buffer, sizeof buffer);
+        wchar_t buffer[32768];
+        const DWORD size = static_cast<DWORD>(sizeof buffer / sizeof buffer[0]);
+        const DWORD n = ::GetModuleFileNameW(nullptr, buffer, size);
         if (n == 0) return failed();
         // A full buffer means a truncated path: never register half a path.
-        if (n >= sizeof buffer) return failed(ERROR_INSUFFICIENT_BUFFER);
-        path.assign(buffer, n);
+        if (n >= size) return failed(ERROR_INSUFFICIENT_BUFFER);
+        path = narrow(buffer, static_cast<int>(n));
         return true;
     }
 
@@ -64,8 +66,10 @@ class Win32ServiceManager : public ServiceManager {
 
     ServiceHandle createService(ServiceHandle manager, const std::string& name,
                                 const std::string& commandPath) override {
-        const std::string commandLine = serviceCommandLine(commandPath);
-        return check(::CreateServiceA(toScHandle(manager), name.c_str(), name.c_str(),
+        // Wide, so a folder name outside the code page reaches the manager whole.
+        const std::wstring commandLine = widen(serviceCommandLine(commandPath));
+        const std::wstring wideName = widen(name);
+        return check(::CreateServiceW(toScHandle(manager), wideName.c_str(), wideName.c_str(),
                                       SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
                                       SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, commandLine.c_str(),
                                       nullptr, nullptr, nullptr, nullptr, nullptr));
