@@ -67,3 +67,18 @@ TEST(DataFolderTrust, LinkedDeviceConfigIsNotWritten) {
               read.notice);
     EXPECT_EQ("precious", base.read("victim.txt"));
 }
+
+// What an install writes, read back through the platform's security API.
+TEST(DataFolderTrust, ProtectedKeyIsPrivateAndTheDataFolderReadable) {
+    testing_support::TempFolder base;
+    const std::string key = base.write("ssl_localhost.pem", "key");
+    const std::string folder = (base.path() / "data").string();
+    ASSERT_TRUE(platform::createProtectedDirectory(folder));
+    ASSERT_TRUE(platform::protectPath(key, platform::Protection::kPrivateFile));
+    ASSERT_TRUE(platform::protectPath(folder, platform::Protection::kAdministeredFolder));
+    const PathFacts keyFacts = platform::inspectPath(key);
+    EXPECT_FALSE(keyFacts.readableByOthers);
+    EXPECT_NE(PathOwner::kOtherUser, keyFacts.owner);
+    EXPECT_TRUE(platform::inspectPath(folder).readableByOthers);  // Users: read
+    EXPECT_EQ("key", base.read("ssl_localhost.pem"));
+}
