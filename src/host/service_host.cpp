@@ -131,5 +131,8 @@ void handleControl(std::uint32_t control) {
     }
     // The service thread reports "stopped" once the run loop has closed the
     // server: reporting it here would let the process end under its feet.
-    host.stop.request();
+    // Returning only then keeps the stop control synchronous for managers
+    // that do not wait for the stopped state (Wine's installer removes the
+    // files right after its stop control).
+    requestStopAndWait(host);
 }
