@@ -68,6 +68,17 @@ list(APPEND _table_edits
   "UPDATE InstallExecuteSequence SET Sequence = 4003 WHERE Action = 'WriteBrowserPolicy'"
   "UPDATE InstallExecuteSequence SET Sequence = 1910 WHERE Action = 'RemoveBrowserPolicy'"
   "UPDATE Property SET Value = 'WIX_DOWNGRADE_DETECTED$<SEMICOLON>WIX_UPGRADE_DETECTED$<SEMICOLON>${_secure_settings}$<SEMICOLON>BROWSER_POLICY' WHERE Property = 'SecureCustomProperties'")
+# FinishInstall: wixl has no element for failure actions (ServiceConfig /
+# ServiceConfigFailureActions), for permissions (Permission, PermissionEx) or
+# for a folder outside the product, so the program does all three itself,
+# run as the system like WriteSettings, after InstallServices (5800) and
+# before StartServices (5900), on every install and upgrade: restart on
+# failure for the service, the data folder for administrators only, and
+# ssl_localhost.pem (when present) for SYSTEM and Administrators only. The
+# option word is the program's (src/host/installation_protection.h).
+list(APPEND _table_edits
+  "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('FinishInstall', 3106, 'INSTALLDIR', '\"[#rdserver_ext.exe]\" -finish-install')"
+  "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('FinishInstall', 'NOT REMOVE~=\"ALL\"', 5850)")
 foreach(_row IN LISTS _written_files)
   list(APPEND _table_edits "INSERT INTO RemoveFile (FileKey, Component_, FileName, DirProperty, InstallMode) VALUES ${_row}")
 endforeach()

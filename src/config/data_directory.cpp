@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "platform/arguments.h"
 #include "platform/data_folder.h"
 #include "platform/files.h"
 
@@ -11,9 +12,8 @@ constexpr const char* kFallbackFolder = "C:/ProgramData";
 constexpr const char* kDirectoryName = "Lumetra-RD-Service-Wrapper";
 
 std::string machineDataFolder() {
-    const char* chosen = std::getenv(kDataFolderVariable);
-    return chosen != nullptr && *chosen != '\0' ? std::string(chosen)
-                                                : platform::commonAppDataFolder();
+    const std::string chosen = platform::environmentValue(kDataFolderVariable);
+    return !chosen.empty() ? chosen : platform::commonAppDataFolder();
 }
 
 }  // namespace
@@ -21,11 +21,8 @@ std::string machineDataFolder() {
 DataDirectory::DataDirectory() : DataDirectory(machineDataFolder()) {}
 
 DataDirectory::DataDirectory(const std::string& folder)
-    : path_((folder.empty() ? std::string(kFallbackFolder) : folder) + "/" + kDirectoryName) {
-    platform::createDirectory(path_);
-}
+    : path_((folder.empty() ? std::string(kFallbackFolder) : folder) + "/" + kDirectoryName) {}
 
 std::string DataDirectory::filePath(const std::string& fileName) const {
-    if (!platform::fileExists(path_) && !platform::createDirectory(path_)) return std::string();
     return path_ + "/" + fileName;
 }

@@ -14,15 +14,15 @@ constexpr const char* kDataFolderVariable = "RDSERVER_EXT_DATA_DIR";
 class DataDirectory {
   public:
     // Uses the folder kDataFolderVariable names, else the platform's folder.
-    // Creates the directory when missing; the outcome is not checked here.
+    // Creates nothing: whoever writes there creates it (config/device_model.h),
+    // with access only administrators may change.
     DataDirectory();
     // Uses `baseFolder` in place of the platform's folder.
     explicit DataDirectory(const std::string& baseFolder);
 
     const std::string& path() const { return path_; }
 
-    // path + "/" + fileName; the empty text when the directory neither exists
-    // nor can be created.
+    // path + "/" + fileName.
     std::string filePath(const std::string& fileName) const;
 
   private:

@@ -8,9 +8,10 @@
 XmlConfig::XmlConfig(const std::string& rootName)
     : rootName_(rootName), root_(makeRootNode(rootName.c_str())) {}
 
-bool XmlConfig::load(const std::string& filePath) {
+bool XmlConfig::load(const std::string& filePath, XmlParseStatus* statusOut) {
     XmlParseStatus status;
     XmlNodeRef loaded = parseXmlFile(filePath.c_str(), &status, nullptr);
+    if (statusOut != nullptr) *statusOut = status;
     // Unlike the XML lookups, the element name must match exactly.
     if (status.code != XmlParseCode::None || loaded.isEmpty() || loaded.name() == nullptr ||
         rootName_ != loaded.name()) {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "xml/xml_node.h"
+#include "xml/xml_parser.h"
 
 // A settings file of one XML element whose attributes are the settings.
 // Not thread-safe: one object belongs to one thread.
@@ -15,8 +16,10 @@ class XmlConfig {
 
     // True, with the settings replaced, when the file parses without any error
     // as one lone element named exactly (case-sensitively) the root name;
-    // false with the settings unchanged otherwise.
-    bool load(const std::string& filePath);
+    // false with the settings unchanged otherwise. `status` (may be null)
+    // receives the parse's outcome: code 0 with a false result means the
+    // element had another name.
+    bool load(const std::string& filePath, XmlParseStatus* status = nullptr);
 
     // Writes the formatted element in text mode (LF becomes CR LF on Windows),
     // creating or truncating the file. True when all of it was written.

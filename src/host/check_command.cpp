@@ -7,11 +7,14 @@
 #include "config/data_directory.h"
 #include "config/device_model.h"
 #include "config/load_config.h"
+#include "host/installation_protection.h"
 #include "host/program_settings.h"
 #include "host/service_control.h"
 #include "host/upstream_probe_report.h"
+#include "http/port_availability.h"
 #include "http/web_server_startup.h"
-#include "platform/files_and_clock.h"
+#include "platform/net.h"
+#include "platform/files.h"
 #include "rd/upstream.h"
 
 namespace {
@@ -46,15 +49,25 @@ std::string httpsText(const std::string& certificatePath) {
     return "yes: " + certificatePath + " exists";
 }
 
+std::string reservedPortsText(const std::string& ports) {
+    return std::string(" (reserved by the system: ") + ports + "; " +
+           platform::reservedPortsCommand() + " lists the reservations)";
+}
+
 std::string ownPortsText(int firstPort) {
     std::string freePorts;
     std::string busyPorts;
+    std::string reservedPorts;
     for (int port = firstPort; port <= lastPortOfRange(firstPort); ++port) {
-        std::string& list = isPortInUse(port) ? busyPorts : freePorts;
+        const PortState state = probePort(port);
+        std::string& list = state == PortState::kFree    ? freePorts
+                            : state == PortState::kInUse ? busyPorts
+                                                         : reservedPorts;
         list += (list.empty() ? "" : " ") + std::to_string(port);
     }
     return (freePorts.empty() ? "none" : freePorts) +
-           (busyPorts.empty() ? "" : " (in use: " + busyPorts + ")");
+           (busyPorts.empty() ? "" : " (in use: " + busyPorts + ")") +
+           (reservedPorts.empty() ? "" : reservedPortsText(reservedPorts));
 }
 
 void printSettings(const ServerSettings& settings, int loadResult, const DataDirectory& data,
@@ -66,6 +79,16 @@ void printSettings(const ServerSettings& settings, int loadResult, const DataDir
     printLine("Allowed origins: " + describeAllowedOrigins(settings.allowedOrigins));
     printLine("Device model: \"" + model + "\" (" + data.filePath(kDeviceConfigFileName) + ")");
     printLine("Free ports of the range: " + ownPortsText(settings.portRangeStart));
+}
+
+// Said only when the file is not used as it is: a start would act on it.
+void printDeviceConfigNotice(const DeviceModelRead& read) {
+    if (!read.notice.empty()) printLine("DeviceConfig.xml: " + read.notice);
+}
+
+void printKeyWarning() {
+    const std::string warning = keyExposureWarning(kCertificatePath);
+    if (!warning.empty()) printLine(warning);
 }
 
 // Probes every port for its report and, beside it, runs the discovery of a
@@ -157,9 +180,11 @@ int runCheck(const CheckSetup& setup) {
         const int loadResult = loadConfig(settings);
         const DataDirectory data =
             setup.dataBaseFolder.empty() ? DataDirectory() : DataDirectory(setup.dataBaseFolder);
-        const std::string model = readDeviceModel(data);
-        printSettings(settings, loadResult, data, model);
-        const int port = probeAndDiscover(model, setup.discovery);
+        const DeviceModelRead read = loadDeviceModel(data, DeviceConfigAccess::kReadOnly);
+        printSettings(settings, loadResult, data, read.model);
+        printDeviceConfigNotice(read);
+        printKeyWarning();
+        const int port = probeAndDiscover(read.model, setup.discovery);
         const std::string state =
             setup.serviceManager != nullptr
                 ? describeServiceState(*setup.serviceManager, serviceName)

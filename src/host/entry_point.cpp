@@ -8,6 +8,7 @@
 
 #include "config/device_model.h"
 #include "host/check_command.h"
+#include "host/installation_protection.h"
 #include "host/program_settings.h"
 #include "host/run_loop.h"
 #include "host/service_removal.h"
@@ -27,12 +28,20 @@ struct ServiceCommand {
     const char* word;
 };
 
+// The lines of a step that failed say what is missing; the service is
+// registered all the same.
+bool installAndProtect(platform::ServiceManager& manager, const std::string& name) {
+    if (!installService(manager, name)) return false;
+    protectInstallation(DataDirectory(), kCertificatePath);
+    return true;
+}
+
 bool stopThenRemove(platform::ServiceManager& manager, const std::string& name) {
     return stopThenRemoveService(manager, name);
 }
 
 const ServiceCommand kServiceCommands[] = {
-    {"-install", installService, "installed"},
+    {"-install", installAndProtect, "installed"},
     {"-start", startService, "started"},
     {"-stop", stopService, "stopped"},
     {"-remove", stopThenRemove, "removed"},
@@ -92,7 +101,10 @@ int runEntryPoint(int argc, char** argv) {
     if (!platform::setTimeZone("TZ=IST-5:30")) {
         return 1;
     }
-    readDeviceModel();  // creates the data folder and a default file when needed
+    // The modes that serve create the data folder and a default file when
+    // needed; "-check" and the service commands create nothing.
+    const bool serves = argc <= 1 || std::strcmp(argv[1], "-console") == 0;
+    if (serves) readDeviceModel();
     std::printf("Command: %s\n", argv[0]);
     printWorkingDirectory();
     changeToExecutableDirectory(argv[0]);
@@ -105,6 +117,9 @@ int runEntryPoint(int argc, char** argv) {
     }
     if (std::strcmp(argv[1], "-check") == 0) {
         return runCheck();
+    }
+    if (std::strcmp(argv[1], kFinishInstallOption) == 0) {
+        return runFinishInstall();
     }
     if (std::strcmp(argv[1], kWriteSettingsOption) == 0) {
         return runWriteSettings(argc - 2, argv + 2);

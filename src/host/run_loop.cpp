@@ -8,6 +8,7 @@
 #include "config/load_config.h"
 #include "config/server_settings.h"
 #include "host/program_settings.h"
+#include "http/port_availability.h"
 #include "http/web_server_startup.h"
 #include "platform/console.h"
 #include "platform/memory.h"
@@ -67,6 +68,8 @@ int runLoop(platform::StopEvent& stop, const RunLoopOptions& options) {
             std::printf("The HTTP engine did not start: %s\n", reason.c_str());
         }
         std::printf("Server starting failed on ports %d-%d\n", firstPort, lastPort);
+        const std::string reserved = reservedPortsLine(firstPort, lastPort);
+        if (!reserved.empty()) std::printf("%s\n", reserved.c_str());
         std::fflush(stdout);
         return 1;
     }
@@ -95,9 +98,12 @@ void installSignalHandlers() {
     }
 }
 
-int runConsole() {
+namespace {
+
+int runConsoleGuarded() {
     try {
         installSignalHandlers();
+        platform::takeOverConsole(onSignal, stopRequested);
         return runLoop(stopRequested);
     } catch (const std::exception& e) {
         std::printf("%s", e.what());
@@ -105,4 +111,12 @@ int runConsole() {
     } catch (...) {
         return 1;
     }
+}
+
+}  // namespace
+
+int runConsole() {
+    const int result = runConsoleGuarded();
+    platform::restoreConsole();
+    return result;
 }

@@ -91,6 +91,28 @@ bool awaitOwnStop(ServiceManager& manager, platform::ServiceHandle service, Serv
     return true;
 }
 
+// The service reports start-pending until its server listens: waits for
+// the state that follows, so a server that cannot start fails the command.
+bool awaitStart(ServiceManager& manager, platform::ServiceHandle service, std::uint32_t startTick) {
+    ServiceStatus status;
+    if (!manager.queryStatus(service, status)) return fail(manager);
+    while (status.currentState == platform::kServiceStartPending) {
+        if (static_cast<std::uint32_t>(manager.tickCountMs() - startTick) > kStartTimeoutMs) {
+            std::printf("Service start timed out.\n");
+            std::fflush(stdout);
+            return false;
+        }
+        manager.sleepMs(pendingStopWaitMs(status.waitHint));
+        if (!manager.queryStatus(service, status)) return fail(manager);
+    }
+    if (status.currentState != platform::kServiceStopped) return true;
+    std::printf("The service stopped while starting (exit code %u, service-specific code %u).\n",
+                static_cast<unsigned>(status.win32ExitCode),
+                static_cast<unsigned>(status.serviceSpecificExitCode));
+    std::fflush(stdout);
+    return false;
+}
+
 }  // namespace
 
 std::uint32_t pendingStopWaitMs(std::uint32_t waitHint) {
@@ -122,16 +144,32 @@ bool installService(ServiceManager& manager, const std::string& name) {
     if (!scm) return fail(manager);
     ServiceHandleOwner service(manager, manager.createService(scm.get(), name, path));
     if (!service) return fail(manager);
+    if (!manager.setRestartOnFailure(service.get())) {
+        // Registered all the same: say what is missing rather than leave a
+        // half-installed service behind a failure.
+        std::printf("Restart on failure is not set: %s",
+                    serviceErrorLine(manager.lastError()).c_str());
+        std::fflush(stdout);
+    }
     return true;
 }
 
 bool startService(ServiceManager& manager, const std::string& name) {
+    const std::uint32_t startTick = manager.tickCountMs();
     ServiceHandleOwner scm(manager, manager.openManager());
     if (!scm) return fail(manager);
     ServiceHandleOwner service(manager, manager.openService(scm.get(), name, ServiceAccess::kAll));
     if (!service) return fail(manager);
     if (!manager.startService(service.get())) return fail(manager);
-    return true;
+    return awaitStart(manager, service.get(), startTick);
+}
+
+bool setRestartOnFailure(ServiceManager& manager, const std::string& name) {
+    ServiceHandleOwner scm(manager, manager.openManager());
+    if (!scm) return fail(manager);
+    ServiceHandleOwner service(manager, manager.openService(scm.get(), name, ServiceAccess::kAll));
+    if (!service) return fail(manager);
+    return manager.setRestartOnFailure(service.get()) || fail(manager);
 }
 
 bool stopService(ServiceManager& manager, const std::string& name) {

@@ -10,9 +10,14 @@
 // line to standard output (the caller prints only success lines). Every
 // handle opened is closed on every path. Main thread only, one at a time.
 
-// Registers `name` to run this executable at boot, with no arguments.
+// Registers `name` to run this executable at boot, with no arguments, and
+// to be restarted after a failure (a failure to set that is printed, and the
+// install still succeeds).
 bool installService(platform::ServiceManager& manager, const std::string& name);
-// Starts the service without waiting for it to reach the running state.
+// Starts the service and waits while it reports start-pending (at most
+// kStartTimeoutMs): true once it runs; false with "The service stopped while
+// starting (exit code <n>, service-specific code <m>).\n" when its server
+// could not start, or "Service start timed out.\n".
 bool startService(platform::ServiceManager& manager, const std::string& name);
 // Stops the service and waits until it has stopped; true when it is stopped
 // (also when it already was). Gives up at the first status query more than
@@ -21,9 +26,13 @@ bool startService(platform::ServiceManager& manager, const std::string& name);
 bool stopService(platform::ServiceManager& manager, const std::string& name);
 // Removes the registration; does not stop the service first.
 bool removeService(platform::ServiceManager& manager, const std::string& name);
+// Sets the restart after a failure (platform/service_manager.h) for an
+// installed service, as the installer package does after registering it.
+bool setRestartOnFailure(platform::ServiceManager& manager, const std::string& name);
 
-// Overall limit of stopService, counted on the tick counter.
+// Overall limits of stopService and startService, counted on the tick counter.
 constexpr std::uint32_t kStopTimeoutMs = 30000;
+constexpr std::uint32_t kStartTimeoutMs = 30000;
 
 // Wait between status queries while an earlier stop is pending.
 std::uint32_t pendingStopWaitMs(std::uint32_t waitHint);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <vector>
 
 #include "host/program_settings.h"
 #include "host/run_loop.h"
@@ -16,44 +17,60 @@ using Lock = std::lock_guard<std::mutex>;
 // The service-specific exit code of a run loop that an exception ended (the
 // run loop's own result, 1, stands for a server that did not start).
 constexpr std::uint32_t kExitCodeOfAnException = 2;
+// How long the manager should allow for each pending state: a start binds at
+// most ten ports and starts the engine; a stop ends the forwards in flight.
+constexpr std::uint32_t kStartWaitHintMs = 10000;
+constexpr std::uint32_t kStopWaitHintMs = 1000;
 
-void setState(ServiceHost& host, std::uint32_t state) {
+void setState(ServiceHost& host, std::uint32_t state, std::uint32_t waitHint = 0) {
     host.status.currentState = state;
-    host.status.checkPoint = 0;
-    host.status.waitHint = 0;
+    host.status.checkPoint = waitHint != 0 ? host.status.checkPoint + 1 : 0;
+    host.status.waitHint = waitHint;
 }
 
-// The run loop ended without a stop request, or with an exception: the
-// service is stopped, with a service-specific exit code saying why. The
-// report comes before the finished flag, so a stop control that sees the
-// flag can only repeat this report.
-void reportEndedOnItsOwn(ServiceHost& host, std::uint32_t specificExitCode) {
-    platform::finishStdoutCopy();
+// The server listens: from now on the service is running (unless a stop came
+// first, whose pending state stands).
+void reportListening(ServiceHost& host) {
     Lock lock(host.mutex);
-    setState(host, platform::kServiceStopped);
-    host.status.win32ExitCode = platform::kErrorServiceSpecificError;
-    host.status.serviceSpecificExitCode = specificExitCode;
+    if (host.status.currentState != platform::kServiceStartPending) return;
+    setState(host, platform::kServiceRunning);
     platform::reportServiceStatus(host.statusHandle, host.status);
-    host.runLoopFinished = true;
-}
-
-void markFinished(ServiceHost& host) {
-    {
-        Lock lock(host.mutex);
-        host.runLoopFinished = true;
-    }
-    host.stop.finished();
 }
 
 int runLoopGuarded(ServiceHost& host) {
+    RunLoopOptions options;
+    options.onReady = [&host](const std::vector<int>&) { reportListening(host); };
     try {
-        return runLoop(host.stop);
+        return runLoop(host.stop, options);
     } catch (const std::exception& e) {
         std::printf("%s", e.what());
     } catch (...) {
     }
-    reportEndedOnItsOwn(host, kExitCodeOfAnException);
     return -1;
+}
+
+// The last thing the service thread does: once the manager hears "stopped"
+// the process may end at any moment, so the report is made from copies, after
+// every shared object (the record, its lock, the stop event) is let go.
+void reportStopped(ServiceHost& host, int runLoopResult) {
+    platform::finishStdoutCopy();
+    platform::ServiceStatusRecord status;
+    platform::ServiceStatusHandle handle = 0;
+    {
+        Lock lock(host.mutex);
+        setState(host, platform::kServiceStopped);
+        if (runLoopResult != 0) {
+            host.status.win32ExitCode = platform::kErrorServiceSpecificError;
+            host.status.serviceSpecificExitCode = runLoopResult > 0
+                                                      ? static_cast<std::uint32_t>(runLoopResult)
+                                                      : kExitCodeOfAnException;
+        }
+        host.runLoopFinished = true;
+        status = host.status;
+        handle = host.statusHandle;
+    }
+    host.stop.finished();
+    platform::reportServiceStatus(handle, status);
 }
 
 }  // namespace
@@ -77,23 +94,20 @@ void serviceMain() {
         Lock lock(host.mutex);
         host.status = platform::ServiceStatusRecord();
         host.status.serviceType = platform::kServiceWin32Type;
-        host.status.currentState = platform::kServiceStartPending;
+        // A stop asked for while starting is taken: the run loop sees it as
+        // soon as it waits.
         host.status.controlsAccepted = platform::kServiceAcceptStop;
         host.statusHandle =
             platform::registerServiceControlHandler(host.serviceName, handleControl);
         if (host.statusHandle == 0) {
             return;
         }
-        setState(host, platform::kServiceRunning);
+        setState(host, platform::kServiceStartPending, kStartWaitHintMs);
         if (!platform::reportServiceStatus(host.statusHandle, host.status)) {
             return;
         }
     }
-    const int result = runLoopGuarded(host);
-    if (result > 0) {
-        reportEndedOnItsOwn(host, static_cast<std::uint32_t>(result));
-    }
-    markFinished(host);
+    reportStopped(host, runLoopGuarded(host));
 }
 
 void requestStopAndWait(ServiceHost& host) {
@@ -108,20 +122,17 @@ void handleControl(std::uint32_t control) {
     ServiceHost& host = serviceHost();
     {
         Lock lock(host.mutex);
-        if (host.runLoopFinished && host.status.currentState == platform::kServiceStopped) {
-            platform::reportServiceStatus(host.statusHandle, host.status);
+        if (host.runLoopFinished) {
+            // The service thread has reported, or is about to report, stopped.
             return;
         }
-    }
-    requestStopAndWait(host);
-    platform::finishStdoutCopy();
-    Lock lock(host.mutex);
-    if (host.status.currentState == platform::kServiceStopped) {
-        // The run loop ended on its own meanwhile: its report stands.
+        setState(host, platform::kServiceStopPending, kStopWaitHintMs);
         platform::reportServiceStatus(host.statusHandle, host.status);
-        return;
     }
-    setState(host, platform::kServiceStopped);
-    host.status.win32ExitCode = 0;
-    platform::reportServiceStatus(host.statusHandle, host.status);
+    // The service thread reports "stopped" once the run loop has closed the
+    // server: reporting it here would let the process end under its feet.
+    // Returning only then keeps the stop control synchronous for managers
+    // that do not wait for the stopped state (Wine's installer removes the
+    // files right after its stop control).
+    requestStopAndWait(host);
 }

@@ -28,11 +28,14 @@ ServiceHost& serviceHost();
 // False when no service manager is connected.
 bool runServiceDispatcher();
 
-// The service's main function: reports running, then runs the run loop.
+// The service's main function: reports start-pending, runs the run loop,
+// reports running once the server listens, and at the end reports stopped,
+// with the service-specific exit code 1 (no server) or 2 (an exception) when
+// the run loop ended without a stop request. That report is its last act.
 void serviceMain();
 
-// The control handler: a stop control requests a stop, waits for the run
-// loop's acknowledgement and reports the stopped state.
+// The control handler: a stop control reports stop-pending and requests the
+// stop; the service thread reports the stopped state when it is done.
 void handleControl(std::uint32_t control);
 
 // Requests a stop and waits until the run loop acknowledges it (or has

@@ -8,9 +8,9 @@
 #include <map>
 #include <mutex>
 
+#include "http/port_availability.h"
 #include "platform/escaped_text.h"
 #include "platform/files.h"
-#include "platform/net.h"
 #include "protocol/rd_protocol.h"
 #include "platform/rotating_log.h"
 
@@ -145,13 +145,7 @@ std::unique_ptr<CivetServer> startOnRange(const char* host, int firstPort, int l
 
 }  // namespace
 
-bool isPortInUse(int port) {
-    const platform::BindProbe probe = platform::probeBindAllInterfaces(port);
-    if (probe.socketLayerError != 0) {
-        std::printf("WSAStartup failed with error: %d\n", probe.socketLayerError);
-    }
-    return !probe.bindable;
-}
+bool isPortInUse(int port) { return probePort(port) != PortState::kFree; }
 
 std::unique_ptr<CivetServer> startWebServer(const char* host, int firstPort, int lastPort,
                                             const std::string& sslCertificatePath,

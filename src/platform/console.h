@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/stop_event.h"
+
 namespace platform {
 
 // Makes standard output flush every line (unbuffered where the C runtime has
@@ -16,6 +18,18 @@ void writeStdoutSignalSafe(const char* text, std::size_t length);
 // Installs `handler` for `signalNumber` for one delivery only: a second
 // signal of the same kind gets the platform's default action.
 void installOneShotSignalHandler(int signalNumber, void (*handler)(int));
+
+// Foreground mode on Windows, where a console is more than a signal source:
+// - Ctrl-Break, closing the console window, logoff and shutdown reach
+//   `onStop` as Ctrl-C does (with the numbers of SIGBREAK and SIGTERM), and
+//   for the last three, after which Windows ends the process, the handler
+//   waits for `stop` to be acknowledged so the server closes cleanly;
+// - QuickEdit is switched off for the console while the run lasts (a
+//   selection in the window would otherwise block every write to it, and
+//   with the runtime's lock every request that prints), until
+//   restoreConsole. Elsewhere signals do all of this: both do nothing.
+void takeOverConsole(void (*onStop)(int), StopEvent& stop);
+void restoreConsole();
 
 // Service mode: a Windows service has no standard output, so everything the
 // program prints from now on also goes, a line at a time with a timestamp,

@@ -30,6 +30,9 @@ void installOneShotSignalHandler(int signalNumber, void (*handler)(int)) {
     ::sigaction(signalNumber, &action, nullptr);
 }
 
+void takeOverConsole(void (*)(int), StopEvent&) {}
+void restoreConsole() {}
+
 bool copyStdoutToLog(const std::string&) { return false; }
 
 void finishStdoutCopy() {}

@@ -1,3 +1,5 @@
+#include <windows.h>
+// After windows.h.
 #include <fcntl.h>
 #include <io.h>
 
@@ -26,6 +28,30 @@ void installOneShotSignalHandler(int signalNumber, void (*handler)(int)) {
 }
 
 namespace {
+
+void (*consoleStop)(int) = nullptr;
+StopEvent* consoleStopEvent = nullptr;
+DWORD savedInputMode = 0;
+bool inputModeSaved = false;
+
+// Runs on a thread the system starts for the event.
+BOOL WINAPI onConsoleEvent(DWORD event) {
+    switch (event) {
+        case CTRL_BREAK_EVENT:
+            consoleStop(SIGBREAK);
+            return TRUE;
+        case CTRL_CLOSE_EVENT:
+        case CTRL_LOGOFF_EVENT:
+        case CTRL_SHUTDOWN_EVENT:
+            // The process ends as soon as this returns (or a few seconds
+            // later at the latest): let the run loop close the server first.
+            consoleStop(SIGTERM);
+            consoleStopEvent->waitAcknowledged();
+            return TRUE;
+        default:
+            return FALSE;  // Ctrl-C: the runtime's SIGINT handling
+    }
+}
 
 constexpr unsigned kPipeBytes = 4096;
 constexpr int kStdoutFd = 1;
@@ -71,6 +97,25 @@ bool pointStdoutAt(int fd) {
 }
 
 }  // namespace
+
+void takeOverConsole(void (*onStop)(int), StopEvent& stop) {
+    consoleStop = onStop;
+    consoleStopEvent = &stop;
+    ::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+    const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (input != INVALID_HANDLE_VALUE && ::GetConsoleMode(input, &mode)) {
+        savedInputMode = mode;
+        inputModeSaved = true;
+        ::SetConsoleMode(
+            input, (mode & ~static_cast<DWORD>(ENABLE_QUICK_EDIT_MODE)) | ENABLE_EXTENDED_FLAGS);
+    }
+}
+
+void restoreConsole() {
+    if (inputModeSaved) ::SetConsoleMode(::GetStdHandle(STD_INPUT_HANDLE), savedInputMode);
+    inputModeSaved = false;
+}
 
 bool copyStdoutToLog(const std::string& logPath) {
     int fds[2];

@@ -3,14 +3,15 @@
 #include <shlobj.h>
 
 #include "platform/data_folder.h"
+#include "platform/wide_text_win32.h"
 
 namespace platform {
 
 std::string commonAppDataFolder() {
-    char folder[512] = {};
+    wchar_t folder[MAX_PATH] = {};
     const HRESULT result =
-        ::SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, folder);
-    return SUCCEEDED(result) ? std::string(folder) : std::string();
+        ::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, folder);
+    return SUCCEEDED(result) ? narrow(folder) : std::string();
 }
 
 }  // namespace platform

@@ -15,10 +15,8 @@ struct FileCloser {
 // The one owner of an open C stream.
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-// std::fopen with an owner; an empty handle when the file cannot be opened or
-// `path` is null.
-inline FileHandle openFile(const char* path, const char* mode) {
-    return FileHandle(path != nullptr ? std::fopen(path, mode) : nullptr);
-}
+// std::fopen of a UTF-8 path (on Windows through the wide API) with an owner;
+// an empty handle when the file cannot be opened or `path` is null.
+FileHandle openFile(const char* path, const char* mode);
 
 }  // namespace platform

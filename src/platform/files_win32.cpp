@@ -1,18 +1,21 @@
 #include <windows.h>
-#include <shlwapi.h>
 
 #include "platform/files.h"
+#include "platform/wide_text_win32.h"
 
 namespace platform {
 
-bool fileExists(const std::string& path) { return ::PathFileExistsA(path.c_str()) != FALSE; }
+bool fileExists(const std::string& path) {
+    return ::GetFileAttributesW(widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool replaceFile(const std::string& from, const std::string& to) {
-    return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    return ::MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_REPLACE_EXISTING) !=
+           FALSE;
 }
 
 bool createDirectory(const std::string& path) {
-    return ::CreateDirectoryA(path.c_str(), nullptr) != FALSE ||
+    return ::CreateDirectoryW(widen(path).c_str(), nullptr) != FALSE ||
            ::GetLastError() == ERROR_ALREADY_EXISTS;
 }
 

@@ -5,9 +5,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 namespace platform {
+
+const char* reservedPortsCommand() { return "sysctl net.ipv4.ip_unprivileged_port_start"; }
 
 BindProbe probeBindAllInterfaces(int port) {
     BindProbe probe;
@@ -27,6 +30,7 @@ BindProbe probeBindAllInterfaces(int port) {
     address.sin_addr.s_addr = htonl(INADDR_ANY);
     address.sin_port = htons(static_cast<uint16_t>(port));
     const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    probe.reservedBySystem = !bound && errno == EACCES;
     const bool closed = ::close(fd) == 0;
     probe.bindable = bound && closed;
     return probe;

@@ -6,6 +6,37 @@
 
 namespace platform {
 
+const char* reservedPortsCommand() { return "netsh int ipv4 show excludedportrange protocol=tcp"; }
+
+namespace {
+
+// A loopback listener answers a connect at once; a reserved port has none.
+constexpr long kListenerAnswerUs = 500 * 1000;
+
+bool loopbackListenerAnswers(int port) {
+    const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) return false;
+    u_long nonBlocking = 1;
+    ::ioctlsocket(s, FIONBIO, &nonBlocking);
+    sockaddr_in address;
+    std::memset(&address, 0, sizeof address);
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<u_short>(port));
+    bool answered = ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    if (!answered && ::WSAGetLastError() == WSAEWOULDBLOCK) {
+        fd_set writable;
+        FD_ZERO(&writable);
+        FD_SET(s, &writable);
+        timeval limit{0, kListenerAnswerUs};
+        answered = ::select(0, nullptr, &writable, nullptr, &limit) == 1;
+    }
+    ::closesocket(s);
+    return answered;
+}
+
+}  // namespace
+
 BindProbe probeBindAllInterfaces(int port) {
     BindProbe probe;
     WSADATA data;
@@ -25,7 +56,11 @@ BindProbe probeBindAllInterfaces(int port) {
     address.sin_addr.s_addr = htonl(INADDR_ANY);
     address.sin_port = htons(static_cast<u_short>(port));
     const bool bound = ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    const bool refused = !bound && ::WSAGetLastError() == WSAEACCES;
     const bool closed = ::closesocket(s) == 0;
+    // A listener that holds its port exclusively (SO_EXCLUSIVEADDRUSE) is
+    // refused with WSAEACCES too: only a port where none answers is reserved.
+    probe.reservedBySystem = refused && !loopbackListenerAnswers(port);
     WSACleanup();
     probe.bindable = bound && closed;
     return probe;

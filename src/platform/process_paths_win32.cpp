@@ -1,21 +1,31 @@
 #include <windows.h>
-#include <direct.h>
 
 #include "platform/process_paths.h"
+#include "platform/wide_text_win32.h"
 
 namespace platform {
 
+namespace {
+
+// The longest path the wide API takes.
+constexpr DWORD kMaxWidePath = 32768;
+
+}  // namespace
+
 std::string executablePath() {
-    char buffer[MAX_PATH + 1];
-    const DWORD n = ::GetModuleFileNameA(nullptr, buffer, sizeof buffer);
-    return (n > 0 && n < sizeof buffer) ? std::string(buffer, n) : std::string();
+    wchar_t buffer[kMaxWidePath];
+    const DWORD n = ::GetModuleFileNameW(nullptr, buffer, kMaxWidePath);
+    return (n > 0 && n < kMaxWidePath) ? narrow(buffer, static_cast<int>(n)) : std::string();
 }
 
 std::string currentDirectory() {
-    char buffer[MAX_PATH + 1];
-    return ::_getcwd(buffer, sizeof buffer) != nullptr ? std::string(buffer) : std::string();
+    wchar_t buffer[kMaxWidePath];
+    const DWORD n = ::GetCurrentDirectoryW(kMaxWidePath, buffer);
+    return n > 0 && n < kMaxWidePath ? narrow(buffer, static_cast<int>(n)) : std::string();
 }
 
-bool changeDirectory(const std::string& path) { return ::_chdir(path.c_str()) == 0; }
+bool changeDirectory(const std::string& path) {
+    return ::SetCurrentDirectoryW(widen(path).c_str()) != FALSE;
+}
 
 }  // namespace platform

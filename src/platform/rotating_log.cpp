@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/clock.h"
+#include "platform/file_handle.h"
 #include "platform/files.h"
 
 namespace platform {
@@ -22,14 +23,12 @@ std::string localTimestamp() {
 }
 
 long fileSize(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
+    FileHandle file = openFile(path.c_str(), "rb");
+    if (!file) {
         return 0;
     }
-    std::fseek(file, 0, SEEK_END);
-    const long size = std::ftell(file);
-    std::fclose(file);
-    return size;
+    std::fseek(file.get(), 0, SEEK_END);
+    return std::ftell(file.get());
 }
 
 }  // namespace
@@ -44,16 +43,30 @@ bool RotatingLog::write(const std::string& text) {
         size_ = fileSize(path_);
     }
     if (static_cast<std::size_t>(size_) + line.size() > capBytes_) {
-        replaceFile(path_, path_ + ".1");
-        size_ = 0;
+        if (replaceFile(path_, path_ + ".1")) {
+            size_ = 0;
+        } else if (static_cast<std::size_t>(size_) > capBytes_) {
+            // Another program holds the file (a viewer without delete
+            // sharing): one line past the cap is written, the rest is
+            // counted and the rename retried with the next line.
+            ++droppedLines_;
+            return false;
+        }
     }
-    std::FILE* file = std::fopen(path_.c_str(), "ab");
-    if (file == nullptr) {
+    const bool freshFile = size_ == 0;
+    std::string entry = line;
+    if (freshFile && droppedLines_ > 0) {
+        entry = localTimestamp() + std::to_string(droppedLines_) +
+                " lines were dropped while the full log could not be renamed\n" + line;
+    }
+    FileHandle file = openFile(path_.c_str(), "ab");
+    if (!file) {
         return false;
     }
-    const bool written = std::fwrite(line.data(), 1, line.size(), file) == line.size();
-    size_ += static_cast<long>(line.size());
-    return std::fclose(file) == 0 && written;
+    const bool written = std::fwrite(entry.data(), 1, entry.size(), file.get()) == entry.size();
+    size_ += static_cast<long>(entry.size());
+    if (freshFile) droppedLines_ = 0;
+    return std::fclose(file.release()) == 0 && written;
 }
 
 }  // namespace platform

@@ -32,6 +32,10 @@ struct ServiceStatus {
     std::uint32_t currentState = 0;
     // The service's estimate, in milliseconds, of its pending operation.
     std::uint32_t waitHint = 0;
+    // Why a stopped service stopped: a system error code (kErrorServiceSpecificError
+    // when the service-specific code says more), 0 after a clean stop.
+    std::uint32_t win32ExitCode = 0;
+    std::uint32_t serviceSpecificExitCode = 0;
 };
 
 // What a service is opened for: everything (create, start, delete), only
@@ -66,6 +70,11 @@ class ServiceManager {
                                         const std::string& commandPath) = 0;
     // Starts the service with no arguments; does not wait until it runs.
     virtual bool startService(ServiceHandle service) = 0;
+    // Makes the manager restart the service after a crash or a stop with a
+    // non-zero exit code: after 5 s, 30 s and 60 s, the count reset after a
+    // day without failure. Where the manager has this in the service's own
+    // definition (a systemd unit's Restart=) there is nothing to do.
+    virtual bool setRestartOnFailure(ServiceHandle) { return true; }
     virtual bool queryStatus(ServiceHandle service, ServiceStatus& status) = 0;
     // Sends the stop control; `status` receives the state that follows it.
     virtual bool sendStop(ServiceHandle service, ServiceStatus& status) = 0;

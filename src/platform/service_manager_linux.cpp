@@ -207,7 +207,9 @@ class SystemdServiceManager : public ServiceManager {
         if (status.currentState == kServiceRunning || status.currentState == kServiceStartPending) {
             return failed(kErrorServiceAlreadyRunning);
         }
-        return systemctl({"--no-block", "start", unitName(nameOf(service))});
+        // Waits for the job: with Type=notify it ends once the service said
+        // READY=1 (it listens), or fails with the start.
+        return systemctl({"start", unitName(nameOf(service))});
     }
 
     bool queryStatus(ServiceHandle service, ServiceStatus& status) override {

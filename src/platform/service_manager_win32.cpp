@@ -1,6 +1,9 @@
 #include <windows.h>
 
+#include <array>
+
 #include "platform/service_manager.h"
+#include "platform/wide_text_win32.h"
 
 namespace platform {
 namespace {
@@ -20,6 +23,11 @@ DWORD rightsFor(ServiceAccess access) {
     return SERVICE_ALL_ACCESS;
 }
 
+// Restart after a failure: the first after 5 s, the second after 30 s, every
+// later one after 60 s; a day without failure starts the count afresh.
+constexpr std::array<DWORD, 3> kRestartDelaysMs = {5000, 30000, 60000};
+constexpr DWORD kFailureCountResetSeconds = 24 * 60 * 60;
+
 SC_HANDLE toScHandle(ServiceHandle handle) { return reinterpret_cast<SC_HANDLE>(handle); }
 
 // The manager splits an unquoted path at the first blank and tries each
@@ -33,12 +41,13 @@ std::string serviceCommandLine(const std::string& path) {
 class Win32ServiceManager : public ServiceManager {
   public:
     bool executablePath(std::string& path) override {
-        char buffer[MAX_PATH + 1];
-        const DWORD n = ::GetModuleFileNameA(nullptr, buffer, sizeof buffer);
+        wchar_t buffer[32768];
+        const DWORD size = static_cast<DWORD>(sizeof buffer / sizeof buffer[0]);
+        const DWORD n = ::GetModuleFileNameW(nullptr, buffer, size);
         if (n == 0) return failed();
         // A full buffer means a truncated path: never register half a path.
-        if (n >= sizeof buffer) return failed(ERROR_INSUFFICIENT_BUFFER);
-        path.assign(buffer, n);
+        if (n >= size) return failed(ERROR_INSUFFICIENT_BUFFER);
+        path = narrow(buffer, static_cast<int>(n));
         return true;
     }
 
@@ -57,8 +66,10 @@ class Win32ServiceManager : public ServiceManager {
 
     ServiceHandle createService(ServiceHandle manager, const std::string& name,
                                 const std::string& commandPath) override {
-        const std::string commandLine = serviceCommandLine(commandPath);
-        return check(::CreateServiceA(toScHandle(manager), name.c_str(), name.c_str(),
+        // Wide, so a folder name outside the code page reaches the manager whole.
+        const std::wstring commandLine = widen(serviceCommandLine(commandPath));
+        const std::wstring wideName = widen(name);
+        return check(::CreateServiceW(toScHandle(manager), wideName.c_str(), wideName.c_str(),
                                       SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
                                       SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, commandLine.c_str(),
                                       nullptr, nullptr, nullptr, nullptr, nullptr));
@@ -75,8 +86,31 @@ class Win32ServiceManager : public ServiceManager {
                                     reinterpret_cast<LPBYTE>(&info), sizeof info, &needed)) {
             return failed();
         }
-        status = ServiceStatus{info.dwCurrentState, info.dwWaitHint};
+        status = ServiceStatus{info.dwCurrentState, info.dwWaitHint, info.dwWin32ExitCode,
+                               info.dwServiceSpecificExitCode};
         return true;
+    }
+
+    bool setRestartOnFailure(ServiceHandle service) override {
+        SC_ACTION actions[kRestartDelaysMs.size()];
+        for (std::size_t i = 0; i < kRestartDelaysMs.size(); ++i) {
+            actions[i] = SC_ACTION{SC_ACTION_RESTART, kRestartDelaysMs[i]};
+        }
+        SERVICE_FAILURE_ACTIONSW failure{};
+        failure.dwResetPeriod = kFailureCountResetSeconds;
+        failure.cActions = static_cast<DWORD>(kRestartDelaysMs.size());
+        failure.lpsaActions = actions;
+        if (!::ChangeServiceConfig2W(toScHandle(service), SERVICE_CONFIG_FAILURE_ACTIONS,
+                                     &failure)) {
+            return failed();
+        }
+        // Without the flag the actions follow only a crash, not a stop that
+        // reports a non-zero exit code (a server that could not start).
+        // A manager without the level (Wine's) has the actions for crashes.
+        SERVICE_FAILURE_ACTIONS_FLAG flag{TRUE};
+        return ::ChangeServiceConfig2W(toScHandle(service), SERVICE_CONFIG_FAILURE_ACTIONS_FLAG,
+                                       &flag) != FALSE ||
+               ::GetLastError() == ERROR_INVALID_LEVEL || failed();
     }
 
     bool sendStop(ServiceHandle service, ServiceStatus& status) override {

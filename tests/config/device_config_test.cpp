@@ -69,17 +69,15 @@ TEST(DataDirectory, DefaultModelNamesAFamilyAndAModel) {
     EXPECT_STREQ("Quillaris-USB ZR4410QX", kDefaultDeviceModel);
 }
 
-TEST_F(DeviceConfigTest, DirectoryIsTheBaseFolderPlusTheProgramName) {
+TEST_F(DeviceConfigTest, DirectoryIsTheBaseFolderPlusTheProgramNameAndCreatedOnlyByAWrite) {
     const DataDirectory directory(base_.path().string());
     EXPECT_EQ(base_.path().string() + "/Lumetra-RD-Service-Wrapper", directory.path());
-    EXPECT_TRUE(fs::is_directory(directory.path()));
     EXPECT_EQ(directory.path() + "/DeviceConfig.xml", directory.filePath("DeviceConfig.xml"));
-}
-
-TEST_F(DeviceConfigTest, FilePathRecreatesARemovedDirectory) {
-    const DataDirectory directory(base_.path().string());
-    fs::remove(directory.path());
-    EXPECT_EQ(directory.path() + "/x", directory.filePath("x"));
+    const DeviceModelRead readOnly = loadDeviceModel(directory, DeviceConfigAccess::kReadOnly);
+    EXPECT_EQ("Quillaris-USB ZR4410QX", readOnly.model);
+    EXPECT_EQ("", readOnly.notice);
+    EXPECT_FALSE(fs::exists(directory.path()));
+    EXPECT_EQ("Quillaris-USB ZR4410QX", readModel());
     EXPECT_TRUE(fs::is_directory(directory.path()));
 }
 
@@ -133,19 +131,37 @@ TEST_F(DeviceConfigTest, ValueIsDecodedAndTheFirstOfTwoWins) {
     EXPECT_EQ("first", modelFrom("<opts devicemodel='first' devicemodel='second'/>"));
 }
 
-TEST_F(DeviceConfigTest, InvalidFilesAreReplacedByTheDefault) {
-    for (const std::string bytes : {
-             "<?xml version=\"1.0\"?>\n<opts devicemodel=\"XYZ\"/>",
-             "<opts devicemodel=\"XYZ\">",
-             "",
-             "  \r\n\t ",
-             "<!-- model --><opts devicemodel=\"XYZ\"/>",
-             "<opts devicemodel=\"XYZ\"/><opts devicemodel=\"ABC\"/>",
-             "<opts devicemodel=\"X &nbsp; Y\"/>",
-             "not xml at all",
-         }) {
-        EXPECT_EQ("Quillaris-USB ZR4410QX", modelFrom(bytes)) << bytes;
-        EXPECT_EQ(kDefaultFile, fileBytes()) << bytes;
+// An existing file that does not load is kept byte for byte beside the
+// default that replaces it, and one line says where and why.
+TEST_F(DeviceConfigTest, InvalidFilesAreKeptAsideBeforeTheDefaultIsWritten) {
+    struct Case {
+        std::string bytes;
+        std::string problem;
+    };
+    const Case cases[] = {
+        {"<?xml version=\"1.0\"?>\n<opts devicemodel=\"XYZ\"/>", "its element is not <opts>"},
+        {"<opts devicemodel=\"XYZ\">", "XML parse code 1, line 1, column 25"},
+        {"\xFF\xFE" + utf16le("<opts devicemodel=\"XYZ\">"), "XML parse code 1, line 1, column 25"},
+        {"", "XML parse code 3, line 0, column 0"},
+        {"<!-- model --><opts devicemodel=\"XYZ\"/>", "its element is not <opts>"},
+        {"<opts devicemodel=\"X &nbsp; Y\"/>", "XML parse code 12, line 1, column 31"},
+        {"\xFF\xFE" + utf16le("<opts devicemodel=\"") + std::string("\x00\xDC", 2) +
+             utf16le("\"/>"),
+         "XML parse code 14, line 0, column 0"},
+    };
+    const DataDirectory data(base_.path().string());
+    const std::string path = data.filePath("DeviceConfig.xml");
+    for (const Case& c : cases) {
+        writeFile(c.bytes);
+        const std::string invalid = path + " is invalid (" + c.problem + ")";
+        EXPECT_EQ(invalid + ": a start keeps it as " + path + ".invalid and writes the default",
+                  loadDeviceModel(data, DeviceConfigAccess::kReadOnly).notice);
+        EXPECT_EQ(c.bytes, fileBytes());
+        const DeviceModelRead read = loadDeviceModel(data, DeviceConfigAccess::kReadWrite);
+        EXPECT_EQ("Quillaris-USB ZR4410QX", read.model);
+        EXPECT_EQ(invalid + ": kept as " + path + ".invalid, the default written", read.notice);
+        EXPECT_EQ(kDefaultFile, fileBytes());
+        EXPECT_EQ(c.bytes, base_.read("Lumetra-RD-Service-Wrapper/DeviceConfig.xml.invalid"));
     }
 }
 
@@ -159,16 +175,9 @@ TEST_F(DeviceConfigTest, Utf16FileWithByteOrderMark) {
     EXPECT_EQ(bytes, fileBytes());
 }
 
-TEST_F(DeviceConfigTest, UnconvertibleUtf16FileIsReplaced) {
-    EXPECT_EQ("Quillaris-USB ZR4410QX", modelFrom("\xFF\xFE" + utf16le("<opts devicemodel=\"") +
-                                                  std::string("\x00\xDC", 2) + utf16le("\"/>")));
-    EXPECT_EQ(kDefaultFile, fileBytes());
-}
-
 TEST_F(DeviceConfigTest, DirectoryThatCannotBeCreatedGivesTheDefault) {
     // The base "folder" is a file, so nothing can be created below it.
     const std::string blocker = base_.write("blocker", "x");
-    EXPECT_EQ("", DataDirectory(blocker).filePath("DeviceConfig.xml"));
     EXPECT_EQ("Quillaris-USB ZR4410QX", readDeviceModel(DataDirectory(blocker)));
     EXPECT_EQ("x", base_.read("blocker"));
 }

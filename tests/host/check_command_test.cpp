@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "platform/files_and_clock.h"
+#include "platform/files.h"
 #include "support/fake_service_manager.h"
 #include "support/port_range.h"
 #include "support/scripted_upstream.h"

@@ -92,16 +92,38 @@ TEST_F(ServiceControlTest, InstallRegistersTheExecutableAndClosesBothHandles) {
     EXPECT_EQ("", install());
     EXPECT_TRUE(result);
     EXPECT_EQ((Calls{"executablePath", "openManager", "createService svc C:\\rd\\rdserver_ext.exe",
-                     "close service", "close manager"}),
+                     "setRestartOnFailure", "close service", "close manager"}),
               manager.calls);
 }
 
-TEST_F(ServiceControlTest, StartOpensWithFullAccessAndDoesNotWait) {
+TEST_F(ServiceControlTest, InstallWithoutRestartOnFailureSaysSoAndSucceeds) {
+    manager.failures["setRestartOnFailure"] = 5;
+    EXPECT_EQ("Restart on failure is not set: The requested access was denied.\n", install());
+    EXPECT_TRUE(result);
+}
+
+TEST_F(ServiceControlTest, StartWaitsWhileStartPendingThenSucceedsOnRunning) {
+    manager.statuses = {{platform::kServiceStartPending, 20000}, kRunning};
     EXPECT_EQ("", start());
     EXPECT_TRUE(result);
-    EXPECT_EQ((Calls{"openManager", "openService svc all", "startService", "close service",
-                     "close manager"}),
+    EXPECT_EQ((Calls{"openManager", "openService svc all", "startService", "queryStatus",
+                     "sleep 2000", "queryStatus", "close service", "close manager"}),
               manager.calls);
+}
+
+TEST_F(ServiceControlTest, StartThatEndsStoppedFailsWithTheExitCodes) {
+    manager.statuses = {{platform::kServiceStartPending, 0},
+                        {platform::kServiceStopped, 0, 1066, 1}};
+    EXPECT_EQ("The service stopped while starting (exit code 1066, service-specific code 1).\n",
+              start());
+    EXPECT_FALSE(result);
+}
+
+TEST_F(ServiceControlTest, StartThatStaysPendingTimesOut) {
+    manager.statuses = {{platform::kServiceStartPending, 0}};
+    EXPECT_EQ("Service start timed out.\n", start());
+    EXPECT_FALSE(result);
+    EXPECT_EQ(31u, manager.sleeps.size());  // 1 s steps past the 30 s limit
 }
 
 TEST_F(ServiceControlTest, RemoveDeletesTheService) {

@@ -230,6 +230,9 @@ TEST_F(ServiceProcessTest, StartedServiceAnswersDiscoveryAndRefusesASecondStart)
     const CommandResult start = run({"-start", "0"});
     EXPECT_EQ(0, start.exitCode);
     EXPECT_EQ("Lumetra_RD_ServiceExt was started successfully.\n", start.output);
+    // Reported running only once it listens: no wait needed after the command.
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), queryService().state);
+    EXPECT_TRUE(portOpen(base));
 
     const std::string answer = awaitDiscovery();
     EXPECT_EQ(0u, answer.find("HTTP/1.1 200 OK\r\n")) << answer;
@@ -293,8 +296,9 @@ TEST_F(ServiceProcessTest, ServerThatCannotStartLeavesTheServiceStopped) {
     }
     ASSERT_EQ(0, run({"-install", "0"}).exitCode);
     const CommandResult start = run({"-start", "0"});
-    EXPECT_EQ(0, start.exitCode);  // starting does not wait for the service
-    EXPECT_EQ("Lumetra_RD_ServiceExt was started successfully.\n", start.output);
+    EXPECT_EQ(1, start.exitCode);  // the start waits for the service's verdict
+    EXPECT_EQ("The service stopped while starting (exit code 1066, service-specific code 1).\n",
+              start.output);
 
     // The process may be gone before it is first seen; when seen, it must end.
     ServiceState state = queryService();

@@ -126,12 +126,14 @@ TEST_F(SystemdManagerTest, ExecStartRefusesPathsThatWouldBreakTheUnit) {
 
 // --- start -----------------------------------------------------------------
 
-TEST_F(SystemdManagerTest, StartQueuesTheStartJob) {
+TEST_F(SystemdManagerTest, StartWaitsForTheStartJobAndChecksTheState) {
     writeUnit();
     systemctl.answer(std::string("is-active ") + kUnit, 3, "inactive");
+    systemctl.answer(std::string("is-active ") + kUnit, 0, "active");
     EXPECT_EQ("", run(startService));
     EXPECT_TRUE(result);
-    EXPECT_EQ((Calls{std::string("is-active ") + kUnit, std::string("--no-block start ") + kUnit}),
+    EXPECT_EQ((Calls{std::string("is-active ") + kUnit, std::string("start ") + kUnit,
+                     std::string("is-active ") + kUnit}),
               systemctl.calls());
 }
 
@@ -149,7 +151,7 @@ TEST_F(SystemdManagerTest, StartWithoutUnit) {
 
 TEST_F(SystemdManagerTest, StartRefusalsMapOntoErrorTexts) {
     writeUnit();
-    const std::string start = std::string("--no-block start ") + kUnit;
+    const std::string start = std::string("start ") + kUnit;
     systemctl.answer(std::string("is-active ") + kUnit, 3, "failed");
     systemctl.answer(start, 5, "", "Failed to start x.service: Unit x.service not found.");
     systemctl.answer(start, 1, "", "Failed to start x.service: Access denied");

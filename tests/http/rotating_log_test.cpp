@@ -32,6 +32,28 @@ TEST(RotatingLog, StaysUnderItsCapWithOneOlderFile) {
     EXPECT_EQ('[', last[0]);
 }
 
+// A folder where the older file belongs makes every rename fail, as a viewer
+// holding the log without delete sharing does on Windows.
+TEST(RotatingLog, FailedRenameStopsOneLinePastTheCapCountsAndRetries) {
+    testing_support::TempFolder folder;
+    const std::string path = (folder.path() / "x.log").string();
+    std::filesystem::create_directories(path + ".1/held");
+    platform::RotatingLog log(path, 1000);
+    const std::string text(90, '.');  // 113 bytes with the timestamp
+    int written = 0;
+    for (int i = 0; i < 20; ++i) written += log.write(text) ? 1 : 0;
+    EXPECT_EQ(9, written);  // 8 fit, the 9th goes past the cap
+    EXPECT_EQ(9u * 113u, std::filesystem::file_size(path));
+
+    std::filesystem::remove_all(path + ".1");
+    EXPECT_TRUE(log.write("after"));
+    EXPECT_EQ(9u * 113u, std::filesystem::file_size(path + ".1"));
+    const std::string fresh = folder.read("x.log");
+    EXPECT_EQ(20u, fresh.find("] 11 lines were dropped while the full log could not be renamed\n["))
+        << fresh;
+    EXPECT_NE(std::string::npos, fresh.find("] after\n")) << fresh;
+}
+
 TEST(RotatingLog, ControlBytesAreEscaped) {
     EXPECT_EQ("a\\x0d\\x0ab\\x1b[31m\\x7f\xc3\xa9",
               platform::escapeControlBytes("a\r\nb\x1b[31m\x7f\xc3\xa9"));

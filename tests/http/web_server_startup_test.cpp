@@ -1,4 +1,6 @@
 #include "http/web_server_startup.h"
+#include "http/port_availability.h"
+#include "platform/net.h"
 
 #include <gtest/gtest.h>
 
@@ -144,3 +146,22 @@ TEST(PortProbe, PortWithOnlyClosedConnectionsIsFree) {
 }
 
 }  // namespace
+
+namespace {
+
+// Ports 11102 and 11105 kept back by the system, 11103 taken by a listener.
+PortState reservedTwoOfTen(int port) {
+    if (port == 11102 || port == 11105) return PortState::kReserved;
+    return port == 11103 ? PortState::kInUse : PortState::kFree;
+}
+
+PortState allFree(int) { return PortState::kFree; }
+
+}  // namespace
+
+TEST(PortAvailability, ReservedPortsAreNamedWithTheCommandThatListsThem) {
+    EXPECT_EQ(std::string("Ports 11102 11105 of 11100-11109 are reserved by the system (") +
+                  platform::reservedPortsCommand() + " lists the reservations)",
+              reservedPortsLine(11100, 11109, reservedTwoOfTen));
+    EXPECT_EQ("", reservedPortsLine(11100, 11109, allFree));
+}

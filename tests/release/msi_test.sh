@@ -152,6 +152,12 @@ echo "# edited by the administrator" >> "$install_dir/config.ini"
 cp "$install_dir/config.ini" "$work/edited.ini"
 cat "$work/cert.pem" "$work/key.pem" > "$install_dir/ssl_localhost.pem"
 cp "$install_dir/ssl_localhost.pem" "$work/added.pem"
+# The key as added is readable by users, and -check says so (read through
+# the security API). That the upgrade's FinishInstall limits it cannot be
+# read back: Wine stores no DACL, it maps one onto Unix mode bits.
+key_warning="holds the TLS private key and users other than SYSTEM and the Administrators may read it"
+key_check() { (cd "$install_dir" && bounded_wine ./rdserver_ext.exe -check 2>&1 || true); }
+key_check | grep -qF "$key_warning" || fail "-check did not warn of the added, readable key"
 old_code="$(product_code "$msi")" new_code="$(product_code "$newer")"
 [ "$old_code" != "$new_code" ] || fail "both packages have the product code $old_code"
 expected_port="$(first_free_port $edited_port)"

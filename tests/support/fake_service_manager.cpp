@@ -64,6 +64,11 @@ bool FakeServiceManager::startService(ServiceHandle service) {
     return allowed("startService", "startService");
 }
 
+bool FakeServiceManager::setRestartOnFailure(ServiceHandle service) {
+    expectOpen(service, "service");
+    return allowed("setRestartOnFailure", "setRestartOnFailure");
+}
+
 bool FakeServiceManager::queryStatus(ServiceHandle service, ServiceStatus& status) {
     expectOpen(service, "service");
     tick += queryCostMs;

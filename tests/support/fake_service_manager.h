@@ -38,6 +38,7 @@ class FakeServiceManager : public platform::ServiceManager {
     platform::ServiceHandle createService(platform::ServiceHandle manager, const std::string& name,
                                           const std::string& commandPath) override;
     bool startService(platform::ServiceHandle service) override;
+    bool setRestartOnFailure(platform::ServiceHandle service) override;
     bool queryStatus(platform::ServiceHandle service, platform::ServiceStatus& status) override;
     bool sendStop(platform::ServiceHandle service, platform::ServiceStatus& status) override;
     bool deleteService(platform::ServiceHandle service) override;

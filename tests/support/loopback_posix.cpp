@@ -71,6 +71,7 @@ bool LoopbackSocket::listenOnIpv6Loopback(int port) {
     address.sin6_port = htons(static_cast<uint16_t>(port));
     int on = 1;
     ::setsockopt(static_cast<int>(handle_), IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
+    ::setsockopt(static_cast<int>(handle_), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     return valid() &&
            ::bind(static_cast<int>(handle_), reinterpret_cast<sockaddr*>(&address),
                   sizeof address) == 0 &&

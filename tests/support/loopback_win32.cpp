@@ -87,6 +87,8 @@ bool LoopbackSocket::listenOnIpv6Loopback(int port) {
     DWORD on = 1;
     ::setsockopt(native(handle_), IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&on),
                  sizeof on);
+    ::setsockopt(native(handle_), SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
+                 reinterpret_cast<const char*>(&on), sizeof on);
     return valid() &&
            ::bind(native(handle_), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
            ::listen(native(handle_), 64) == 0;

@@ -2,6 +2,7 @@
 
 #include "config/data_directory.h"
 #include "config/device_model.h"
+#include "platform/files.h"
 #include "protocol/rd_protocol.h"
 #include "rd/rd_documents.h"
 #include "support/loopback.h"
@@ -24,6 +25,7 @@ ScriptedUpstream::Responder deviceNaming(const std::string& model, const std::st
 }
 
 void writeDeviceModel(const std::string& dataBase, const std::string& model) {
+    platform::createDirectory(DataDirectory(dataBase).path());
     TempFolder::writeFile(DataDirectory(dataBase).filePath(kDeviceConfigFileName),
                           "<opts devicemodel=\"" + model + "\" />\n");
 }
