@@ -101,7 +101,9 @@ std::size_t captureKeepingOnlyTheHead(int port, const std::string& body, std::st
     client.sendAll("CAPTURE /rd/capture HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " +
                    std::to_string(body.size()) + "\r\n\r\n");
     client.sendAll(body);
-    head = client.receiveUntilClosed(30000, 4096);
+    // The whole burst takes about 30 s under ThreadSanitizer: a forward may
+    // wait that long for its place and the device before its head arrives.
+    head = client.receiveUntilClosed(120000, 4096);
     std::size_t total = head.size();
     for (int i = 0; i < 100000; ++i) {
         const std::size_t got = client.receiveUntilClosed(30000, 64 * 1024).size();
