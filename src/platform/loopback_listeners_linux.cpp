@@ -1,4 +1,4 @@
-#include "platform/loopback_listeners.h"
+#include "platform/loopback_listener_table.h"
 
 #include <arpa/inet.h>
 #include <linux/inet_diag.h>
@@ -88,21 +88,17 @@ bool readListenerDump(int fd, int firstPort, int lastPort, std::map<int, Loopbac
 
 }  // namespace
 
-bool listLoopbackListeners(int firstPort, int lastPort, std::vector<LoopbackListener>& listeners) {
+bool readLoopbackListenerTable(int firstPort, int lastPort,
+                               std::map<int, LoopbackListener>& ports) {
     UniqueFd fd(::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
     if (fd.get() < 0) {
         return false;
     }
-    std::map<int, LoopbackListener> ports;
     for (int family : {AF_INET, AF_INET6}) {
         if (!sendListenerDump(fd.get(), family) ||
             !readListenerDump(fd.get(), firstPort, lastPort, ports)) {
             return false;
         }
-    }
-    listeners.clear();
-    for (const auto& [port, entry] : ports) {
-        listeners.push_back(entry);
     }
     return true;
 }

@@ -3,7 +3,7 @@
 #include <iphlpapi.h>
 #include <mstcpip.h>
 
-#include "platform/loopback_listeners.h"
+#include "platform/loopback_listener_table.h"
 
 #include <cstring>
 #include <map>
@@ -76,16 +76,9 @@ bool addIpv6(int firstPort, int lastPort, std::map<int, LoopbackListener>& ports
 
 }  // namespace
 
-bool listLoopbackListeners(int firstPort, int lastPort, std::vector<LoopbackListener>& listeners) {
-    std::map<int, LoopbackListener> ports;
-    if (!addIpv4(firstPort, lastPort, ports) || !addIpv6(firstPort, lastPort, ports)) {
-        return false;
-    }
-    listeners.clear();
-    for (const auto& [port, entry] : ports) {
-        listeners.push_back(entry);
-    }
-    return true;
+bool readLoopbackListenerTable(int firstPort, int lastPort,
+                               std::map<int, LoopbackListener>& ports) {
+    return addIpv4(firstPort, lastPort, ports) && addIpv6(firstPort, lastPort, ports);
 }
 
 bool listLoopbackListenersIfCheap(int firstPort, int lastPort,

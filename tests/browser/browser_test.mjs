@@ -111,36 +111,36 @@ class Device {
 
 // The example page from start to capture; `blocked` engines show the typed
 // error instead.
-async function checkExamplePage(engine, page, sites, spec, counter) {
-  await page.goto(`${sites[spec.page].origin}/index.html${spec.query}`);
-  const { port } = LISTENERS[spec.listener];
-  const blocked = (spec.blockedIn || []).includes(engine.name);
-  await check(`${engine.name}: ${spec.name}: ${blocked ? 'mixed content named' : 'discovery'}`, async () => {
+async function checkExamplePage(engine, page, sites, scenario, counter) {
+  await page.goto(`${sites[scenario.page].origin}/index.html${scenario.query}`);
+  const { port } = LISTENERS[scenario.listener];
+  const blocked = (scenario.blockedIn || []).includes(engine.name);
+  await check(`${engine.name}: ${scenario.name}: ${blocked ? 'mixed content named' : 'discovery'}`, async () => {
     const shown = await page.evaluate(stepInPage, { message: 'discovery-message', timeoutMs: PAGE_WAIT_MS });
     if (blocked) {
       expect(!shown.ok && shown.text.includes('mixed content') && shown.text.includes('HTTPS listener'), shown.text);
       return;
     }
-    expect(shown.ok && shown.text.includes(`extension on port ${port} (${spec.listener})`), shown.text);
+    expect(shown.ok && shown.text.includes(`extension on port ${port} (${scenario.listener})`), shown.text);
     expect(shown.rows.length === LAST_PORT - FIRST_PORT + 1, `${shown.rows.length} port rows`);
     const row = (p) => shown.rows[p - FIRST_PORT];
     // The simulated device serves plain HTTP only.
-    const deviceHidden = spec.page === 'https' && MIXED_CONTENT_BLOCKED_IN.includes(engine.name);
+    const deviceHidden = scenario.page === 'https' && MIXED_CONTENT_BLOCKED_IN.includes(engine.name);
     expect(deviceHidden ? row(DEVICE_PORT).includes('no answer')
       : row(DEVICE_PORT).includes('READY') && row(DEVICE_PORT).includes('(simulated)'), `device: ${row(DEVICE_PORT)}`);
-    expect(row(port).includes(`${spec.listener}: `) && row(port).includes('Registered Device Service Extension'),
+    expect(row(port).includes(`${scenario.listener}: `) && row(port).includes('Registered Device Service Extension'),
       `extension: ${row(port)}`);
     expect(row(LAST_PORT).includes('no answer'), `port ${LAST_PORT}: ${row(LAST_PORT)}`);
   });
   if (blocked) return;
-  await check(`${engine.name}: ${spec.name}: device information`, async () => {
+  await check(`${engine.name}: ${scenario.name}: device information`, async () => {
     const shown = await page.evaluate(stepInPage,
       { button: 'read-info', message: 'device-message', timeoutMs: PAGE_WAIT_MS });
     expect(shown.ok && shown.device.includes('ZR4410QX') && shown.device.includes('SIM0001'), shown.text + shown.device);
     expect(shown.deviceRaw.startsWith('<DeviceInfo '), 'raw DeviceInfo missing');
   });
-  await check(`${engine.name}: ${spec.name}: capture with the page's PidOptions`, async () => {
-    counter.expect(spec.listener);
+  await check(`${engine.name}: ${scenario.name}: capture with the page's PidOptions`, async () => {
+    counter.expect(scenario.listener);
     const shown = await page.evaluate(stepInPage,
       { fill: { fType: '2' }, button: 'capture', message: 'capture-message', timeoutMs: PAGE_WAIT_MS });
     expect(shown.ok && shown.text.includes('quality score 78'), shown.text);
