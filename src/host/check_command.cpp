@@ -13,7 +13,6 @@
 #include "host/upstream_probe_report.h"
 #include "http/port_availability.h"
 #include "http/web_server_startup.h"
-#include "platform/net.h"
 #include "platform/files.h"
 #include "rd/upstream.h"
 
@@ -50,8 +49,7 @@ std::string httpsText(const std::string& certificatePath) {
 }
 
 std::string reservedPortsText(const std::string& ports) {
-    return std::string(" (reserved by the system: ") + ports + "; " +
-           platform::reservedPortsCommand() + " lists the reservations)";
+    return " (reserved by the system: " + ports + "; " + reservationsHint() + ")";
 }
 
 std::string ownPortsText(int firstPort) {

@@ -11,7 +11,6 @@
 #include "host/installation_protection.h"
 #include "host/program_settings.h"
 #include "host/run_loop.h"
-#include "host/service_removal.h"
 #include "host/service_control.h"
 #include "host/service_host.h"
 #include "host/settings_command.h"
@@ -36,15 +35,11 @@ bool installAndProtect(platform::ServiceManager& manager, const std::string& nam
     return true;
 }
 
-bool stopThenRemove(platform::ServiceManager& manager, const std::string& name) {
-    return stopThenRemoveService(manager, name);
-}
-
 const ServiceCommand kServiceCommands[] = {
     {"-install", installAndProtect, "installed"},
     {"-start", startService, "started"},
     {"-stop", stopService, "stopped"},
-    {"-remove", stopThenRemove, "removed"},
+    {"-remove", stopThenRemoveService, "removed"},
 };
 
 void printWorkingDirectory() {

@@ -5,7 +5,7 @@
 #include "client/probe_set.h"
 #include "xml/xml_parser.h"
 #include "http/web_server_startup.h"
-#include "platform/escaped_text.h"
+#include "text/escaped_text.h"
 
 namespace {
 
@@ -130,7 +130,7 @@ UpstreamSurvey surveyUpstreamPorts(const std::string& deviceModel, const Discove
 std::string formatPortReport(const PortReport& report, bool listenerTableRead) {
     std::string line = std::to_string(report.port) + ": " + outcomeText(report.outcome);
     if (!report.detail.empty()) {
-        line += ": " + platform::escapeControlBytes(report.detail);
+        line += ": " + text::escapeControlBytes(report.detail);
     }
     if (!listenerTableRead) {
         return line;

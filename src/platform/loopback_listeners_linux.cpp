@@ -11,7 +11,7 @@
 #include <cstring>
 #include <map>
 
-#include "platform/unique_fd.h"
+#include "platform/unique_fd_posix.h"
 
 namespace platform {
 

@@ -13,7 +13,7 @@
 #include "platform/process_paths.h"
 #include "platform/service_manager.h"
 #include "platform/subprocess.h"
-#include "platform/unique_fd.h"
+#include "platform/unique_fd_posix.h"
 
 namespace platform {
 namespace {

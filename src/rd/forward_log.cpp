@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "client/rest_response.h"
-#include "platform/escaped_text.h"
+#include "text/escaped_text.h"
 
 namespace {
 
@@ -80,9 +80,9 @@ ForwardRecord startForwardRecord(mg_connection* conn) {
 std::string formatForwardLine(const ForwardRecord& record, const ForwardOutcome& outcome,
                               long long elapsedMs) {
     const std::string caller =
-        record.origin ? "origin " + platform::escapeControlBytes(*record.origin) : "no origin";
-    return "Forward " + platform::escapeControlBytes(record.verb) + " " +
-           platform::escapeControlBytes(record.uri) + ", " + caller + ": " + outcomeText(outcome) +
+        record.origin ? "origin " + text::escapeControlBytes(*record.origin) : "no origin";
+    return "Forward " + text::escapeControlBytes(record.verb) + " " +
+           text::escapeControlBytes(record.uri) + ", " + caller + ": " + outcomeText(outcome) +
            ", " + std::to_string(elapsedMs) + " ms\n";
 }
 
