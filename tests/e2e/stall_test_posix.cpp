@@ -12,10 +12,10 @@
 #include <thread>
 #include <vector>
 
-#include "e2e/extension_fixture.h"
+#include "support/extension_fixture.h"
 #include "support/rd_device.h"
 
-using e2e::ExtensionFixture;
+using testing_support::ExtensionFixture;
 
 namespace {
 
@@ -25,7 +25,7 @@ TEST(ConcurrentForwarding, ThirtyTwoCapturesAllGetTheDevicesAnswer) {
     extension.startDevice(extension.upstreamPort(5));
     const std::string options = "<PidOptions><Opts fCount=\"1\" fType=\"0\" /></PidOptions>";
     const std::string expected = testing_support::bodyOf(
-        ExtensionFixture::sendTo(extension.upstreamPort(5), "CAPTURE", "/rd/capture", options));
+        ExtensionFixture::sendTo(extension.upstreamPort(5), "CAPTURE", "/rd/capture", "", options));
     ASSERT_NE("", expected);
 
     constexpr int kClients = 32;
@@ -35,7 +35,8 @@ TEST(ConcurrentForwarding, ThirtyTwoCapturesAllGetTheDevicesAnswer) {
     for (int i = 0; i < kClients; ++i) {
         clients.emplace_back([&, i] {
             const auto started = std::chrono::steady_clock::now();
-            bodies[i] = testing_support::bodyOf(extension.send("CAPTURE", "/rd/capture", options));
+            bodies[i] =
+                testing_support::bodyOf(extension.send("CAPTURE", "/rd/capture", "", options));
             seconds[i] =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         });

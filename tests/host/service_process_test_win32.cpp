@@ -146,12 +146,10 @@ bool portOpen(int port) {
     return socket.connectTo(port);
 }
 
-class ServiceProcessTest : public ::testing::Test {
+class ServiceProcessTest : public testing_support::ProgramCopyTest {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(copy.ready());
-        program = copy.program();
-        base = copy.portRangeStart();
+        ASSERT_NO_FATAL_FAILURE(ProgramCopyTest::SetUp());
         removeLeftovers();
     }
 
@@ -203,10 +201,6 @@ class ServiceProcessTest : public ::testing::Test {
         ASSERT_EQ(0u, answer.find("HTTP/1.1 200 OK\r\n")) << answer;
         ASSERT_NE(std::string::npos, answer.find("<RDService status=\"READY\"")) << answer;
     }
-
-    testing_support::ProgramCopy copy;
-    std::string program;
-    int base = 0;
 };
 
 TEST_F(ServiceProcessTest, InstallTwiceReportsThatTheServiceExists) {

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "support/loopback.h"
 #include "support/port_range.h"
 #include "support/temp_folder.h"
 
@@ -32,6 +35,23 @@ class ProgramCopy {
     std::string program_;
     PortRange ports_{10};
     int portRangeStart_ = -1;
+};
+
+// A test of the program as a process, run from a copy of its own.
+class ProgramCopyTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(copy.ready());
+        program = copy.program();
+        base = copy.portRangeStart();
+    }
+    // Listens on every port of the copy's range, so that its server cannot
+    // start while the sockets live.
+    std::vector<LoopbackSocket> occupyPortRange() const;
+
+    ProgramCopy copy;
+    std::string program;
+    int base = 0;
 };
 
 }  // namespace testing_support

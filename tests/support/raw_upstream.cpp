@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "platform/clock.h"
+#include "support/rd_answer.h"
 #include "support/scripted_upstream.h"
 
 namespace testing_support {
@@ -100,8 +101,7 @@ RawUpstream::Script deviceScript(RawUpstream::Script other) {
             return;
         }
         connection.sendAll(httpAnswer(
-            "<RDService status=\"READY\" info=\"Quillaris-USB ZR4410QX Registered Device "
-            "Service\"><Interface id=\"DEVICEINFO\" path=\"/rd/info\" /></RDService>"));
+            deviceRdServiceDocument("<Interface id=\"DEVICEINFO\" path=\"/rd/info\" />")));
     };
 }
 

@@ -1,5 +1,4 @@
 // The one bounded log of the program (the engine's error log, the service log).
-#include "text/escaped_text.h"
 #include "logging/rotating_log.h"
 
 #include <gtest/gtest.h>
@@ -52,11 +51,6 @@ TEST(RotatingLog, FailedRenameStopsOneLinePastTheCapCountsAndRetries) {
     EXPECT_EQ(20u, fresh.find("] 11 lines were dropped while the full log could not be renamed\n["))
         << fresh;
     EXPECT_NE(std::string::npos, fresh.find("] after\n")) << fresh;
-}
-
-TEST(RotatingLog, ControlBytesAreEscaped) {
-    EXPECT_EQ("a\\x0d\\x0ab\\x1b[31m\\x7f\xc3\xa9",
-              text::escapeControlBytes("a\r\nb\x1b[31m\x7f\xc3\xa9"));
 }
 
 }  // namespace
