@@ -28,7 +28,7 @@ const std::string kChunkedCaptureHead =
 // request before it closes the connection.
 RawUpstream::Script answering(const std::string& bytes) {
     return testing_support::deviceScript(
-        [bytes](LoopbackSocket& connection, const std::string&, const std::atomic<bool>&) {
+        [bytes](LoopbackSocket& connection, const std::string&, const testing_support::Stopping&) {
             connection.sendAll(bytes);
         });
 }

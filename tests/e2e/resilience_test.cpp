@@ -157,8 +157,7 @@ TEST_F(ResilienceTest, StopEndsAForwardHeldByAHungUpstream) {
     ASSERT_TRUE(device.listening());
     std::string answer;
     std::thread client([&] { answer = extension.send("DEVICEINFO", "/rd/info"); });
-    ASSERT_TRUE(
-        testing_support::eventually([&] { return device.count("DEVICEINFO") == 1; }, 10000));
+    ASSERT_TRUE(device.waitForRequests("DEVICEINFO", 1, 10000));
     const Clock::time_point start = Clock::now();
     extension.stop();
     EXPECT_LT(secondsSince(start), 3.0);  // was 85 s
