@@ -14,24 +14,24 @@ namespace {
 
 int fd(Socket socket) { return static_cast<int>(socket); }
 
-// Room for either family; the port sits at the same place in both.
-sockaddr_storage addressOf(Address address, int port, socklen_t& length) {
-    sockaddr_storage storage;
-    std::memset(&storage, 0, sizeof storage);
+// The port sits at the same place in both families.
+union SocketAddress {
+    sockaddr any;
+    sockaddr_in v4;
+    sockaddr_in6 v6;
+};
+
+socklen_t fill(SocketAddress& a, Address address, int port) {
+    std::memset(&a, 0, sizeof a);
+    a.v4.sin_port = htons(static_cast<uint16_t>(port));
     if (address == Address::kLoopbackIpv6Only) {
-        auto* v6 = reinterpret_cast<sockaddr_in6*>(&storage);
-        v6->sin6_family = AF_INET6;
-        v6->sin6_addr = in6addr_loopback;
-        v6->sin6_port = htons(static_cast<uint16_t>(port));
-        length = sizeof *v6;
-    } else {
-        auto* v4 = reinterpret_cast<sockaddr_in*>(&storage);
-        v4->sin_family = AF_INET;
-        v4->sin_addr.s_addr = htonl(address == Address::kAnyIpv4 ? INADDR_ANY : INADDR_LOOPBACK);
-        v4->sin_port = htons(static_cast<uint16_t>(port));
-        length = sizeof *v4;
+        a.v6.sin6_family = AF_INET6;
+        a.v6.sin6_addr = in6addr_loopback;
+        return sizeof a.v6;
     }
-    return storage;
+    a.v4.sin_family = AF_INET;
+    a.v4.sin_addr.s_addr = htonl(address == Address::kAnyIpv4 ? INADDR_ANY : INADDR_LOOPBACK);
+    return sizeof a.v4;
 }
 
 }  // namespace
@@ -48,27 +48,23 @@ bool bindAndListen(Socket socket, Address address, int port) {
         ::setsockopt(fd(socket), IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
     }
     ::setsockopt(fd(socket), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    socklen_t length = 0;
-    const sockaddr_storage storage = addressOf(address, port, length);
-    return ::bind(fd(socket), reinterpret_cast<const sockaddr*>(&storage), length) == 0 &&
-           ::listen(fd(socket), 64) == 0;
+    SocketAddress a;
+    const socklen_t length = fill(a, address, port);
+    return ::bind(fd(socket), &a.any, length) == 0 && ::listen(fd(socket), 64) == 0;
 }
 
 bool connectToLoopback(Socket socket, int port) {
-    socklen_t length = 0;
-    const sockaddr_storage storage = addressOf(Address::kLoopbackIpv4, port, length);
-    return ::connect(fd(socket), reinterpret_cast<const sockaddr*>(&storage), length) == 0;
+    SocketAddress a;
+    const socklen_t length = fill(a, Address::kLoopbackIpv4, port);
+    return ::connect(fd(socket), &a.any, length) == 0;
 }
 
 Socket accept(Socket listener) { return ::accept(fd(listener), nullptr, nullptr); }
 
 int localPort(Socket socket) {
-    sockaddr_storage address;
-    socklen_t length = sizeof address;
-    if (::getsockname(fd(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        return -1;
-    }
-    return ntohs(reinterpret_cast<const sockaddr_in*>(&address)->sin_port);
+    SocketAddress a;
+    socklen_t length = sizeof a;
+    return ::getsockname(fd(socket), &a.any, &length) == 0 ? ntohs(a.v4.sin_port) : -1;
 }
 
 long sendSome(Socket socket, const char* bytes, std::size_t size) {

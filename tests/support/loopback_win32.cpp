@@ -20,24 +20,24 @@ struct WinsockSession {
 
 SOCKET native(Socket socket) { return static_cast<SOCKET>(socket); }
 
-// Room for either family; the port sits at the same place in both.
-sockaddr_storage addressOf(Address address, int port, int& length) {
-    sockaddr_storage storage;
-    std::memset(&storage, 0, sizeof storage);
+// The port sits at the same place in both families.
+union SocketAddress {
+    sockaddr any;
+    sockaddr_in v4;
+    sockaddr_in6 v6;
+};
+
+int fill(SocketAddress& a, Address address, int port) {
+    std::memset(&a, 0, sizeof a);
+    a.v4.sin_port = htons(static_cast<u_short>(port));
     if (address == Address::kLoopbackIpv6Only) {
-        auto* v6 = reinterpret_cast<sockaddr_in6*>(&storage);
-        v6->sin6_family = AF_INET6;
-        v6->sin6_addr = in6addr_loopback;
-        v6->sin6_port = htons(static_cast<u_short>(port));
-        length = sizeof *v6;
-    } else {
-        auto* v4 = reinterpret_cast<sockaddr_in*>(&storage);
-        v4->sin_family = AF_INET;
-        v4->sin_addr.s_addr = htonl(address == Address::kAnyIpv4 ? INADDR_ANY : INADDR_LOOPBACK);
-        v4->sin_port = htons(static_cast<u_short>(port));
-        length = sizeof *v4;
+        a.v6.sin6_family = AF_INET6;
+        a.v6.sin6_addr = in6addr_loopback;
+        return sizeof a.v6;
     }
-    return storage;
+    a.v4.sin_family = AF_INET;
+    a.v4.sin_addr.s_addr = htonl(address == Address::kAnyIpv4 ? INADDR_ANY : INADDR_LOOPBACK);
+    return sizeof a.v4;
 }
 
 }  // namespace
@@ -57,16 +57,15 @@ bool bindAndListen(Socket socket, Address address, int port) {
         ::setsockopt(native(socket), IPPROTO_IPV6, IPV6_V6ONLY, value, sizeof on);
     }
     ::setsockopt(native(socket), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, value, sizeof on);
-    int length = 0;
-    const sockaddr_storage storage = addressOf(address, port, length);
-    return ::bind(native(socket), reinterpret_cast<const sockaddr*>(&storage), length) == 0 &&
-           ::listen(native(socket), 64) == 0;
+    SocketAddress a;
+    const int length = fill(a, address, port);
+    return ::bind(native(socket), &a.any, length) == 0 && ::listen(native(socket), 64) == 0;
 }
 
 bool connectToLoopback(Socket socket, int port) {
-    int length = 0;
-    const sockaddr_storage storage = addressOf(Address::kLoopbackIpv4, port, length);
-    return ::connect(native(socket), reinterpret_cast<const sockaddr*>(&storage), length) == 0;
+    SocketAddress a;
+    const int length = fill(a, Address::kLoopbackIpv4, port);
+    return ::connect(native(socket), &a.any, length) == 0;
 }
 
 Socket accept(Socket listener) {
@@ -74,12 +73,9 @@ Socket accept(Socket listener) {
 }
 
 int localPort(Socket socket) {
-    sockaddr_storage address;
-    int length = sizeof address;
-    if (::getsockname(native(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        return -1;
-    }
-    return ntohs(reinterpret_cast<const sockaddr_in*>(&address)->sin_port);
+    SocketAddress a;
+    int length = sizeof a;
+    return ::getsockname(native(socket), &a.any, &length) == 0 ? ntohs(a.v4.sin_port) : -1;
 }
 
 long sendSome(Socket socket, const char* bytes, std::size_t size) {
