@@ -3,55 +3,47 @@
 #include <chrono>
 #include <utility>
 
-#include "support/loopback_calls.h"
-
 namespace testing_support {
 
-namespace calls = loopback_calls;
-
-LoopbackSocket::LoopbackSocket() : handle_(calls::open(calls::Address::kAnyIpv4)) {}
+LoopbackSocket::LoopbackSocket() : handle_(openSocket(Address::kAnyIpv4)) {}
 LoopbackSocket::LoopbackSocket(std::intptr_t handle) : handle_(handle) {}
 LoopbackSocket::LoopbackSocket(LoopbackSocket&& other) noexcept : handle_(other.handle_) {
-    other.handle_ = calls::kNoSocket;
+    other.handle_ = kNoSocket;
 }
 LoopbackSocket::~LoopbackSocket() { close(); }
 
-bool LoopbackSocket::valid() const { return handle_ != calls::kNoSocket; }
+bool LoopbackSocket::valid() const { return handle_ != kNoSocket; }
 
 void LoopbackSocket::close() {
     if (valid()) {
-        calls::close(handle_);
-        handle_ = calls::kNoSocket;
+        closeSocket();
+        handle_ = kNoSocket;
     }
 }
 
-bool LoopbackSocket::connectTo(int port) {
-    return valid() && calls::connectToLoopback(handle_, port);
-}
+bool LoopbackSocket::connectTo(int port) { return valid() && connectToLoopback(port); }
 
 bool LoopbackSocket::listenOn(int port, bool allInterfaces) {
-    const auto address = allInterfaces ? calls::Address::kAnyIpv4 : calls::Address::kLoopbackIpv4;
-    return valid() && calls::bindAndListen(handle_, address, port);
+    const auto address = allInterfaces ? Address::kAnyIpv4 : Address::kLoopbackIpv4;
+    return valid() && bindAndListen(address, port);
 }
 
 bool LoopbackSocket::listenOnIpv6Loopback(int port) {
     close();
-    handle_ = calls::open(calls::Address::kLoopbackIpv6Only);
-    return valid() && calls::bindAndListen(handle_, calls::Address::kLoopbackIpv6Only, port);
+    handle_ = openSocket(Address::kLoopbackIpv6Only);
+    return valid() && bindAndListen(Address::kLoopbackIpv6Only, port);
 }
 
 LoopbackSocket LoopbackSocket::acceptOne(int timeoutMs) {
-    if (!valid() || !calls::waitReadable(handle_, timeoutMs)) {
-        return LoopbackSocket(calls::kNoSocket);
+    if (!valid() || !waitReadable(timeoutMs)) {
+        return LoopbackSocket(kNoSocket);
     }
-    return LoopbackSocket(calls::accept(handle_));
+    return LoopbackSocket(acceptSocket());
 }
-
-int LoopbackSocket::localPort() const { return calls::localPort(handle_); }
 
 bool LoopbackSocket::sendAll(const std::string& bytes) {
     for (std::size_t sent = 0; sent < bytes.size();) {
-        const long n = calls::sendSome(handle_, bytes.data() + sent, bytes.size() - sent);
+        const long n = sendNow(bytes.data() + sent, bytes.size() - sent);
         if (n <= 0) {
             return false;
         }
@@ -61,14 +53,12 @@ bool LoopbackSocket::sendAll(const std::string& bytes) {
 }
 
 long LoopbackSocket::receiveSome(char* buffer, std::size_t size, int timeoutMs) {
-    if (!valid() || !calls::waitReadable(handle_, timeoutMs)) {
+    if (!valid() || !waitReadable(timeoutMs)) {
         return 0;
     }
-    const long n = calls::receiveSome(handle_, buffer, size);
+    const long n = receiveNow(buffer, size);
     return n > 0 ? n : 0;
 }
-
-void LoopbackSocket::shutdownWrite() { calls::shutdownWrite(handle_); }
 
 std::string exchange(int port, const std::string& request, int timeoutMs) {
     LoopbackSocket socket;

@@ -6,13 +6,10 @@
 
 #include <cstring>
 
-#include "support/loopback_calls.h"
+#include "support/loopback.h"
 
 namespace testing_support {
-namespace loopback_calls {
 namespace {
-
-int fd(Socket socket) { return static_cast<int>(socket); }
 
 // The port sits at the same place in both families.
 union SocketAddress {
@@ -21,66 +18,68 @@ union SocketAddress {
     sockaddr_in6 v6;
 };
 
-socklen_t fill(SocketAddress& a, Address address, int port) {
+socklen_t fill(SocketAddress& a, bool ipv6, bool anyAddress, int port) {
     std::memset(&a, 0, sizeof a);
     a.v4.sin_port = htons(static_cast<uint16_t>(port));
-    if (address == Address::kLoopbackIpv6Only) {
+    if (ipv6) {
         a.v6.sin6_family = AF_INET6;
         a.v6.sin6_addr = in6addr_loopback;
         return sizeof a.v6;
     }
     a.v4.sin_family = AF_INET;
-    a.v4.sin_addr.s_addr = htonl(address == Address::kAnyIpv4 ? INADDR_ANY : INADDR_LOOPBACK);
+    a.v4.sin_addr.s_addr = htonl(anyAddress ? INADDR_ANY : INADDR_LOOPBACK);
     return sizeof a.v4;
 }
 
 }  // namespace
 
-Socket open(Address address) {
+std::intptr_t LoopbackSocket::openSocket(Address address) {
     return ::socket(address == Address::kLoopbackIpv6Only ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
 }
 
-void close(Socket socket) { ::close(fd(socket)); }
+void LoopbackSocket::closeSocket() { ::close(static_cast<int>(handle_)); }
 
-bool bindAndListen(Socket socket, Address address, int port) {
+bool LoopbackSocket::bindAndListen(Address address, int port) {
+    const int fd = static_cast<int>(handle_);
+    const bool ipv6 = address == Address::kLoopbackIpv6Only;
     int on = 1;
-    if (address == Address::kLoopbackIpv6Only) {
-        ::setsockopt(fd(socket), IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
-    }
-    ::setsockopt(fd(socket), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (ipv6) ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     SocketAddress a;
-    const socklen_t length = fill(a, address, port);
-    return ::bind(fd(socket), &a.any, length) == 0 && ::listen(fd(socket), 64) == 0;
+    const socklen_t length = fill(a, ipv6, address == Address::kAnyIpv4, port);
+    return ::bind(fd, &a.any, length) == 0 && ::listen(fd, 64) == 0;
 }
 
-bool connectToLoopback(Socket socket, int port) {
+bool LoopbackSocket::connectToLoopback(int port) {
     SocketAddress a;
-    const socklen_t length = fill(a, Address::kLoopbackIpv4, port);
-    return ::connect(fd(socket), &a.any, length) == 0;
+    const socklen_t length = fill(a, false, false, port);
+    return ::connect(static_cast<int>(handle_), &a.any, length) == 0;
 }
 
-Socket accept(Socket listener) { return ::accept(fd(listener), nullptr, nullptr); }
+std::intptr_t LoopbackSocket::acceptSocket() {
+    return ::accept(static_cast<int>(handle_), nullptr, nullptr);
+}
 
-int localPort(Socket socket) {
+int LoopbackSocket::localPort() const {
     SocketAddress a;
     socklen_t length = sizeof a;
-    return ::getsockname(fd(socket), &a.any, &length) == 0 ? ntohs(a.v4.sin_port) : -1;
+    const bool named = ::getsockname(static_cast<int>(handle_), &a.any, &length) == 0;
+    return named ? ntohs(a.v4.sin_port) : -1;
 }
 
-long sendSome(Socket socket, const char* bytes, std::size_t size) {
-    return static_cast<long>(::send(fd(socket), bytes, size, MSG_NOSIGNAL));
+long LoopbackSocket::sendNow(const char* bytes, std::size_t size) {
+    return static_cast<long>(::send(static_cast<int>(handle_), bytes, size, MSG_NOSIGNAL));
 }
 
-long receiveSome(Socket socket, char* buffer, std::size_t size) {
-    return static_cast<long>(::recv(fd(socket), buffer, size, 0));
+long LoopbackSocket::receiveNow(char* buffer, std::size_t size) {
+    return static_cast<long>(::recv(static_cast<int>(handle_), buffer, size, 0));
 }
 
-bool waitReadable(Socket socket, int timeoutMs) {
-    pollfd entry{fd(socket), POLLIN, 0};
+bool LoopbackSocket::waitReadable(int timeoutMs) {
+    pollfd entry{static_cast<int>(handle_), POLLIN, 0};
     return ::poll(&entry, 1, timeoutMs) > 0;
 }
 
-void shutdownWrite(Socket socket) { ::shutdown(fd(socket), SHUT_WR); }
+void LoopbackSocket::shutdownWrite() { ::shutdown(static_cast<int>(handle_), SHUT_WR); }
 
-}  // namespace loopback_calls
 }  // namespace testing_support
