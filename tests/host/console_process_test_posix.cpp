@@ -59,7 +59,8 @@ TEST_F(ConsoleProcessTest, StartupLinesNameCommandAndDirectories) {
 }
 
 TEST_F(ConsoleProcessTest, EveryPortBusyExitsOne) {
-    const auto busy = occupyPortRange();
+    const auto busy = testing_support::occupyPorts(base, 10);
+    ASSERT_FALSE(busy.empty());
     ChildProcess process(program, {"-console"}, copy.environment());
     EXPECT_EQ(1, process.wait(10000));
     EXPECT_NE(std::string::npos,

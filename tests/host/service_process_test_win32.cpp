@@ -283,11 +283,8 @@ TEST_F(ServiceProcessTest, RemoveStopsARunningServiceFirst) {
 }
 
 TEST_F(ServiceProcessTest, ServerThatCannotStartLeavesTheServiceStopped) {
-    std::vector<std::unique_ptr<testing_support::LoopbackSocket>> busy;
-    for (int port = base; port <= base + 9; ++port) {
-        busy.push_back(std::make_unique<testing_support::LoopbackSocket>());
-        ASSERT_TRUE(busy.back()->listenOn(port, false));
-    }
+    auto busy = testing_support::occupyPorts(base, 10, false);
+    ASSERT_FALSE(busy.empty());
     ASSERT_EQ(0, run({"-install", "0"}).exitCode);
     const CommandResult start = run({"-start", "0"});
     EXPECT_EQ(1, start.exitCode);  // the start waits for the service's verdict

@@ -36,7 +36,8 @@ TEST_F(SystemdRuntimeTest, ReportsReadyServesAndStopsOnTerm) {
 }
 
 TEST_F(SystemdRuntimeTest, ServerThatCannotStartEndsWithExitCodeOne) {
-    const auto busy = occupyPortRange();
+    const auto busy = testing_support::occupyPorts(base, 10);
+    ASSERT_FALSE(busy.empty());
     const std::string socketPath = (copy.folder().path() / "notify.sock").string();
     NotifyReceiver manager(socketPath);
     ChildProcess service(program, {},

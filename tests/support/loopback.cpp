@@ -60,6 +60,14 @@ long LoopbackSocket::receiveSome(char* buffer, std::size_t size, int timeoutMs) 
     return n > 0 ? n : 0;
 }
 
+std::vector<LoopbackSocket> occupyPorts(int first, int count, bool allInterfaces) {
+    std::vector<LoopbackSocket> busy(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        if (!busy[static_cast<std::size_t>(i)].listenOn(first + i, allInterfaces)) return {};
+    }
+    return busy;
+}
+
 std::string exchange(int port, const std::string& request, int timeoutMs) {
     LoopbackSocket socket;
     if (!socket.connectTo(port) || !socket.sendAll(request)) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -58,6 +59,11 @@ class LoopbackSocket {
 
     std::intptr_t handle_;
 };
+
+// Listeners on the `count` ports from `first` (on every interface, or on
+// 127.0.0.1 alone), so that nothing else listens there while they live;
+// none when one of them could not listen.
+std::vector<LoopbackSocket> occupyPorts(int first, int count, bool allInterfaces = true);
 
 // Sends `request` to 127.0.0.1:`port` and returns every byte answered until
 // the server closes the connection.

@@ -24,14 +24,6 @@ std::vector<std::string> ProgramCopy::environment(std::vector<std::string> extra
     return extra;
 }
 
-std::vector<LoopbackSocket> ProgramCopyTest::occupyPortRange() const {
-    std::vector<LoopbackSocket> busy(10);
-    for (std::size_t i = 0; i < busy.size(); ++i) {
-        EXPECT_TRUE(busy[i].listenOn(base + static_cast<int>(i))) << base + i;
-    }
-    return busy;
-}
-
 std::filesystem::path ProgramCopy::dataDirectory() const {
     return folder_.path() / "Lumetra-RD-Service-Wrapper";
 }

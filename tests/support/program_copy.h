@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "support/loopback.h"
 #include "support/port_range.h"
 #include "support/temp_folder.h"
 
@@ -45,10 +44,6 @@ class ProgramCopyTest : public ::testing::Test {
         program = copy.program();
         base = copy.portRangeStart();
     }
-    // Listens on every port of the copy's range, so that its server cannot
-    // start while the sockets live.
-    std::vector<LoopbackSocket> occupyPortRange() const;
-
     ProgramCopy copy;
     std::string program;
     int base = 0;
