@@ -116,7 +116,8 @@ bool discover(ForwardingState& state, ForwardHold& hold, UpstreamVerb verb,
     base.budget = &hold.share();
     base.handles = &state.handles;
     outcome.upstreamPort = discoverUpstreamPort(
-        state.options.discovery, ownPorts, readDeviceModel(state.dataDirectory()), base,
+        state.options.discovery, state.options.limits, ownPorts,
+        readDeviceModel(state.options.dataDirectory()), base,
         verb == UpstreamVerb::RdService ? &identifying : nullptr, &connectAddress);
     if (outcome.upstreamPort < 0) {
         fail(outcome, RDSWrapperError::RDSERVICE_NOT_AVAILABLE,
@@ -131,6 +132,7 @@ TransferLimits answerLimits(ForwardingState& state, BudgetShare& share,
                             std::string connectAddress) {
     TransferLimits limits;
     limits.maxBodyBytes = state.options.limits.maxUpstreamAnswerBytes;
+    limits.timeoutSeconds = state.options.limits.upstreamTimeoutSeconds;
     limits.cancel = &state.stop;
     limits.budget = &share;
     limits.handles = &state.handles;
