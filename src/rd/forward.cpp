@@ -74,9 +74,9 @@ ForwardOutcome& fail(ForwardOutcome& outcome, int errCode,
 
 // The caller, the path, the declared body size and a free place; false when
 // `outcome` says why not.
-bool admit(ForwardingState& state, ForwardHold& hold, UpstreamVerb verb, mg_connection* conn,
-           ForwardOutcome& outcome) {
-    outcome.callerRefusal = forwardRefusal(state.allowedOrigins, conn);
+bool admit(ForwardingState& state, ForwardHold& hold, UpstreamVerb verb, const CallerFacts& caller,
+           mg_connection* conn, ForwardOutcome& outcome) {
+    outcome.callerRefusal = caller.refusal;
     if (outcome.callerRefusal != CallerRefusal::kNone) {
         fail(outcome, kRefusedCallerError);
     } else if (!isForwardedPath(verb, conn)) {
@@ -195,9 +195,10 @@ BodyRead readRequestBody(mg_connection* conn, BudgetShare& share, std::string& b
 }
 
 ForwardOutcome forward(ForwardingState& state, ForwardHold& hold, UpstreamVerb verb,
-                       mg_connection* conn, const std::vector<int>& ownPorts) {
+                       const CallerFacts& caller, mg_connection* conn,
+                       const std::vector<int>& ownPorts) {
     ForwardOutcome outcome;
-    if (!admit(state, hold, verb, conn, outcome)) {
+    if (!admit(state, hold, verb, caller, conn, outcome)) {
         return outcome;
     }
     std::string body;

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "client/byte_budget.h"
+#include "rd/caller_facts.h"
 #include "rd/forwarding.h"
-#include "rd/origin_policy.h"
 
 struct mg_connection;
 
@@ -63,11 +63,12 @@ class ForwardHold {
     bool counted_ = false;
 };
 
-// Forwards the request on `conn` top-down: admits the caller, reads the
+// Forwards the request on `conn` top-down: admits `caller`, reads the
 // body, discovers the upstream (skipping `ownPorts`), forwards and returns
 // what to relay. Writes nothing to `conn`; `hold` must outlive the answer.
 ForwardOutcome forward(ForwardingState& state, ForwardHold& hold, UpstreamVerb verb,
-                       mg_connection* conn, const std::vector<int>& ownPorts);
+                       const CallerFacts& caller, mg_connection* conn,
+                       const std::vector<int>& ownPorts);
 
 enum class BodyRead { Complete, Invalid, OverBudget };
 

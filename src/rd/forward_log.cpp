@@ -66,14 +66,12 @@ std::string outcomeText(const ForwardOutcome& outcome) {
 
 }  // namespace
 
-ForwardRecord startForwardRecord(mg_connection* conn) {
+ForwardRecord startForwardRecord(mg_connection* conn, const CallerFacts& caller) {
     const mg_request_info* info = mg_get_request_info(conn);
     ForwardRecord record;
     record.verb = info->request_method;
     record.uri = info->request_uri;
-    if (const char* origin = mg_get_header(conn, "Origin")) {
-        record.origin = origin;
-    }
+    record.origin = caller.origin;
     return record;
 }
 
