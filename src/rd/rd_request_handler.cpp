@@ -62,11 +62,11 @@ bool RDSWrapperRestfulRequestHandler::answerForward(CivetServer* server, mg_conn
         forward(forwarding_, hold, verb, caller, conn, server->getListeningPorts());
     char location[kLocationBufferSize];
     requestLocation(location, server, conn);
-    if (outcome.errCode == 0) {
+    if (outcome.end == ForwardEnd::kRelayed) {
         writeRdResponse(conn, location, outcome.answer.data(),
                         static_cast<std::int64_t>(outcome.answer.size()), caller.grant);
     } else {
-        writePidDataError(conn, location, RDSWrapperError(outcome.errCode), caller.grant);
+        writePidDataError(conn, location, RDSWrapperError(errCodeOf(outcome.end)), caller.grant);
     }
     printForwardLine(record, outcome);
     return true;
