@@ -47,12 +47,9 @@ BodyRead readUpTo(mg_connection* conn, std::int64_t wanted, BudgetShare& share,
         if (n <= 0) {
             return BodyRead::Invalid;  // ended, stalled or past the engine's cap
         }
-        const std::size_t needed =
-            std::max(body.size() + static_cast<std::size_t>(n), body.capacity());
-        if (needed > charged && !share.grow(needed - charged)) {
+        if (!chargeBufferGrowth(&share, body, static_cast<std::size_t>(n), charged)) {
             return BodyRead::OverBudget;
         }
-        charged = std::max(charged, needed);
         body.append(chunk, static_cast<std::size_t>(n));
     }
     return BodyRead::Complete;
