@@ -13,7 +13,7 @@ ProgramCopy::ProgramCopy() {
     const std::filesystem::path original = builtProgram("rdserver_ext");
     const std::filesystem::path copy = folder_.path() / original.filename();
     std::error_code error;
-    if (std::filesystem::copy_file(original, copy, error)) {
+    if (std::filesystem::copy_file(original, copy, error) && trustProgramFolder(copy)) {
         program_ = copy.string();
     }
     folder_.write("config.ini", "SERVER_PORT_START = " + std::to_string(portRangeStart_) + "\n");
