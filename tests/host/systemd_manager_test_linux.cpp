@@ -142,9 +142,9 @@ TEST_F(SystemdManagerTest, SandboxKeepsTheWorkAndScoresAtMostTwoAndAHalf) {
     const std::string unit = readFile(unitPath());
     const std::string folder =
         platform::executablePath().substr(0, platform::executablePath().find_last_of('/') + 1);
-    for (const std::string line :
-         {"RestrictAddressFamilies=AF_UNIX AF_INET AF_INET6 AF_NETLINK\n",
-          "StateDirectory=Lumetra-RD-Service-Wrapper\n", "ReadWritePaths=" + folder + "\n"}) {
+    for (const std::string& line : std::vector<std::string>{
+             "RestrictAddressFamilies=AF_UNIX AF_INET AF_INET6 AF_NETLINK\n",
+             "StateDirectory=Lumetra-RD-Service-Wrapper\n", "ReadWritePaths=" + folder + "\n"}) {
         EXPECT_NE(std::string::npos, unit.find(line)) << line;
     }
     for (const char* absent : {"PrivateUsers=", "User=", "PrivateNetwork="}) {

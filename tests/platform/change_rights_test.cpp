@@ -4,85 +4,64 @@
 
 using platform::AccessEntry;
 using platform::Trustee;
-using platform::UnixPathFacts;
 using platform::WindowsAccess;
 
 namespace {
 
-constexpr std::uint32_t kReadExecute = 0x001200A9;  // FILE_GENERIC_READ | FILE_EXECUTE
-constexpr std::uint32_t kModify = 0x001301BF;
-constexpr std::uint32_t kFullControl = 0x001F01FF;
+constexpr std::uint32_t kReadExecute = 0x001200A9, kModify = 0x001301BF, kFull = 0x001F01FF;
 
-AccessEntry allow(Trustee trustee, std::uint32_t mask, bool inherited = false) {
-    return AccessEntry{trustee, mask, true, inherited, false};
+AccessEntry allow(Trustee trustee, std::uint32_t mask, bool inheritOnly = false) {
+    return AccessEntry{trustee, mask, true, true, inheritOnly};
 }
 
 TEST(ChangeRightsTest, WindowsAccessEntries) {
-    const AccessEntry admins = allow(Trustee::kAdministrators, kFullControl, true);
-    const AccessEntry system = allow(Trustee::kSystem, kFullControl, true);
-    const AccessEntry installer = allow(Trustee::kTrustedInstaller, kFullControl);
-    const AccessEntry usersRead = allow(Trustee::kOther, kReadExecute, true);
+    const Trustee admins = Trustee::kAdministrators, other = Trustee::kOther;
+    const AccessEntry trusted[] = {allow(Trustee::kTrustedInstaller, kFull),
+                                   allow(Trustee::kSystem, kFull), allow(admins, kFull)};
+    const AccessEntry denyModify{other, kModify, false, false, false};
     const struct {
-        const char* what;
         WindowsAccess access;
         bool changeable;
     } cases[] = {
-        {"Program Files",
-         {Trustee::kAdministrators, true, {installer, system, admins, usersRead}},
-         false},
-        {"C:\\ folder: Authenticated Users modify, inherited",
-         {Trustee::kAdministrators, true, {system, admins, allow(Trustee::kOther, kModify, true)}},
-         true},
-        {"append only", {Trustee::kSystem, true, {system, allow(Trustee::kOther, 0x4)}}, true},
-        {"delete a child", {Trustee::kSystem, true, {system, allow(Trustee::kOther, 0x40)}}, true},
-        {"delete", {Trustee::kSystem, true, {allow(Trustee::kOther, 0x00010000)}}, true},
-        {"write DAC", {Trustee::kSystem, true, {allow(Trustee::kOther, 0x00040000)}}, true},
-        {"take ownership", {Trustee::kSystem, true, {allow(Trustee::kOther, 0x00080000)}}, true},
-        {"generic write", {Trustee::kSystem, true, {allow(Trustee::kOther, 0x40000000)}}, true},
-        {"generic all", {Trustee::kSystem, true, {allow(Trustee::kOther, 0x10000000)}}, true},
-        {"write attributes only", {Trustee::kSystem, true, {allow(Trustee::kOther, 0x100)}}, false},
-        {"CREATOR OWNER, inherit-only",
-         {Trustee::kAdministrators,
-          true,
-          {admins, AccessEntry{Trustee::kOther, kFullControl, true, true, true}}},
-         false},
-        {"a deny entry is not weighed",
-         {Trustee::kSystem,
-          true,
-          {AccessEntry{Trustee::kOther, kModify, false, false, false},
-           allow(Trustee::kOther, kModify)}},
-         true},
-        {"owned by a user", {Trustee::kOther, true, {system, admins, usersRead}}, true},
-        {"no DACL", {Trustee::kAdministrators, false, {}}, true},
+        {{admins, true, {trusted[0], trusted[1], trusted[2], allow(other, kReadExecute)}}, false},
+        {{admins, true, {allow(other, kFull, true)}}, false},         // CREATOR OWNER, inherit-only
+        {{admins, true, {allow(other, 0x100)}}, false},               // write attributes only
+        {{admins, true, {trusted[1], allow(other, kModify)}}, true},  // C:\x: Authenticated Users
+        {{admins, true, {denyModify, allow(other, kModify)}}, true},  // denies are not weighed
+        {{other, true, {trusted[1]}}, true},                          // a user owns it
+        {{admins, false, {}}, true},                                  // no DACL
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.changeable, platform::othersMayChange(c.access)) << c.what;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(cases[i].changeable, platform::othersMayChange(cases[i].access)) << i;
+    }
+    // Append (add a subfolder), delete a child, delete, write DAC, take
+    // ownership, generic write, generic all.
+    for (std::uint32_t right :
+         {0x4u, 0x40u, 0x10000u, 0x40000u, 0x80000u, 0x40000000u, 0x10000000u}) {
+        EXPECT_TRUE(platform::othersMayChange({Trustee::kSystem, true, {allow(other, right)}}))
+            << right;
     }
 }
 
 TEST(ChangeRightsTest, LinuxOwnersModesAndTheStickyBit) {
-    const UnixPathFacts program{0, 0755};
-    const UnixPathFacts rootFolder{0, 0755};
-    const UnixPathFacts tmp{0, 01777};
+    const platform::UnixPathFacts root{0, 0755}, tmp{0, 01777}, user{1000, 0755};
     const struct {
-        const char* what;
-        std::vector<UnixPathFacts> chain;  // program, its folder, parents up to "/"
+        std::vector<platform::UnixPathFacts> chain;  // program, its folder, parents up to "/"
         int firstChangeable;
     } cases[] = {
-        {"/opt/rd/rdserver_ext", {program, rootFolder, rootFolder, rootFolder}, -1},
-        {"root folder under /tmp", {program, rootFolder, tmp, rootFolder}, -1},
-        {"program group-writable", {{0, 0775}, rootFolder, rootFolder}, 0},
-        {"program owned by a user", {{1000, 0755}, rootFolder, rootFolder}, 0},
-        {"folder 777", {program, {0, 0777}, rootFolder}, 1},
-        {"folder sticky 1777 itself", {program, {0, 01777}, rootFolder}, 1},
-        {"folder owned by a user", {program, {1000, 0755}, rootFolder}, 1},
-        {"parent 777, no sticky bit", {program, rootFolder, {0, 0777}, rootFolder}, 2},
-        {"parent group-writable", {program, rootFolder, rootFolder, {0, 0775}}, 3},
-        {"parent owned by a user", {program, rootFolder, {1000, 0755}, rootFolder}, 2},
-        {"sticky parent owned by a user", {program, rootFolder, {1000, 01777}}, 2},
+        {{root, root, root, root}, -1},          // /opt/rd/rdserver_ext
+        {{root, root, tmp, root}, -1},           // /tmp/rd/rdserver_ext
+        {{{0, 0775}, root, root}, 0},            // program group-writable
+        {{user, root, root}, 0},                 // program of another account
+        {{root, {0, 0777}, root}, 1},            // folder 777
+        {{root, tmp, root}, 1},                  // the folder itself sticky 1777
+        {{root, user, root}, 1},                 // folder of another account
+        {{root, root, {0, 0777}, root}, 2},      // parent 777 without the sticky bit
+        {{root, root, root, {0, 0775}}, 3},      // parent group-writable
+        {{root, root, {1000, 01777}, root}, 2},  // sticky parent of another account
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.firstChangeable, platform::firstChangeableByOthers(c.chain)) << c.what;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(cases[i].firstChangeable, platform::firstChangeableByOthers(cases[i].chain)) << i;
     }
 }
 
