@@ -119,9 +119,7 @@ TEST_F(ConsoleProcessTest, NoFileOfTheProgramFolderIsEverServed) {
 
 }  // namespace
 
-// From a folder anyone may write, "-install" registers nothing: run as
-// nobody, so a check that let it through would meet "access denied" rather
-// than touch this machine's units.
+// Run as nobody: a check that let it through meets "denied", not the machine's units.
 TEST_F(ConsoleProcessTest, InstallFromAFolderOthersMayWriteIsRefused) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to drop to nobody";
     std::filesystem::permissions(copy.folder().path(), std::filesystem::perms::all);

@@ -18,7 +18,6 @@ TEST(ChangeRightsTest, WindowsAccessEntries) {
     const Trustee admins = Trustee::kAdministrators, other = Trustee::kOther;
     const AccessEntry trusted[] = {allow(Trustee::kTrustedInstaller, kFull),
                                    allow(Trustee::kSystem, kFull), allow(admins, kFull)};
-    const AccessEntry denyModify{other, kModify, false, false, false};
     const struct {
         WindowsAccess access;
         bool changeable;
@@ -27,9 +26,10 @@ TEST(ChangeRightsTest, WindowsAccessEntries) {
         {{admins, true, {allow(other, kFull, true)}}, false},         // CREATOR OWNER, inherit-only
         {{admins, true, {allow(other, 0x100)}}, false},               // write attributes only
         {{admins, true, {trusted[1], allow(other, kModify)}}, true},  // C:\x: Authenticated Users
-        {{admins, true, {denyModify, allow(other, kModify)}}, true},  // denies are not weighed
-        {{other, true, {trusted[1]}}, true},                          // a user owns it
-        {{admins, false, {}}, true},                                  // no DACL
+        {{admins, true, {{other, kModify, false, false, false}, allow(other, kModify)}},
+         true},                               // denies are not weighed
+        {{other, true, {trusted[1]}}, true},  // a user owns it
+        {{admins, false, {}}, true},          // no DACL
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         EXPECT_EQ(cases[i].changeable, platform::othersMayChange(cases[i].access)) << i;
