@@ -124,16 +124,11 @@ class Win32ServiceManager : public ServiceManager {
 
     bool limitRights(ServiceHandle service) override {
         SERVICE_REQUIRED_PRIVILEGES_INFOW privileges{const_cast<wchar_t*>(kRequiredPrivileges)};
-        if (!::ChangeServiceConfig2W(toScHandle(service), SERVICE_CONFIG_REQUIRED_PRIVILEGES_INFO,
-                                     &privileges)) {
-            return failed();
-        }
-        // Unrestricted: the SID (NT SERVICE\<name>) is added to the token so
-        // access lists may name it, and the token stays as it was otherwise.
+        // Unrestricted: the SID (NT SERVICE\<name>) joins the token so access
+        // lists may name it; the token is otherwise as it was.
         SERVICE_SID_INFO sid{SERVICE_SID_TYPE_UNRESTRICTED};
-        return ::ChangeServiceConfig2W(toScHandle(service), SERVICE_CONFIG_SERVICE_SID_INFO,
-                                       &sid) != FALSE ||
-               failed();
+        return configure(service, SERVICE_CONFIG_REQUIRED_PRIVILEGES_INFO, &privileges) &&
+               configure(service, SERVICE_CONFIG_SERVICE_SID_INFO, &sid);
     }
 
     bool sendStop(ServiceHandle service, ServiceStatus& status) override {
@@ -161,6 +156,14 @@ class Win32ServiceManager : public ServiceManager {
     bool failed(DWORD error = ::GetLastError()) {
         lastError_ = error;
         return false;
+    }
+
+    // Windows has had both levels of limitRights since Vista; a manager
+    // without them (Wine's) answers ERROR_INVALID_LEVEL and has no such
+    // limits to set, as for the failure actions' flag.
+    bool configure(ServiceHandle service, DWORD level, void* info) {
+        return ::ChangeServiceConfig2W(toScHandle(service), level, info) != FALSE ||
+               ::GetLastError() == ERROR_INVALID_LEVEL || failed();
     }
 
     ServiceHandle check(SC_HANDLE handle) {
