@@ -13,10 +13,6 @@ namespace testing_support {
 // config.ini whose port range (ten ports from `portRangeStart()`) is
 // reserved for the copy's lifetime. The program changes to its own folder, so the copy
 // runs with this configuration.
-// Gives the copy and its folder the access of an administrator's install, so
-// that "-install" and the service's start-up trust them. False on failure.
-bool trustProgramFolder(const std::filesystem::path& program);
-
 class ProgramCopy {
   public:
     ProgramCopy();
