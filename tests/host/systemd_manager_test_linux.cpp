@@ -31,10 +31,8 @@ std::string unitTextFor(const std::string& execStart) {
 
 // The unit without the sandbox lines between Restart= and [Install].
 std::string withoutSandbox(const std::string& unit) {
-    const std::size_t from = unit.find("Restart=on-failure\n") + 19;
-    const std::size_t to = unit.find("\n[Install]");
-    if (from < 19 || to == std::string::npos || to < from) return unit;
-    return unit.substr(0, from) + unit.substr(to);
+    const std::size_t from = unit.find("Restart=on-failure\n") + 19, to = unit.find("\n[Install]");
+    return from < to && to != std::string::npos ? unit.substr(0, from) + unit.substr(to) : unit;
 }
 
 class SystemdManagerTest : public ::testing::Test {
@@ -155,9 +153,8 @@ TEST_F(SystemdManagerTest, SandboxKeepsTheWorkAndScoresAtMostTwoAndAHalf) {
     if (!analysis.started) GTEST_SKIP() << "systemd-analyze is not installed (package systemd)";
     const std::string marker = "Overall exposure level for " + std::string(kUnit) + ": ";
     const std::size_t at = analysis.out.find(marker);
-    if (at == std::string::npos && analysis.err.find("offline") != std::string::npos) {
-        GTEST_SKIP() << "this systemd-analyze cannot score offline: " << analysis.err;
-    }
+    if (at == std::string::npos && analysis.err.find("offline") != std::string::npos)
+        GTEST_SKIP() << "cannot score offline: " << analysis.err;
     ASSERT_NE(std::string::npos, at) << analysis.out << analysis.err;
     const double score = std::stod(analysis.out.substr(at + marker.size()));
     EXPECT_LE(score, 2.5) << analysis.out;
