@@ -183,10 +183,15 @@ bool installService(ServiceManager& manager, const std::string& name) {
         return manager.createService(scm, name, path);
     };
     return withService(manager, create, [&](ServiceHandle service) {
+        // Registered all the same: say what is missing rather than leave a
+        // half-installed service behind a failure.
         if (!manager.setRestartOnFailure(service)) {
-            // Registered all the same: say what is missing rather than leave
-            // a half-installed service behind a failure.
             std::printf("Restart on failure is not set: %s",
+                        serviceErrorLine(manager.lastError()).c_str());
+            std::fflush(stdout);
+        }
+        if (!manager.limitRights(service)) {
+            std::printf("The service's privileges are not limited: %s",
                         serviceErrorLine(manager.lastError()).c_str());
             std::fflush(stdout);
         }
@@ -205,6 +210,12 @@ bool startService(ServiceManager& manager, const std::string& name) {
 bool setRestartOnFailure(ServiceManager& manager, const std::string& name) {
     return withService(manager, name, ServiceAccess::kAll, [&](ServiceHandle service) {
         return manager.setRestartOnFailure(service) || fail(manager);
+    });
+}
+
+bool limitServiceRights(ServiceManager& manager, const std::string& name) {
+    return withService(manager, name, ServiceAccess::kAll, [&](ServiceHandle service) {
+        return manager.limitRights(service) || fail(manager);
     });
 }
 

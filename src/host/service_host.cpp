@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "host/program_folder_check.h"
 #include "host/program_settings.h"
 #include "host/run_loop.h"
 #include "logging/rotating_log.h"
@@ -96,6 +97,11 @@ void serviceMain() {
     auto log = std::make_shared<RotatingLog>(kServiceLogName);
     platform::copyStdoutToLog(
         [log](const std::string& line) { log->write(text::escapeControlBytes(line)); });
+    // Said, not refused: a replaced program would not run this check, and
+    // stopping would not take the registration back; the administrator
+    // learns it at every start until the folder is mended.
+    const std::string folderWarning = runningProgramFolderWarning();
+    if (!folderWarning.empty()) std::printf("%s\n", folderWarning.c_str());
     {
         Lock lock(host.mutex);
         host.status = platform::ServiceStatusRecord();

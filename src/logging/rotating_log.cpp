@@ -58,7 +58,7 @@ bool RotatingLog::write(const std::string& text) {
         entry = localTimestamp() + std::to_string(droppedLines_) +
                 " lines were dropped while the full log could not be renamed\n" + line;
     }
-    platform::FileHandle file = platform::openFile(path_.c_str(), "ab");
+    platform::FileHandle file = platform::openPrivateLog(path_);
     if (!file) {
         return false;
     }
