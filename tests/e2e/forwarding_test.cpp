@@ -19,18 +19,14 @@ const char* const kPidOptions =
 // A device's info text: the model, then the marker.
 const std::string kDeviceInfoText = std::string(kDefaultDeviceModel) + " " + kServiceMarker;
 
-class ForwardingTest : public ::testing::Test {
+class ForwardingTest : public testing_support::ExtensionTest {
   protected:
-    void SetUp() override { ASSERT_TRUE(extension.start()); }
-
     // What the device itself answers, relayed under the RD header block.
     std::string relayed(int devicePort, const std::string& method, const std::string& path,
                         const std::string& body = "") {
         const std::string direct = ExtensionFixture::sendTo(devicePort, method, path, "", body);
         return extension.answerWith(path, testing_support::bodyOf(direct));
     }
-
-    ExtensionFixture extension;
 };
 
 TEST_F(ForwardingTest, WithoutUpstreamEveryForwardAnswersNotAvailable) {

@@ -33,12 +33,7 @@ RawUpstream::Script answering(const std::string& bytes) {
         });
 }
 
-class FramingTest : public ::testing::Test {
-  protected:
-    void SetUp() override { ASSERT_TRUE(extension.start()); }
-
-    ExtensionFixture extension;
-};
+using FramingTest = testing_support::ExtensionTest;
 
 TEST_F(FramingTest, CutOrMalformedUpstreamAnswersAreNotAvailable) {
     const std::string body =

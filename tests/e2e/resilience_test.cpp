@@ -28,12 +28,10 @@ double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-class ResilienceTest : public ::testing::Test {
+// A short grace: the tests of it need not wait the real second.
+class ResilienceTest : public testing_support::ExtensionTest {
   protected:
-    void SetUp() override { ASSERT_TRUE(extension.start()); }
-
-    // A short grace: the tests of it need not wait the real second.
-    ExtensionFixture extension{250};
+    ResilienceTest() : ExtensionTest(250) {}
 };
 
 TEST_F(ResilienceTest, HungAndTricklingPortsBelowTheDeviceCostOnlyTheGrace) {

@@ -22,10 +22,10 @@ const std::string kDiscoveryDocument =
 
 // An upstream on the seventh probed port that answers discovery and
 // returns `answer` to anything else.
-class RecordingUpstreamTest : public ::testing::Test {
+class RecordingUpstreamTest : public testing_support::ExtensionTest {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(extension.start());
+        ASSERT_NO_FATAL_FAILURE(ExtensionTest::SetUp());
         ASSERT_TRUE(upstream.listening());
     }
     std::string lastForwarded() {
@@ -39,7 +39,6 @@ class RecordingUpstreamTest : public ::testing::Test {
     }
 
     std::string answer = std::string("<PidData>\0binary\0</PidData>", 27);
-    ExtensionFixture extension;
     ScriptedUpstream upstream{
         extension.upstreamPort(7), [this](const std::string& request) {
             return httpAnswer(requestMethod(request) == "RDSERVICE" ? kDiscoveryDocument : answer);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 #include <thread>
@@ -64,6 +66,15 @@ class ExtensionFixture {
     int graceMs_;
     int port_ = -1;
     std::vector<std::unique_ptr<ChildProcess>> devices_;
+};
+
+// A test of an extension that serves from SetUp on.
+class ExtensionTest : public ::testing::Test {
+  protected:
+    explicit ExtensionTest(int graceMs = kServiceLimits.discoveryGraceMs) : extension(graceMs) {}
+    void SetUp() override { ASSERT_TRUE(extension.start()); }
+
+    ExtensionFixture extension;
 };
 
 }  // namespace testing_support

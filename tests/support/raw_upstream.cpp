@@ -12,6 +12,8 @@ namespace {
 // How soon the acceptor sees a stop: it waits for a connection in slices.
 constexpr int kAcceptSliceMs = 100;
 constexpr int kReceiveMs = 10000;
+// A hung script's wait is woken by the stop; the slice only bounds each wait.
+constexpr int kHangSliceMs = 60 * 1000;
 
 }  // namespace
 
@@ -28,12 +30,7 @@ bool Stopping::requested() const {
 
 bool Stopping::waitFor(int timeoutMs) const {
     std::unique_lock<std::mutex> lock(mutex_);
-    const auto isSet = [this] { return requested_; };
-    if (timeoutMs < 0) {
-        set_.wait(lock, isSet);
-        return true;
-    }
-    return set_.wait_for(lock, std::chrono::milliseconds(timeoutMs), isSet);
+    return set_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return requested_; });
 }
 
 RawUpstream::RawUpstream(int port, Script script, bool ipv6) : script_(std::move(script)) {
@@ -103,7 +100,8 @@ void RawUpstream::acceptLoop() {
 }
 
 void hangScript(LoopbackSocket&, const std::string&, const Stopping& stopping) {
-    stopping.waitFor(-1);
+    while (!stopping.waitFor(kHangSliceMs)) {
+    }
 }
 
 RawUpstream::Script trickleScript(int intervalMs) {

@@ -16,7 +16,7 @@ class Stopping {
   public:
     void request();
     bool requested() const;
-    // Waits at most `timeoutMs` (without end when negative); true once set.
+    // Waits at most `timeoutMs`; true once set.
     bool waitFor(int timeoutMs) const;
 
   private:
