@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # The installer's browser policy under Wine's msiexec: with BROWSER_POLICY=1
-# and two origins it adds both, as URL patterns, to the Chrome and Edge
-# local-network lists in free numbers beside a value an administrator set
-# before; uninstalling removes only its own values. Without the property it
-# writes nothing.
+# the program adds the origins it admits, as URL patterns, to the Chrome and
+# Edge local-network lists in free numbers beside a value an administrator
+# set before (a subdomain wildcard only where its host is listed too, as the
+# browsers' pattern admits both); a repair by a user who is no administrator
+# (AdminUser cleared, as Windows leaves it for a standard user) changes
+# neither the policy nor config.ini; uninstalling removes only its own
+# values. Without the property it writes nothing.
 #
 #   browser_policy_test.sh <package.msi>
 #
@@ -20,11 +23,14 @@ lists=('Google\Chrome\LocalNetworkAccessAllowedForUrls' 'Google\Chrome\LoopbackN
 admin_list="$policies\\${lists[0]}"
 # Away from the upstream range and the other installer test's ports.
 port_start=11340
+config="$WINEPREFIX/drive_c/Program Files/rdserver_ext/config.ini"
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 bounded_wine() { timeout 120 wine "$@"; }
+work_config="$(mktemp)"
 cleanup() {
   local status=$?
+  rm -f "$work_config"
   [ $status -eq 0 ] || bounded_wine msiexec /x "$msi" /qn > /dev/null 2>&1 || true
   bounded_wine reg delete "$admin_list" /v 1 /f > /dev/null 2>&1 || true
   exit $status
@@ -44,17 +50,26 @@ bounded_wine reg add "$admin_list" /v 1 /t REG_SZ /d 'https://admin.example' /f 
   || fail "could not set the administrator's value"
 before="$(policy_values)"
 
-echo "install with BROWSER_POLICY=1 and two origins"
+echo "install with BROWSER_POLICY=1 and four origins"
 bounded_wine msiexec /i "$msi" BROWSER_POLICY=1 SERVER_PORT_START=$port_start \
-  ALLOWED_ORIGINS='https://portal.bank.example https://*.bank.example' /qn || fail "msiexec /i failed ($?)"
+  ALLOWED_ORIGINS='https://portal.bank.example https://*.bank.example https://bank.example https://*.branch.example' \
+  /qn || fail "msiexec /i failed ($?)"
 expected="$before"
 for list in "${lists[@]}"; do
   first=1
   [ "$list" != "${lists[0]}" ] || first=2  # 1 is the administrator's
   expected+=$'\n'"$list $first https://portal.bank.example"$'\n'"$list $((first + 1)) https://[*.]bank.example"
+  expected+=$'\n'"$list $((first + 2)) https://bank.example"
 done
 expected="$(sort <<< "$expected" | sed '/^$/d')"
 [ "$(policy_values)" = "$expected" ] || fail "after the install: $(diff <(echo "$expected") <(policy_values))"
+
+echo "repair as a standard user, with properties of their own"
+cp "$config" "$work_config"
+bounded_wine msiexec /i "$msi" REINSTALL=ALL REINSTALLMODE=omus AdminUser= BROWSER_POLICY=1 \
+  ALLOWED_ORIGINS='https://evil.example' SERVER_PORT_START=11350 /qn || fail "the repair failed ($?)"
+[ "$(policy_values)" = "$expected" ] || fail "the repair changed the policy: $(policy_values)"
+cmp -s "$work_config" "$config" || fail "the repair changed config.ini: $(diff "$work_config" "$config")"
 
 echo "uninstall"
 bounded_wine msiexec /x "$msi" /qn || fail "msiexec /x failed ($?)"
