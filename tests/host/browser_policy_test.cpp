@@ -4,90 +4,72 @@
 
 #include <map>
 #include <string>
-#include <utility>
 
 namespace {
 
 const std::string kChrome = "SOFTWARE\\Policies\\Google\\Chrome\\LocalNetworkAccessAllowedForUrls";
-const std::string kEdgeLoopback =
-    "SOFTWARE\\Policies\\Microsoft\\Edge\\LoopbackNetworkAllowedForUrls";
-const std::string kRecord = "SOFTWARE\\rdserver_ext\\BrowserPolicy";
+const std::string kEdge = "SOFTWARE\\Policies\\Microsoft\\Edge\\LoopbackNetworkAllowedForUrls";
 
-// The registry as a map of (key, value name) to text.
-class FakeRegistry : public platform::MachineRegistry {
-  public:
-    std::map<std::pair<std::string, std::string>, std::string> values;
-
+// The registry as one map of "key|name" to text; list() shows one key's values.
+struct FakeRegistry : platform::MachineRegistry {
+    std::map<std::string, std::string> values;
     bool read(const std::string& key, const std::string& name, std::string& value) override {
-        const auto found = values.find({key, name});
-        if (found == values.end()) return false;
-        value = found->second;
-        return true;
+        const auto found = values.find(key + "|" + name);
+        if (found != values.end()) value = found->second;
+        return found != values.end();
     }
     bool write(const std::string& key, const std::string& name, const std::string& value) override {
-        values[{key, name}] = value;
-        return true;
+        return values[key + "|" + name] = value, true;
     }
     bool removeValue(const std::string& key, const std::string& name) override {
-        values.erase({key, name});
-        return true;
+        return values.erase(key + "|" + name), true;
     }
     bool removeKey(const std::string& key) override {
-        for (auto it = values.begin(); it != values.end();) {
-            it = it->first.first == key ? values.erase(it) : std::next(it);
-        }
-        return true;
+        return values.erase(values.lower_bound(key + "|"), values.lower_bound(key + "}")), true;
     }
-    // One list as "number pattern" lines.
-    std::string list(const std::string& key) const {
-        std::string text;
+    std::map<std::string, std::string> list(const std::string& key) const {
+        std::map<std::string, std::string> found;
         for (const auto& value : values) {
-            if (value.first.first == key) text += value.first.second + " " + value.second + "\n";
+            if (value.first.rfind(key + "|", 0) == 0)
+                found[value.first.substr(key.size() + 1)] = value.second;
         }
-        return text;
+        return found;
     }
 };
 
-bool write(FakeRegistry& registry, const std::string& origins) {
-    testing::internal::CaptureStdout();
-    const bool written = writeBrowserPolicy(registry, parseAllowedOrigins(origins));
-    testing::internal::GetCapturedStdout();
-    return written;
-}
+using Values = std::map<std::string, std::string>;
 
 TEST(BrowserPolicy, WritesWhatTheServiceAdmitsBesideTheAdministratorsValuesAndTakesOnlyThatBack) {
     FakeRegistry registry;
-    registry.values[{kChrome, "1"}] = "https://admin.example";
-    registry.values[{kChrome, "3"}] = "https://bank.example";
-    // A subdomain wildcard goes in only with its host itself; invalid entries never.
-    ASSERT_TRUE(
-        write(registry,
-              "https://Portal.bank.example:8443 https://*.bank.example https://bank.example "
-              "https://*.branch.example * https://[*.]x.example"));
-    EXPECT_EQ(
-        "1 https://admin.example\n2 https://portal.bank.example:8443\n"
-        "3 https://bank.example\n4 https://[*.]bank.example\n",
-        registry.list(kChrome));
-    EXPECT_EQ(
-        "1 https://portal.bank.example:8443\n2 https://[*.]bank.example\n3 https://bank.example\n",
-        registry.list(kEdgeLoopback));
-
-    // A second install replaces what the first wrote; a value the
-    // administrator changed since is theirs.
-    registry.values[{kChrome, "4"}] = "https://changed.example";
-    ASSERT_TRUE(write(registry, "http://127.0.0.1:8080"));
-    EXPECT_EQ(
-        "1 https://admin.example\n2 http://127.0.0.1:8080\n3 https://bank.example\n"
-        "4 https://changed.example\n",
-        registry.list(kChrome));
-    EXPECT_EQ("1 http://127.0.0.1:8080\n", registry.list(kEdgeLoopback));
-
+    registry.values = {{kChrome + "|1", "https://admin.example"},
+                       {kChrome + "|3", "https://bank.example"}};
     testing::internal::CaptureStdout();
+    // A subdomain wildcard goes in only with its host itself; invalid entries never.
+    ASSERT_TRUE(writeBrowserPolicy(
+        registry, parseAllowedOrigins(
+                      "https://Portal.bank.example:8443 https://*.bank.example "
+                      "https://bank.example https://*.branch.example * https://[*.]x.example")));
+    EXPECT_EQ((Values{{"1", "https://admin.example"},
+                      {"2", "https://portal.bank.example:8443"},
+                      {"3", "https://bank.example"},
+                      {"4", "https://[*.]bank.example"}}),
+              registry.list(kChrome));
+    EXPECT_EQ((Values{{"1", "https://portal.bank.example:8443"},
+                      {"2", "https://[*.]bank.example"},
+                      {"3", "https://bank.example"}}),
+              registry.list(kEdge));
+
+    // A second install replaces what the first wrote; a value changed since is the administrator's.
+    registry.values[kChrome + "|4"] = "https://changed.example";
+    ASSERT_TRUE(writeBrowserPolicy(registry, parseAllowedOrigins("http://127.0.0.1:8080")));
+    EXPECT_EQ((Values{{"1", "http://127.0.0.1:8080"}}), registry.list(kEdge));
+    const Values kept = {{"1", "https://admin.example"},
+                         {"3", "https://bank.example"},
+                         {"4", "https://changed.example"}};
     ASSERT_TRUE(removeBrowserPolicy(registry));
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ("1 https://admin.example\n3 https://bank.example\n4 https://changed.example\n",
-              registry.list(kChrome));
-    EXPECT_EQ("", registry.list(kEdgeLoopback) + registry.list(kRecord));
+    EXPECT_EQ(kept, registry.list(kChrome));
+    EXPECT_EQ(kept.size(), registry.values.size());  // no other list, no record
 }
 
 }  // namespace
