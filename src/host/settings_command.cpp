@@ -102,8 +102,10 @@ bool acceptsOriginList(const std::string& value) {
     for (const std::string& entry : allowed.invalidEntries) {
         entries += " " + platform::escapeControlBytes(entry);
     }
-    std::printf("Cannot write %s into config.ini: not scheme://host[:port]:%s\n",
-                kAllowedOriginsKey, entries.c_str());
+    std::printf(
+        "Cannot write %s into config.ini: entries the service would ignore (not "
+        "scheme://host[:port]):%s\n",
+        kAllowedOriginsKey, entries.c_str());
     return false;
 }
 
