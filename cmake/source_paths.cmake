@@ -9,6 +9,7 @@
 # folders come last.
 get_filename_component(_deps_real "${PROJECT_SOURCE_DIR}/.deps/src" REALPATH)
 file(RELATIVE_PATH _source_relative "${PROJECT_BINARY_DIR}" "${PROJECT_SOURCE_DIR}")
+string(REGEX REPLACE "/$" "" _source_relative "${_source_relative}")
 foreach(_tree "${_source_relative}" "${_source_relative}/.deps/src" "${PROJECT_SOURCE_DIR}"
         "${PROJECT_SOURCE_DIR}/.deps/src" "${_deps_real}" "${PROJECT_BINARY_DIR}")
   add_compile_options("-ffile-prefix-map=${_tree}/=")
