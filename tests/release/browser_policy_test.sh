@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The installer's browser policy under Wine's msiexec: with BROWSER_POLICY=1
 # the origins the program admits go, as URL patterns, to the Chrome and Edge
-# local-network lists in free numbers beside an administrator's value; a
-# standard user's repair (AdminUser cleared) changes neither them nor
-# config.ini; uninstalling removes only its own values. Without the property
-# it writes nothing.
+# local-network lists in free numbers beside an administrator's value (a
+# subdomain wildcard only with its host); uninstalling removes only its own
+# values. Without the property it writes nothing. (Wine sets AdminUser
+# whatever the command line says, so a standard user's repair is checked in
+# the MSI's tables by shipped_files_test.sh.)
 #
 #   browser_policy_test.sh <package.msi>
 #
@@ -21,7 +22,6 @@ lists=('Google\Chrome\LocalNetworkAccessAllowedForUrls' 'Google\Chrome\LoopbackN
 admin_list="$policies\\${lists[0]}"
 # Away from the upstream range and the other installer test's ports.
 port_start=11340
-config="$WINEPREFIX/drive_c/Program Files/rdserver_ext/config.ini"
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 bounded_wine() { timeout 120 wine "$@"; }
@@ -59,13 +59,6 @@ for list in "${lists[@]}"; do
 done
 expected="$(sort <<< "$expected" | sed '/^$/d')"
 [ "$(policy_values)" = "$expected" ] || fail "after the install: $(diff <(echo "$expected") <(policy_values))"
-
-echo "repair as a standard user, with properties of their own"
-config_before="$(cat "$config")"
-bounded_wine msiexec /i "$msi" REINSTALL=ALL REINSTALLMODE=omus AdminUser= BROWSER_POLICY=1 \
-  ALLOWED_ORIGINS='https://evil.example' SERVER_PORT_START=11350 /qn || fail "the repair failed ($?)"
-[ "$(policy_values)" = "$expected" ] || fail "the repair changed the policy: $(policy_values)"
-[ "$(cat "$config")" = "$config_before" ] || fail "the repair changed config.ini: $(cat "$config")"
 
 echo "uninstall"
 bounded_wine msiexec /x "$msi" /qn || fail "msiexec /x failed ($?)"
