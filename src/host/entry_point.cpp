@@ -7,6 +7,7 @@
 #include <string>
 
 #include "config/device_model.h"
+#include "host/browser_policy.h"
 #include "host/check_command.h"
 #include "host/installation_protection.h"
 #include "host/program_folder_check.h"
@@ -125,6 +126,12 @@ int runEntryPoint(int argc, char** argv) {
     }
     if (std::strcmp(argv[1], kWriteSettingsOption) == 0) {
         return runWriteSettings(argc - 2, argv + 2);
+    }
+    if (std::strcmp(argv[1], kWriteBrowserPolicyOption) == 0) {
+        return runWriteBrowserPolicy();
+    }
+    if (std::strcmp(argv[1], kRemoveBrowserPolicyOption) == 0) {
+        return runRemoveBrowserPolicy();
     }
     return runServiceCommand(argc, argv);
 }

@@ -205,6 +205,7 @@ class SystemdServiceManager : public ServiceManager {
   public:
     explicit SystemdServiceManager(const ServiceManagerSettings& settings) : settings_(settings) {
         if (settings_.isPrivileged == nullptr) settings_.isPrivileged = isRoot;
+        if (settings_.unitDirectory.empty()) settings_.unitDirectory = "/etc/systemd/system";
     }
 
     bool executablePath(std::string& path) override {
