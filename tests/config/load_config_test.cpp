@@ -96,8 +96,7 @@ TEST_F(LoadConfigTest, AllowedOriginsHoldEvenWhenThePortStartFails) {
 }
 
 TEST_F(LoadConfigTest, ShippedSampleGivesTheInitialSettings) {
-    const auto sample = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() /
-                        "config" / "config.ini";
+    const std::filesystem::path sample(RDEXT_SAMPLE_CONFIG);
     std::ifstream in(sample, std::ios::binary);
     ASSERT_TRUE(in) << sample;
     std::ostringstream contents;
