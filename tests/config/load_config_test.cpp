@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -30,12 +31,13 @@ class LoadConfigTest : public ::testing::Test {
     // Calls loadConfig; keeps what it printed in `printed`.
     int run() {
         ::testing::internal::CaptureStdout();
-        const int result = loadConfig(settings);
+        const int result = loadConfig(settings, &load);
         printed = ::testing::internal::GetCapturedStdout();
         return result;
     }
 
     ServerSettings settings;
+    ConfigLoad load;
     std::string printed;
 
   private:
@@ -43,11 +45,40 @@ class LoadConfigTest : public ::testing::Test {
     std::filesystem::path savedDirectory_;
 };
 
-TEST_F(LoadConfigTest, MissingFileFailsSilentlyAndKeepsTheSettings) {
-    EXPECT_EQ(1, run());
-    EXPECT_EQ("", printed);
-    EXPECT_EQ(4242, settings.portRangeStart);
-    EXPECT_EQ("untouched.pem", settings.sslCertificatePath);
+// Missing, there but unreadable (a folder in its place), readable: an
+// unreadable file admits no Origin and says why; it changes nothing else.
+TEST_F(LoadConfigTest, EachWayTheFileIsFoundHasItsOutcome) {
+    namespace fs = std::filesystem;
+    const std::string lineStart = unreadableConfigLine(fs::current_path().string(), "");
+    const struct {
+        std::function<void()> place;
+        int result;
+        ConfigFile file;
+        int portRangeStart;
+        const char* origins;
+    } cases[] = {
+        {[] {}, 1, ConfigFile::kMissing, 4242, "every origin"},
+        {[] { fs::create_directory("config.ini"); }, 1, ConfigFile::kUnreadable, 4242, "none"},
+        {[this] {
+             fs::remove("config.ini");
+             writeConfig("SERVER_PORT_START = 12000\nALLOWED_ORIGINS = https://a.example\n");
+         },
+         0, ConfigFile::kRead, 12000, "https://a.example"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.file));
+        c.place();
+        EXPECT_EQ(c.result, run());
+        EXPECT_EQ("", printed);
+        EXPECT_EQ(c.file, load.file);
+        EXPECT_EQ(c.portRangeStart, settings.portRangeStart);
+        EXPECT_EQ(c.file == ConfigFile::kRead ? "" : "untouched.pem", settings.sslCertificatePath);
+        EXPECT_EQ(c.origins, describeAllowedOrigins(settings.allowedOrigins));
+        EXPECT_EQ(c.file == ConfigFile::kUnreadable,
+                  load.unreadableLine.rfind(lineStart, 0) == 0 &&
+                      load.unreadableLine.size() > lineStart.size())
+            << load.unreadableLine;
+    }
 }
 
 TEST_F(LoadConfigTest, ReadsBothSettings) {

@@ -1,6 +1,7 @@
 #include "e2e/extension_fixture.h"
 
 #include <chrono>
+#include <filesystem>
 #include <future>
 #include <memory>
 #include <utility>
@@ -52,6 +53,7 @@ bool ExtensionFixture::start() {
     options.forwarding.discovery.firstPort = firstPort_;
     options.forwarding.discovery.lastPort = firstPort_ + (upstreamLastPort - upstreamFirstPort);
     options.forwarding.discovery.graceMs = graceMs_;
+    options.defaults.portRangeStart = firstPort_;
     options.engineLogPath = (folder_.path() / "engine.log").string();
     // The range start may be taken by an earlier test's closing connections.
     options.onReady = [ready](const std::vector<int>& ports) { ready->set_value(ports.at(0)); };
@@ -65,6 +67,11 @@ bool ExtensionFixture::start() {
         }
     }
     return port_ > 0;
+}
+
+void ExtensionFixture::makeConfigUnreadable() {
+    std::filesystem::remove(folder_.path() / "config.ini");
+    std::filesystem::create_directory(folder_.path() / "config.ini");
 }
 
 void ExtensionFixture::setDeviceModel(const std::string& model) {

@@ -34,6 +34,9 @@ class ExtensionFixture {
     // The port `offset` places above the first probed (the extension's own
     // range starts there too): where a test puts a device.
     int upstreamPort(int offset) const { return firstPort_ + offset; }
+    // Puts a folder where config.ini was: it exists but cannot be read. The
+    // extension then listens from the range's start all the same.
+    void makeConfigUnreadable();
     // Writes DeviceConfig.xml with `model` into the private data folder.
     void setDeviceModel(const std::string& model);
 

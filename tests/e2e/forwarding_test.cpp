@@ -127,4 +127,19 @@ TEST_F(ForwardingTest, CustomModelFromDeviceConfig) {
               extension.send("DEVICEINFO", "/rd/info"));
 }
 
+// A config.ini that cannot be read may hold a restriction: every Origin is
+// refused as an unlisted one, while a native caller reaches the device.
+TEST(UnreadableConfigTest, RefusesEveryOriginAndServesNativeCallers) {
+    ExtensionFixture extension;
+    extension.makeConfigUnreadable();
+    ASSERT_TRUE(extension.start());
+    extension.startDevice(extension.upstreamPort(5));
+    EXPECT_EQ(testing_support::rdAnswerAdmittingNoOrigin(extension.location("/rd/capture"),
+                                                         pidData(3, "INVALID_PARAMETER")),
+              extension.send("CAPTURE", "/rd/capture", kPidOptions,
+                             "Origin: https://portal.example\r\n"));
+    const std::string native = extension.send("CAPTURE", "/rd/capture", kPidOptions);
+    EXPECT_NE(std::string::npos, testing_support::bodyOf(native).find("errCode=\"0\"")) << native;
+}
+
 }  // namespace
