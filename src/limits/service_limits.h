@@ -25,6 +25,14 @@ struct ServiceLimits {
     // this. A declared length above it is refused unread; the engine refuses
     // a chunk that would take a body past it as soon as it reads its size.
     std::size_t maxRequestBodyBytes = 1024 * 1024;
+    // A request body must be in whole within this time, counted from the end
+    // of its head, or the request is answered INVALID_DATA; only then does a
+    // forward take its place. A capture body is a few hundred bytes sent
+    // right behind its head over loopback and arrives within a millisecond;
+    // two seconds leave room for a machine under load, while a client that
+    // trickles its body holds its worker for at most this plus one read's
+    // requestTimeoutMs (7 s).
+    int requestBodyDeadlineMs = 2000;
     // Longest wait of a request that arrives before the RD handler is
     // registered: none is answered before its handler exists.
     int handlerRegistrationWaitMs = 2000;

@@ -22,10 +22,11 @@ std::string request(const std::string& method, const std::string& target, const 
 
 }  // namespace
 
-ExtensionFixture::ExtensionFixture(int graceMs)
+ExtensionFixture::ExtensionFixture(int graceMs, const ServiceLimits& limits)
     : ports_(upstreamLastPort - upstreamFirstPort + 1),
       firstPort_(ports_.first()),
-      graceMs_(graceMs) {
+      graceMs_(graceMs),
+      limits_(limits) {
     folder_.write("config.ini", "SERVER_PORT_START = " + std::to_string(firstPort_) + "\n");
 }
 
@@ -54,6 +55,7 @@ bool ExtensionFixture::start() {
     options.forwarding.discovery.lastPort = firstPort_ + (upstreamLastPort - upstreamFirstPort);
     options.forwarding.discovery.graceMs = graceMs_;
     options.defaults.portRangeStart = firstPort_;
+    options.forwarding.limits = limits_;
     options.engineLogPath = (folder_.path() / "engine.log").string();
     // The range start may be taken by an earlier test's closing connections.
     options.onReady = [ready](const std::vector<int>& ports) { ready->set_value(ports.at(0)); };

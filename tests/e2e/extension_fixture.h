@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "limits/service_limits.h"
 #include "platform/stop_event.h"
 #include "protocol/rd_protocol.h"
 #include "rd/upstream.h"
@@ -22,7 +23,8 @@ class ExtensionFixture {
     // The extension listens from the first of 21 free ports and probes all
     // of them; a device that identified waits `graceMs` for silent ports
     // below it.
-    explicit ExtensionFixture(int graceMs = kDiscoveryGraceMs);
+    explicit ExtensionFixture(int graceMs = kDiscoveryGraceMs,
+                              const ServiceLimits& limits = ServiceLimits());
     ~ExtensionFixture();
 
     // Starts the run loop and waits (bounded) until it serves requests.
@@ -61,6 +63,7 @@ class ExtensionFixture {
     testing_support::PortRange ports_;
     int firstPort_;
     int graceMs_;
+    ServiceLimits limits_;
     int port_ = -1;
     std::vector<std::unique_ptr<testing_support::ChildProcess>> devices_;
 };

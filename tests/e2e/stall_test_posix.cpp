@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -13,19 +14,23 @@
 #include <vector>
 
 #include "e2e/extension_fixture.h"
+#include "support/loopback.h"
+#include "support/raw_upstream.h"
+#include "support/rd_answer.h"
 #include "support/rd_device.h"
 
 using e2e::ExtensionFixture;
 
 namespace {
 
+const char* const kOptions = "<PidOptions><Opts fCount=\"1\" fType=\"0\" /></PidOptions>";
+
 TEST(ConcurrentForwarding, ThirtyTwoCapturesAllGetTheDevicesAnswer) {
     ExtensionFixture extension;
     ASSERT_TRUE(extension.start());
     extension.startDevice(extension.upstreamPort(5));
-    const std::string options = "<PidOptions><Opts fCount=\"1\" fType=\"0\" /></PidOptions>";
     const std::string expected = testing_support::bodyOf(
-        ExtensionFixture::sendTo(extension.upstreamPort(5), "CAPTURE", "/rd/capture", options));
+        ExtensionFixture::sendTo(extension.upstreamPort(5), "CAPTURE", "/rd/capture", kOptions));
     ASSERT_NE("", expected);
 
     constexpr int kClients = 32;
@@ -35,7 +40,7 @@ TEST(ConcurrentForwarding, ThirtyTwoCapturesAllGetTheDevicesAnswer) {
     for (int i = 0; i < kClients; ++i) {
         clients.emplace_back([&, i] {
             const auto started = std::chrono::steady_clock::now();
-            bodies[i] = testing_support::bodyOf(extension.send("CAPTURE", "/rd/capture", options));
+            bodies[i] = testing_support::bodyOf(extension.send("CAPTURE", "/rd/capture", kOptions));
             seconds[i] =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         });
@@ -48,6 +53,42 @@ TEST(ConcurrentForwarding, ThirtyTwoCapturesAllGetTheDevicesAnswer) {
     }
     std::printf("32 concurrent captures: slowest %.3f s\n",
                 *std::max_element(seconds.begin(), seconds.end()));
+}
+
+// Sixty clients that declare a 1 MiB capture body and trickle it take no
+// forward place: a normal capture reaches the device, and each trickler is
+// answered INVALID_DATA at its deadline while it still trickles.
+TEST(TricklingClients, TakeNoPlaceAndEndAtTheirDeadline) {
+    ServiceLimits limits;
+    limits.requestBodyDeadlineMs = 1000;
+    limits.requestTimeoutMs = 500;
+    ExtensionFixture extension(kDiscoveryGraceMs, limits);
+    ASSERT_TRUE(extension.start());
+    extension.startDevice(extension.upstreamPort(5));
+    std::vector<testing_support::LoopbackSocket> tricklers(60);
+    for (testing_support::LoopbackSocket& client : tricklers) {
+        ASSERT_TRUE(client.connectTo(extension.port()));
+        client.sendAll(
+            "CAPTURE /rd/capture HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 1048576\r\n\r\n");
+    }
+    std::atomic<int> rounds{0};
+    std::atomic<bool> answered{false};
+    std::thread trickle([&] {
+        for (; rounds < 400 && !answered; ++rounds) {  // 20 s at most
+            for (testing_support::LoopbackSocket& client : tricklers) client.sendAll("<");
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    });
+    testing_support::eventually([&] { return rounds >= 4; }, 10000);
+    const std::string normal = extension.send("CAPTURE", "/rd/capture", kOptions);
+    EXPECT_NE(std::string::npos, normal.find("errCode=\"0\"")) << normal;
+    const std::string cut = testing_support::pidData(4, "INVALID_DATA");
+    for (testing_support::LoopbackSocket& client : tricklers) {
+        EXPECT_NE(std::string::npos, client.receiveUntil(cut, 30000).find(cut));
+    }
+    answered = true;
+    trickle.join();
+    EXPECT_LT(rounds, 400);
 }
 
 }  // namespace
