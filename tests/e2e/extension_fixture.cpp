@@ -1,7 +1,6 @@
 #include "e2e/extension_fixture.h"
 
 #include <chrono>
-#include <filesystem>
 #include <future>
 #include <memory>
 #include <utility>
@@ -22,11 +21,10 @@ std::string request(const std::string& method, const std::string& target, const 
 
 }  // namespace
 
-ExtensionFixture::ExtensionFixture(int graceMs, const ServiceLimits& limits)
+ExtensionFixture::ExtensionFixture(int graceMs)
     : ports_(upstreamLastPort - upstreamFirstPort + 1),
       firstPort_(ports_.first()),
-      graceMs_(graceMs),
-      limits_(limits) {
+      graceMs_(graceMs) {
     folder_.write("config.ini", "SERVER_PORT_START = " + std::to_string(firstPort_) + "\n");
 }
 
@@ -54,8 +52,8 @@ bool ExtensionFixture::start() {
     options.forwarding.discovery.firstPort = firstPort_;
     options.forwarding.discovery.lastPort = firstPort_ + (upstreamLastPort - upstreamFirstPort);
     options.forwarding.discovery.graceMs = graceMs_;
-    options.defaults.portRangeStart = firstPort_;
-    options.forwarding.limits = limits_;
+    options.forwarding.limits = limits;
+    options.defaults.portRangeStart = firstPort_;  // also when config.ini cannot be read
     options.engineLogPath = (folder_.path() / "engine.log").string();
     // The range start may be taken by an earlier test's closing connections.
     options.onReady = [ready](const std::vector<int>& ports) { ready->set_value(ports.at(0)); };
@@ -69,11 +67,6 @@ bool ExtensionFixture::start() {
         }
     }
     return port_ > 0;
-}
-
-void ExtensionFixture::makeConfigUnreadable() {
-    std::filesystem::remove(folder_.path() / "config.ini");
-    std::filesystem::create_directory(folder_.path() / "config.ini");
 }
 
 void ExtensionFixture::setDeviceModel(const std::string& model) {

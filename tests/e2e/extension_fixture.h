@@ -5,7 +5,6 @@
 #include <thread>
 #include <vector>
 
-#include "limits/service_limits.h"
 #include "platform/stop_event.h"
 #include "protocol/rd_protocol.h"
 #include "rd/upstream.h"
@@ -23,8 +22,7 @@ class ExtensionFixture {
     // The extension listens from the first of 21 free ports and probes all
     // of them; a device that identified waits `graceMs` for silent ports
     // below it.
-    explicit ExtensionFixture(int graceMs = kDiscoveryGraceMs,
-                              const ServiceLimits& limits = ServiceLimits());
+    explicit ExtensionFixture(int graceMs = kDiscoveryGraceMs);
     ~ExtensionFixture();
 
     // Starts the run loop and waits (bounded) until it serves requests.
@@ -36,9 +34,10 @@ class ExtensionFixture {
     // The port `offset` places above the first probed (the extension's own
     // range starts there too): where a test puts a device.
     int upstreamPort(int offset) const { return firstPort_ + offset; }
-    // Puts a folder where config.ini was: it exists but cannot be read. The
-    // extension then listens from the range's start all the same.
-    void makeConfigUnreadable();
+    // The working folder with config.ini (read at start()).
+    const std::filesystem::path& folder() const { return folder_.path(); }
+    // The limits the run loop gets; a test may vary them before start().
+    ServiceLimits limits;
     // Writes DeviceConfig.xml with `model` into the private data folder.
     void setDeviceModel(const std::string& model);
 
@@ -63,7 +62,6 @@ class ExtensionFixture {
     testing_support::PortRange ports_;
     int firstPort_;
     int graceMs_;
-    ServiceLimits limits_;
     int port_ = -1;
     std::vector<std::unique_ptr<testing_support::ChildProcess>> devices_;
 };

@@ -127,19 +127,20 @@ TEST_F(ForwardingTest, CustomModelFromDeviceConfig) {
               extension.send("DEVICEINFO", "/rd/info"));
 }
 
-// A config.ini that cannot be read may hold a restriction: every Origin is
-// refused as an unlisted one, while a native caller reaches the device.
+// A config.ini that cannot be read (a folder in its place) refuses every
+// Origin as an unlisted one; a native caller still reaches the device.
 TEST(UnreadableConfigTest, RefusesEveryOriginAndServesNativeCallers) {
     ExtensionFixture extension;
-    extension.makeConfigUnreadable();
+    std::filesystem::remove(extension.folder() / "config.ini");
+    std::filesystem::create_directory(extension.folder() / "config.ini");
     ASSERT_TRUE(extension.start());
     extension.startDevice(extension.upstreamPort(5));
-    EXPECT_EQ(testing_support::rdAnswerAdmittingNoOrigin(extension.location("/rd/capture"),
-                                                         pidData(3, "INVALID_PARAMETER")),
-              extension.send("CAPTURE", "/rd/capture", kPidOptions,
-                             "Origin: https://portal.example\r\n"));
-    const std::string native = extension.send("CAPTURE", "/rd/capture", kPidOptions);
-    EXPECT_NE(std::string::npos, testing_support::bodyOf(native).find("errCode=\"0\"")) << native;
+    EXPECT_EQ(
+        testing_support::rdAnswerAdmittingNoOrigin(extension.location("/rd/capture"),
+                                                   pidData(3, "INVALID_PARAMETER")),
+        extension.send("CAPTURE", "/rd/capture", kPidOptions, "Origin: https://a.example\r\n"));
+    EXPECT_NE(std::string::npos,
+              extension.send("CAPTURE", "/rd/capture", kPidOptions).find("errCode=\"0\""));
 }
 
 }  // namespace
