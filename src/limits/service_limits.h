@@ -16,9 +16,9 @@ struct ServiceLimits {
     // Workers that forwards never take: discovery, preflights and refusals
     // are answered at once while the device holds the rest.
     int quickAnswerWorkers = 8;
-    // A client must send its whole request head (and each read of a body
-    // must progress) within this time, or its connection is closed: a hung
-    // or trickling client costs a worker for no longer.
+    // A client must send its whole request head within this time, or its
+    // connection is closed: a hung or trickling client costs a worker for no
+    // longer. Each read of a body also ends within it, with what has come.
     int requestTimeoutMs = 5000;
     // Largest request body accepted. A capture body is a PidOptions
     // document of a few hundred bytes; nothing a device accepts comes near
@@ -69,6 +69,6 @@ struct ServiceLimits {
     int maxConcurrentForwards() const { return engineWorkers - quickAnswerWorkers; }
 };
 
-// The limits the program runs with; code that has no value of its own (the
-// discovery of -check, the engine's start-up wait) reads them here.
+// The limits the program runs with. They enter the extension once, as the
+// default of ForwardingOptions::limits, and are handed down from there.
 inline constexpr ServiceLimits kServiceLimits{};
