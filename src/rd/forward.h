@@ -31,7 +31,7 @@ enum class ForwardEnd {
     kOriginNotAllowed,  // the caller's headers are refused (CallerRefusal)
     kHostNotLoopback,
     kUnsupportedPath,
-    kBodyInvalid,  // too large, cut, stalled or refused by the engine
+    kBodyInvalid,  // too large, cut, stalled, not in by its deadline, or refused by the engine
     kEveryPlaceTaken,
     kBudgetSpent,  // the buffers it needed would pass the process's budget
     kNoUpstreamFound,

@@ -34,9 +34,8 @@ class ExtensionFixture {
     // The port `offset` places above the first probed (the extension's own
     // range starts there too): where a test puts a device.
     int upstreamPort(int offset) const { return firstPort_ + offset; }
-    // The working folder with config.ini (read at start()).
+    // The folder with config.ini and the limits, for a test to vary before start().
     const std::filesystem::path& folder() const { return folder_.path(); }
-    // The limits the run loop gets; a test may vary them before start().
     ServiceLimits limits;
     // Writes DeviceConfig.xml with `model` into the private data folder.
     void setDeviceModel(const std::string& model);

@@ -127,8 +127,7 @@ TEST_F(ForwardingTest, CustomModelFromDeviceConfig) {
               extension.send("DEVICEINFO", "/rd/info"));
 }
 
-// A config.ini that cannot be read (a folder in its place) refuses every
-// Origin as an unlisted one; a native caller still reaches the device.
+// An unreadable config.ini refuses every Origin; native callers reach the device.
 TEST(UnreadableConfigTest, RefusesEveryOriginAndServesNativeCallers) {
     ExtensionFixture extension;
     std::filesystem::remove(extension.folder() / "config.ini");
