@@ -11,7 +11,7 @@
 #include "config/ini_update.h"
 #include "config/load_config.h"
 #include "config/server_settings.h"
-#include "platform/escaped_text.h"
+#include "text/escaped_text.h"
 #include "platform/files.h"
 #include "text/text_helpers.h"
 
@@ -100,7 +100,7 @@ bool acceptsOriginList(const std::string& value) {
     if (allowed.invalidEntries.empty()) return true;
     std::string entries;
     for (const std::string& entry : allowed.invalidEntries) {
-        entries += " " + platform::escapeControlBytes(entry);
+        entries += " " + text::escapeControlBytes(entry);
     }
     std::printf(
         "Cannot write %s into config.ini: entries the service would ignore (not "
@@ -115,7 +115,7 @@ bool acceptsCertificatePath(const std::string& value) {
     std::printf(
         "Cannot write %s into config.ini: %s is %s; give a path on this computer, "
         "such as C:\\certs\\x.pem or one relative to the program folder\n",
-        kCertificateKey, platform::escapeControlBytes(value).c_str(), reason);
+        kCertificateKey, text::escapeControlBytes(value).c_str(), reason);
     return false;
 }
 

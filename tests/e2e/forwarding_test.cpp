@@ -118,4 +118,19 @@ TEST_F(ForwardingTest, CustomModelFromDeviceConfig) {
               extension.send("DEVICEINFO", "/rd/info"));
 }
 
+// An unreadable config.ini refuses every Origin; native callers reach the device.
+TEST(UnreadableConfigTest, RefusesEveryOriginAndServesNativeCallers) {
+    ExtensionFixture extension;
+    std::filesystem::remove(extension.folder() / "config.ini");
+    std::filesystem::create_directory(extension.folder() / "config.ini");
+    ASSERT_TRUE(extension.start());
+    extension.startDevice(extension.upstreamPort(5));
+    EXPECT_EQ(
+        testing_support::rdAnswerAdmittingNoOrigin(extension.location("/rd/capture"),
+                                                   pidData(3, "INVALID_PARAMETER")),
+        extension.send("CAPTURE", "/rd/capture", kPidOptions, "Origin: https://a.example\r\n"));
+    EXPECT_NE(std::string::npos,
+              extension.send("CAPTURE", "/rd/capture", kPidOptions).find("errCode=\"0\""));
+}
+
 }  // namespace

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "support/extension_fixture.h"
+#include "support/loopback.h"
+#include "support/rd_answer.h"
 #include "support/rd_device.h"
 
 using testing_support::ExtensionFixture;
@@ -49,6 +51,37 @@ TEST(ConcurrentForwarding, ThirtyTwoCapturesAllGetTheDevicesAnswer) {
     }
     std::printf("32 concurrent captures: slowest %.3f s\n",
                 *std::max_element(seconds.begin(), seconds.end()));
+}
+
+// Sixty clients trickling 1 MiB capture bodies keep no place from a normal
+// capture; each is answered INVALID_DATA at its deadline, still trickling.
+TEST(TricklingClients, TakeNoPlaceAndEndAtTheirDeadline) {
+    ExtensionFixture extension;
+    extension.limits.requestBodyDeadlineMs = 1000;
+    extension.limits.requestTimeoutMs = 500;
+    ASSERT_TRUE(extension.start());
+    extension.startDevice(extension.upstreamPort(5));
+    std::vector<testing_support::LoopbackSocket> tricklers(60);
+    for (testing_support::LoopbackSocket& client : tricklers) {
+        ASSERT_TRUE(client.connectTo(extension.port()));
+        client.sendAll("CAPTURE /rd/capture HTTP/1.1\r\nContent-Length: 1048576\r\n\r\n");
+    }
+    const std::string cut = testing_support::pidData(4, "INVALID_DATA");
+    std::vector<std::string> answers(tricklers.size());
+    int answered = 0;
+    for (int round = 0; round < 400 && answered < 60; ++round) {  // 1 ms or more a client
+        answered = 0;
+        for (std::size_t i = 0; i < tricklers.size(); ++i) {
+            tricklers[i].sendAll("<");
+            answers[i] += tricklers[i].receiveUntil(cut, 2);
+            answered += answers[i].find(cut) != std::string::npos ? 1 : 0;
+        }
+        if (round != 4) continue;  // then a normal capture beside the tricklers
+        EXPECT_NE(std::string::npos,
+                  extension.send("CAPTURE", "/rd/capture", "<PidOptions><Opts/></PidOptions>")
+                      .find("errCode=\"0\""));
+    }
+    EXPECT_EQ(60, answered);
 }
 
 }  // namespace

@@ -52,7 +52,9 @@ bool ExtensionFixture::start() {
     options.forwarding.dataBaseFolder = dataFolder_.path().string();
     options.forwarding.discovery.firstPort = firstPort_;
     options.forwarding.discovery.lastPort = firstPort_ + (upstreamLastPort - upstreamFirstPort);
+    options.forwarding.limits = limits;
     options.forwarding.limits.discoveryGraceMs = graceMs_;
+    options.defaults.portRangeStart = firstPort_;  // also when config.ini cannot be read
     options.engineLogPath = (folder_.path() / "engine.log").string();
     // The range start may be taken by an earlier test's closing connections.
     options.onReady = [ready](const std::vector<int>& ports) { ready->set_value(ports.at(0)); };

@@ -36,6 +36,9 @@ class ExtensionFixture {
     // The port `offset` places above the first probed (the extension's own
     // range starts there too): where a test puts a device.
     int upstreamPort(int offset) const { return firstPort_ + offset; }
+    // The folder with config.ini and the limits, for a test to vary before start().
+    const std::filesystem::path& folder() const { return folder_.path(); }
+    ServiceLimits limits;
     // Writes DeviceConfig.xml with `model` into the private data folder.
     void setDeviceModel(const std::string& model);
 
