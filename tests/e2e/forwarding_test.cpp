@@ -10,6 +10,7 @@
 #include "support/scripted_upstream.h"
 
 using testing_support::ExtensionFixture;
+using testing_support::pidData;
 
 namespace {
 
@@ -128,9 +129,9 @@ TEST(UnreadableConfigTest, RefusesEveryOriginAndServesNativeCallers) {
     EXPECT_EQ(
         testing_support::rdAnswerAdmittingNoOrigin(extension.location("/rd/capture"),
                                                    pidData(3, "INVALID_PARAMETER")),
-        extension.send("CAPTURE", "/rd/capture", kPidOptions, "Origin: https://a.example\r\n"));
+        extension.send("CAPTURE", "/rd/capture", "Origin: https://a.example\r\n", kPidOptions));
     EXPECT_NE(std::string::npos,
-              extension.send("CAPTURE", "/rd/capture", kPidOptions).find("errCode=\"0\""));
+              extension.send("CAPTURE", "/rd/capture", "", kPidOptions).find("errCode=\"0\""));
 }
 
 }  // namespace

@@ -78,7 +78,7 @@ TEST(TricklingClients, TakeNoPlaceAndEndAtTheirDeadline) {
         }
         if (round != 4) continue;  // then a normal capture beside the tricklers
         EXPECT_NE(std::string::npos,
-                  extension.send("CAPTURE", "/rd/capture", "<PidOptions><Opts/></PidOptions>")
+                  extension.send("CAPTURE", "/rd/capture", "", "<PidOptions><Opts/></PidOptions>")
                       .find("errCode=\"0\""));
     }
     EXPECT_EQ(60, answered);
