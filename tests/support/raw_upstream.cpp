@@ -23,11 +23,6 @@ void Stopping::request() {
     set_.notify_all();
 }
 
-bool Stopping::requested() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return requested_;
-}
-
 bool Stopping::waitFor(int timeoutMs) const {
     std::unique_lock<std::mutex> lock(mutex_);
     return set_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return requested_; });
