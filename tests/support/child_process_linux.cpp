@@ -78,11 +78,10 @@ int ChildProcess::wait(int timeoutMs) {
             break;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            break;
-        }
-        awaitEnd(static_cast<pid_t>(pid_), static_cast<int>(left.count()));
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0) break;
+        awaitEnd(static_cast<pid_t>(pid_), static_cast<int>(left));
     }
     return exitCode_;
 }
