@@ -71,6 +71,14 @@ bool withService(ServiceManager& manager, const std::string& name, ServiceAccess
     return withService(manager, open, use);
 }
 
+// One call of the manager on the named service; its failure is printed.
+bool callOnService(ServiceManager& manager, const std::string& name,
+                   bool (ServiceManager::*call)(ServiceHandle)) {
+    return withService(manager, name, ServiceAccess::kAll, [&](ServiceHandle service) {
+        return (manager.*call)(service) || fail(manager);
+    });
+}
+
 // How one wait on the service's state polls: it sleeps `pauseMs(waitHint)`
 // and queries while `waiting`; a state that is `settled` ends it even past
 // `limitMs` (counted from the command's start on the tick counter, where
@@ -103,34 +111,28 @@ constexpr StatusWait kOwnStopWait{
     [](std::uint32_t waitHint) { return std::min(waitHint, kStopTimeoutMs); }, kStopTimeoutMs,
     nullptr};
 
-enum class WaitEnd { kSettled, kTimedOut, kFailed };
-
-// Failures and time-outs are printed; `status` holds the last state seen.
-WaitEnd waitForStatus(ServiceManager& manager, ServiceHandle service, ServiceStatus& status,
-                      std::uint32_t startTick, const StatusWait& wait) {
+// True when the wait settled; failures and time-outs are printed. `status`
+// holds the last state seen.
+bool waitForStatus(ServiceManager& manager, ServiceHandle service, ServiceStatus& status,
+                   std::uint32_t startTick, const StatusWait& wait) {
     while (wait.waiting(status.currentState)) {
         manager.sleepMs(wait.pauseMs(status.waitHint));
-        if (!manager.queryStatus(service, status)) {
-            fail(manager);
-            return WaitEnd::kFailed;
-        }
-        if (wait.settled(status.currentState)) return WaitEnd::kSettled;
+        if (!manager.queryStatus(service, status)) return fail(manager);
+        if (wait.settled(status.currentState)) return true;
         if (static_cast<std::uint32_t>(manager.tickCountMs() - startTick) > wait.limitMs) {
             if (wait.timeoutLine != nullptr) std::fputs(wait.timeoutLine, stdout);
             std::fflush(stdout);
-            return WaitEnd::kTimedOut;
+            return false;
         }
     }
-    return WaitEnd::kSettled;
+    return true;
 }
 
 // A server that cannot start stops the service: the command fails.
 bool awaitStart(ServiceManager& manager, ServiceHandle service, std::uint32_t startTick) {
     ServiceStatus status;
     if (!manager.queryStatus(service, status)) return fail(manager);
-    if (waitForStatus(manager, service, status, startTick, kStartWait) != WaitEnd::kSettled) {
-        return false;
-    }
+    if (!waitForStatus(manager, service, status, startTick, kStartWait)) return false;
     if (!isStopped(status.currentState)) return true;
     std::printf("The service stopped while starting (exit code %u, service-specific code %u).\n",
                 static_cast<unsigned>(status.win32ExitCode),
@@ -144,12 +146,10 @@ bool stopAndWait(ServiceManager& manager, ServiceHandle service, std::uint32_t s
     ServiceStatus status;
     if (!manager.queryStatus(service, status)) return fail(manager);
     if (isStopped(status.currentState)) return true;
-    if (waitForStatus(manager, service, status, startTick, kPendingStopWait) != WaitEnd::kSettled) {
-        return false;
-    }
+    if (!waitForStatus(manager, service, status, startTick, kPendingStopWait)) return false;
     if (isStopped(status.currentState)) return true;
     if (!manager.sendStop(service, status)) return fail(manager);
-    return waitForStatus(manager, service, status, startTick, kOwnStopWait) == WaitEnd::kSettled;
+    return waitForStatus(manager, service, status, startTick, kOwnStopWait);
 }
 
 }  // namespace
@@ -182,19 +182,16 @@ bool installService(ServiceManager& manager, const std::string& name) {
     const OpenStep create = [&](ServiceHandle scm) {
         return manager.createService(scm, name, path);
     };
+    // Registered all the same: say what is missing rather than leave a
+    // half-installed service behind a failure.
+    const auto sayIfMissing = [&](bool done, const char* missing) {
+        if (done) return;
+        std::printf("%s: %s", missing, serviceErrorLine(manager.lastError()).c_str());
+        std::fflush(stdout);
+    };
     return withService(manager, create, [&](ServiceHandle service) {
-        // Registered all the same: say what is missing rather than leave a
-        // half-installed service behind a failure.
-        if (!manager.setRestartOnFailure(service)) {
-            std::printf("Restart on failure is not set: %s",
-                        serviceErrorLine(manager.lastError()).c_str());
-            std::fflush(stdout);
-        }
-        if (!manager.limitRights(service)) {
-            std::printf("The service's privileges are not limited: %s",
-                        serviceErrorLine(manager.lastError()).c_str());
-            std::fflush(stdout);
-        }
+        sayIfMissing(manager.setRestartOnFailure(service), "Restart on failure is not set");
+        sayIfMissing(manager.limitRights(service), "The service's privileges are not limited");
         return true;
     });
 }
@@ -208,15 +205,11 @@ bool startService(ServiceManager& manager, const std::string& name) {
 }
 
 bool setRestartOnFailure(ServiceManager& manager, const std::string& name) {
-    return withService(manager, name, ServiceAccess::kAll, [&](ServiceHandle service) {
-        return manager.setRestartOnFailure(service) || fail(manager);
-    });
+    return callOnService(manager, name, &ServiceManager::setRestartOnFailure);
 }
 
 bool limitServiceRights(ServiceManager& manager, const std::string& name) {
-    return withService(manager, name, ServiceAccess::kAll, [&](ServiceHandle service) {
-        return manager.limitRights(service) || fail(manager);
-    });
+    return callOnService(manager, name, &ServiceManager::limitRights);
 }
 
 bool stopService(ServiceManager& manager, const std::string& name) {
@@ -227,9 +220,7 @@ bool stopService(ServiceManager& manager, const std::string& name) {
 }
 
 bool removeService(ServiceManager& manager, const std::string& name) {
-    return withService(manager, name, ServiceAccess::kAll, [&](ServiceHandle service) {
-        return manager.deleteService(service) || fail(manager);
-    });
+    return callOnService(manager, name, &ServiceManager::deleteService);
 }
 
 bool stopThenRemoveService(ServiceManager& manager, const std::string& name) {

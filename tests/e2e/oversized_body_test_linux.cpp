@@ -16,7 +16,7 @@
 #include "support/raw_upstream.h"
 #include "support/rd_answer.h"
 
-using testing_support::ExtensionFixture;
+using OversizedBody = testing_support::ExtensionTest;
 
 namespace {
 
@@ -56,9 +56,7 @@ class PeakResidentGrowth {
     std::thread sampler_;
 };
 
-TEST(OversizedBody, DeclaredLengthsAboveTheCapAreRefusedWithoutGrowth) {
-    ExtensionFixture extension;
-    ASSERT_TRUE(extension.start());
+TEST_F(OversizedBody, DeclaredLengthsAboveTheCapAreRefusedWithoutGrowth) {
     const long before = residentBytes();
     for (const char* declared : {"4294967296", "17825792", "1048577"}) {
         EXPECT_EQ(extension.answerWith("/rd/capture", testing_support::pidData(4, "INVALID_DATA")),
@@ -71,9 +69,7 @@ TEST(OversizedBody, DeclaredLengthsAboveTheCapAreRefusedWithoutGrowth) {
 
 // An upstream answer that never ends is cut at the body cap: memory stays
 // bounded while it streams (it once grew by gigabytes).
-TEST(OversizedBody, EndlessUpstreamAnswerKeepsMemoryBounded) {
-    ExtensionFixture extension;
-    ASSERT_TRUE(extension.start());
+TEST_F(OversizedBody, EndlessUpstreamAnswerKeepsMemoryBounded) {
     testing_support::RawUpstream device(
         extension.upstreamPort(4),
         testing_support::deviceScript(testing_support::endlessBodyScript));
@@ -125,9 +121,7 @@ constexpr bool kFreedMemoryReturns = true;
 // Many large bodies and answers at once stay within the process's buffer
 // budget, and their memory goes back afterwards (60 bodies of 16 MB once
 // took the process to 984 MB and left 381 MB behind).
-TEST(OversizedBody, ManyLargeForwardsAtOnceStayWithinTheBudgetAndAreGivenBack) {
-    ExtensionFixture extension;
-    ASSERT_TRUE(extension.start());
+TEST_F(OversizedBody, ManyLargeForwardsAtOnceStayWithinTheBudgetAndAreGivenBack) {
     extension.startDevice(extension.upstreamPort(15), {"--capture-bytes", "4194304"});
     PeakResidentGrowth growth;
     const std::string body = "<PidOptions><Opts/></PidOptions>" + std::string(1000000, ' ');

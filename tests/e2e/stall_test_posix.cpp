@@ -21,9 +21,9 @@ using testing_support::ExtensionFixture;
 
 namespace {
 
-TEST(ConcurrentForwarding, ThirtyTwoCapturesAllGetTheDevicesAnswer) {
-    ExtensionFixture extension;
-    ASSERT_TRUE(extension.start());
+using ConcurrentForwarding = testing_support::ExtensionTest;
+
+TEST_F(ConcurrentForwarding, ThirtyTwoCapturesAllGetTheDevicesAnswer) {
     extension.startDevice(extension.upstreamPort(5));
     const std::string options = "<PidOptions><Opts fCount=\"1\" fType=\"0\" /></PidOptions>";
     const std::string expected = testing_support::bodyOf(

@@ -5,10 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 
 #include "support/child_process.h"
 
@@ -16,14 +16,12 @@ namespace testing_support {
 namespace {
 
 // Waits until `pid` ends or `timeoutMs` pass, on the process's own descriptor
-// (readable once it has ended); false where the kernel offers none.
-bool awaitEnd(pid_t pid, int timeoutMs) {
+// (readable once it has ended); 10 ms at most where the kernel has none.
+void awaitEnd(pid_t pid, int timeoutMs) {
     const int pidFd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-    if (pidFd < 0) return false;
     pollfd entry{pidFd, POLLIN, 0};
-    ::poll(&entry, 1, timeoutMs);
-    ::close(pidFd);
-    return true;
+    ::poll(&entry, pidFd >= 0 ? 1 : 0, pidFd >= 0 ? timeoutMs : std::min(timeoutMs, 10));
+    if (pidFd >= 0) ::close(pidFd);
 }
 
 }  // namespace
@@ -80,13 +78,10 @@ int ChildProcess::wait(int timeoutMs) {
             break;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            break;
-        }
-        if (!awaitEnd(static_cast<pid_t>(pid_), static_cast<int>(left.count()))) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0) break;
+        awaitEnd(static_cast<pid_t>(pid_), static_cast<int>(left));
     }
     return exitCode_;
 }

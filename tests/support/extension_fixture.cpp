@@ -15,11 +15,6 @@ namespace {
 
 constexpr auto kStartTimeout = std::chrono::seconds(30);
 
-std::string request(const std::string& method, const std::string& target,
-                    const std::string& headers, const std::string& body) {
-    return requestText(method, target, "Host: 127.0.0.1\r\n" + headers, body);
-}
-
 }  // namespace
 
 ExtensionFixture::ExtensionFixture(int graceMs)
@@ -89,7 +84,8 @@ std::string ExtensionFixture::send(const std::string& method, const std::string&
 
 std::string ExtensionFixture::sendTo(int port, const std::string& method, const std::string& target,
                                      const std::string& headers, const std::string& body) {
-    return exchange(port, request(method, target, headers, body), 30000);
+    return exchange(port, requestText(method, target, "Host: 127.0.0.1\r\n" + headers, body),
+                    30000);
 }
 
 std::string ExtensionFixture::location(const std::string& path) const {

@@ -35,27 +35,21 @@ bool LoopbackSocket::listenOnIpv6Loopback(int port) {
 }
 
 LoopbackSocket LoopbackSocket::acceptOne(int timeoutMs) {
-    if (!valid() || !waitReadable(timeoutMs)) {
-        return LoopbackSocket(kNoSocket);
-    }
+    if (!valid() || !waitReadable(timeoutMs)) return LoopbackSocket(kNoSocket);
     return LoopbackSocket(acceptSocket());
 }
 
 bool LoopbackSocket::sendAll(const std::string& bytes) {
     for (std::size_t sent = 0; sent < bytes.size();) {
         const long n = sendNow(bytes.data() + sent, bytes.size() - sent);
-        if (n <= 0) {
-            return false;
-        }
+        if (n <= 0) return false;
         sent += static_cast<std::size_t>(n);
     }
     return true;
 }
 
 long LoopbackSocket::receiveSome(char* buffer, std::size_t size, int timeoutMs) {
-    if (!valid() || !waitReadable(timeoutMs)) {
-        return 0;
-    }
+    if (!valid() || !waitReadable(timeoutMs)) return 0;
     const long n = receiveNow(buffer, size);
     return n > 0 ? n : 0;
 }

@@ -1,6 +1,7 @@
 #include "support/raw_upstream.h"
 
 #include <chrono>
+#include <limits>
 
 #include "platform/clock.h"
 #include "support/rd_answer.h"
@@ -12,8 +13,6 @@ namespace {
 // How soon the acceptor sees a stop: it waits for a connection in slices.
 constexpr int kAcceptSliceMs = 100;
 constexpr int kReceiveMs = 10000;
-// A hung script's wait is woken by the stop; the slice only bounds each wait.
-constexpr int kHangSliceMs = 60 * 1000;
 
 }  // namespace
 
@@ -21,11 +20,6 @@ void Stopping::request() {
     std::lock_guard<std::mutex> lock(mutex_);
     requested_ = true;
     set_.notify_all();
-}
-
-bool Stopping::requested() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return requested_;
 }
 
 bool Stopping::waitFor(int timeoutMs) const {
@@ -100,8 +94,7 @@ void RawUpstream::acceptLoop() {
 }
 
 void hangScript(LoopbackSocket&, const std::string&, const Stopping& stopping) {
-    while (!stopping.waitFor(kHangSliceMs)) {
-    }
+    stopping.waitFor(std::numeric_limits<int>::max());
 }
 
 RawUpstream::Script trickleScript(int intervalMs) {

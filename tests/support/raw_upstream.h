@@ -15,7 +15,7 @@ namespace testing_support {
 class Stopping {
   public:
     void request();
-    bool requested() const;
+    bool requested() const { return waitFor(0); }
     // Waits at most `timeoutMs`; true once set.
     bool waitFor(int timeoutMs) const;
 
