@@ -34,21 +34,6 @@ std::string configOutcome(int loadResult) {
     return "SERVER_PORT_START unusable: the default port range is in force";
 }
 
-// Decided as the start-up decides it (http/web_server_startup.h).
-std::string httpsText(const std::string& certificatePath) {
-    if (certificatePath.empty()) {
-        return "no: SERVER_SSL_CERTICICATE is empty";
-    }
-    if (!platform::fileExists(certificatePath)) {
-        return "no: " + certificatePath + " does not exist";
-    }
-    if (certificatePath != kCertificatePath && !platform::fileExists(kCertificatePath)) {
-        return std::string("no: ") + certificatePath + " exists, but the server loads " +
-               kCertificatePath + ", which does not; it falls back to HTTP";
-    }
-    return "yes: " + certificatePath + " exists";
-}
-
 std::string reservedPortsText(const std::string& ports) {
     return std::string(" (reserved by the system: ") + ports + "; " +
            platform::reservedPortsCommand() + " lists the reservations)";
@@ -75,7 +60,7 @@ void printSettings(const ServerSettings& settings, int loadResult, const DataDir
     printLine("config.ini: " + configOutcome(loadResult));
     printLine("Port range: " + std::to_string(settings.portRangeStart) + "-" +
               std::to_string(lastPortOfRange(settings.portRangeStart)) + " on " + listenHost);
-    printLine("HTTPS: " + httpsText(settings.sslCertificatePath));
+    printLine("HTTPS: " + httpsOfferText(settings.sslCertificatePath));
     printLine("Allowed origins: " + describeAllowedOrigins(settings.allowedOrigins));
     printLine("Device model: \"" + model + "\" (" + data.filePath(kDeviceConfigFileName) + ")");
     printLine("Free ports of the range: " + ownPortsText(settings.portRangeStart));

@@ -5,6 +5,7 @@
 #include <exception>
 #include <vector>
 
+#include "events/event_reporter.h"
 #include "host/program_settings.h"
 #include "host/run_loop.h"
 #include "platform/console.h"
@@ -43,9 +44,11 @@ int runLoopGuarded(ServiceHost& host) {
     try {
         return runLoop(host.stop, options);
     } catch (const std::exception& e) {
-        std::printf("%s", e.what());
+        reportEvent(EventId::kEndedByError, e.what());
     } catch (...) {
+        reportEvent(EventId::kEndedByError, "An exception of an unknown type ended the run loop");
     }
+    processEvents().flushSummaries();
     return -1;
 }
 
