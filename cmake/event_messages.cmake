@@ -16,10 +16,15 @@ function(rdext_event_messages target list_file)
                         "Language=English\n${CMAKE_MATCH_3}%n%1%0\n.\n\n")
   endforeach()
   # windmc is windres's sibling in the same toolchain.
-  string(REGEX REPLACE "windres(\\.exe)?$" "windmc\\1" _windmc "${CMAKE_RC_COMPILER}")
+  get_filename_component(_rc_dir "${CMAKE_RC_COMPILER}" DIRECTORY)
+  get_filename_component(_rc_name "${CMAKE_RC_COMPILER}" NAME)
+  string(REPLACE "windres" "windmc" _windmc "${_rc_name}")
+  if(_rc_dir)
+    set(_windmc "${_rc_dir}/${_windmc}")
+  endif()
   file(CONFIGURE OUTPUT "${_mc}" CONTENT "${_text}")
   add_custom_command(
-    OUTPUT "${_dir}/event_messages.rc" "${_dir}/event_messages.h"
+    OUTPUT "${_dir}/event_messages.rc" "${_dir}/event_messages.h" "${_dir}/MSG00409.bin"
     COMMAND "${_windmc}" -r "${_dir}" -h "${_dir}" "${_mc}"
     DEPENDS "${_mc}" WORKING_DIRECTORY "${_dir}" VERBATIM)
   target_sources(${target} PRIVATE "${_dir}/event_messages.rc")

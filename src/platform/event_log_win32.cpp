@@ -42,7 +42,10 @@ class EventLogSink : public EventSink {
     // its one insertion string.
     void record(EventLevel level, std::uint32_t id, const std::string& text) override {
         if (source_ == nullptr) return;
-        const std::wstring wide = widen(text);
+        // The Event Viewer breaks lines at CR LF.
+        std::string lines;
+        for (char c : text) lines += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        const std::wstring wide = widen(lines);
         LPCWSTR strings[] = {wide.c_str()};
         ::ReportEventW(source_, eventType(level), 0, id, nullptr, 1, 0, strings, nullptr);
     }
