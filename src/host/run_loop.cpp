@@ -65,7 +65,7 @@ int runLoop(platform::StopEvent& stop, const RunLoopOptions& options) {
     std::string reason;
     std::unique_ptr<CivetServer> server =
         startWebServer(listenHost, firstPort, lastPort, settings.sslCertificatePath,
-                       options.engineLogPath, &reason, options.forwarding.limits);
+                       options.engineLogPath, options.forwarding.limits, &reason);
     if (!server) {
         const std::string engineReason =
             reason.empty() ? std::string() : "The HTTP engine did not start: " + reason + "\n";

@@ -63,10 +63,8 @@ bool readListedAddresses(const DiscoveryOptions& options, std::map<int, std::str
 
 // Every target's answer, by port: all probes at once, each to its end.
 std::map<int, RestResponse> probeAll(const std::vector<ProbeTarget>& targets,
-                                     const TransferLimits& base) {
-    TransferLimits limits = base;
-    limits.maxBodyBytes = kMaxProbeAnswerBytes;
-    ProbeSet probes(upstreamTimeoutSeconds, limits);
+                                     const TransferLimits& limits) {
+    ProbeSet probes(limits);
     std::vector<int> portOfIndex;
     for (const ProbeTarget& target : targets) {
         probes.add(upstreamUrl(target.port, "/"), target.address);
@@ -76,7 +74,7 @@ std::map<int, RestResponse> probeAll(const std::vector<ProbeTarget>& targets,
     // Each probe ends by its own time-out at the latest; the wait only
     // bounds one round.
     while (probes.pending()) {
-        for (auto& [index, response] : probes.wait(upstreamTimeoutSeconds * 1000)) {
+        for (auto& [index, response] : probes.wait(limits.timeoutSeconds * 1000)) {
             answers[portOfIndex[index]] = std::move(response);
         }
     }
@@ -107,11 +105,12 @@ PortReport classifyProbe(int port, const RestResponse& response, const std::stri
 }
 
 UpstreamSurvey surveyUpstreamPorts(const std::string& deviceModel, const DiscoveryOptions& options,
-                                   const TransferLimits& base) {
+                                   const ServiceLimits& limits, const TransferLimits& base) {
     UpstreamSurvey survey;
     std::map<int, std::string> listed;
     survey.listenerTableRead = readListedAddresses(options, listed);
-    std::map<int, RestResponse> answers = probeAll(upstreamProbeTargets(options, {}), base);
+    std::map<int, RestResponse> answers =
+        probeAll(upstreamProbeTargets(options, {}), probeLimits(limits, base));
     for (int port = options.firstPort; port <= options.lastPort; ++port) {
         const auto answer = answers.find(port);
         if (answer == answers.end()) {

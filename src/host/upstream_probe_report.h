@@ -42,11 +42,11 @@ struct UpstreamSurvey {
 
 // Probes, at once and on the calling thread, each port the listener table
 // lists (every port when it cannot be read), as a forward's discovery does
-// (same request, address and time-out), so the whole takes at most one
-// time-out; a port the table does not list is reported as nothing listening
-// without a probe.
+// (same request, address and probeLimits(limits, base)), so the whole takes
+// at most one time-out; a port the table does not list is reported as
+// nothing listening without a probe.
 UpstreamSurvey surveyUpstreamPorts(const std::string& deviceModel, const DiscoveryOptions& options,
-                                   const TransferLimits& base = {});
+                                   const ServiceLimits& limits, const TransferLimits& base = {});
 
 // "<port>: <outcome>[: <detail>][ (listener listed on <address>)]", control
 // bytes escaped; a port the table does not list says so.
