@@ -78,8 +78,11 @@ int runLoop(platform::StopEvent& stop, const RunLoopOptions& options) {
     }
     server->addHandler(route, &handler);
     reportReadableKey();
-    reportEvent(EventId::kServiceStarted, startedText(settings, server->getListeningPorts(),
-                                                      readDeviceModel(forwarding.dataDirectory())));
+    // Read only: the start-up's own read has already said what was wrong.
+    const DeviceModelRead device =
+        loadDeviceModel(options.forwarding.dataDirectory(), DeviceConfigAccess::kReadOnly);
+    reportEvent(EventId::kServiceStarted,
+                startedText(settings, server->getListeningPorts(), device.model));
     if (options.onReady) options.onReady(server->getListeningPorts());
     stop.waitRequested();
     std::printf("Bye!\n");
