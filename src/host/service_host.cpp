@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "events/event_reporter.h"
+#include "host/program_folder_check.h"
 #include "host/program_settings.h"
 #include "host/run_loop.h"
 #include "platform/console.h"
@@ -93,6 +94,11 @@ bool runServiceDispatcher() {
 void serviceMain() {
     ServiceHost& host = serviceHost();
     platform::copyStdoutToLog(kServiceLogName);
+    // Said, not refused: a replaced program would not run this check, and
+    // stopping would not take the registration back; the administrator
+    // learns it at every start until the folder is mended.
+    const std::string folderWarning = runningProgramFolderWarning();
+    if (!folderWarning.empty()) reportEvent(EventId::kProgramFolderChangeable, folderWarning);
     {
         Lock lock(host.mutex);
         host.status = platform::ServiceStatusRecord();
