@@ -94,6 +94,10 @@ list(APPEND _table_edits
 list(APPEND _table_edits
   "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('FinishInstall', 3106, 'INSTALLDIR', '\"[#rdserver_ext.exe]\" -finish-install')"
   "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('FinishInstall', 'NOT REMOVE~=\"ALL\"', 5850)")
+# wixl writes a RegistryValue of Type="expandable" as a plain string; the
+# event source's message file is a REG_EXPAND_SZ ("#%" before the value).
+list(APPEND _table_edits
+  "UPDATE Registry SET Value = '#%[#rdserver_ext.exe]' WHERE Name = 'EventMessageFile'")
 foreach(_row IN LISTS _written_files)
   list(APPEND _table_edits "INSERT INTO RemoveFile (FileKey, Component_, FileName, DirProperty, InstallMode) VALUES ${_row}")
 endforeach()

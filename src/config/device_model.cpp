@@ -1,10 +1,10 @@
 #include "config/device_model.h"
 
-#include <cstdio>
 #include <mutex>
 
 #include "config/data_folder_trust.h"
 #include "config/xml_config.h"
+#include "events/event_reporter.h"
 #include "platform/files.h"
 #include "platform/path_access.h"
 
@@ -26,8 +26,8 @@ std::string parseProblem(const XmlParseStatus& status) {
            std::to_string(status.line) + ", column " + std::to_string(status.column);
 }
 
-DeviceModelRead withDefault(std::string notice) {
-    return DeviceModelRead{kDefaultDeviceModel, std::move(notice)};
+DeviceModelRead withDefault(std::string notice, EventId event = EventId::kDeviceConfigNotUsable) {
+    return DeviceModelRead{kDefaultDeviceModel, std::move(notice), event};
 }
 
 // The file exists and does not load: keep it aside, then write the default.
@@ -47,7 +47,8 @@ DeviceModelRead replaceInvalid(const std::string& path, const XmlParseStatus& st
     config.set(kDeviceModelKey, kDefaultDeviceModel);
     const bool saved = config.save(path);
     return withDefault(invalid + ": kept as " + kept +
-                       (saved ? ", the default written" : ", the default could not be written"));
+                           (saved ? ", the default written" : ", the default could not be written"),
+                       EventId::kDeviceConfigKeptAside);
 }
 
 }  // namespace
@@ -68,11 +69,14 @@ DeviceModelRead loadDeviceModel(const DataDirectory& directory, DeviceConfigAcce
     const std::string distrust = distrustReason(folder, file);
     if (!distrust.empty()) {
         return withDefault(path + " is not used (" + distrust +
-                           "): the default model is in force and nothing is written");
+                               "): the default model is in force and nothing is written",
+                           EventId::kDeviceConfigNotTrusted);
     }
     XmlConfig config(kDeviceConfigRoot);
     XmlParseStatus status;
-    if (config.load(path, &status)) return DeviceModelRead{config.get(kDeviceModelKey), ""};
+    if (config.load(path, &status)) {
+        return DeviceModelRead{config.get(kDeviceModelKey), "", EventId::kDeviceConfigNotUsable};
+    }
     if (!file.exists) {
         if (writable) {
             config.set(kDeviceModelKey, kDefaultDeviceModel);
@@ -95,8 +99,7 @@ std::string readDeviceModel(const DataDirectory& directory) {
         static std::string lastPrinted;
         std::lock_guard<std::mutex> lock(printMutex);
         if (read.notice != lastPrinted) {
-            std::printf("%s\n", read.notice.c_str());
-            std::fflush(stdout);
+            reportEvent(read.noticeEvent, read.notice);
             lastPrinted = read.notice;
         }
     }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "config/data_directory.h"
+#include "events/events.h"
 #include "protocol/rd_protocol.h"
 
 // The file in the data directory that names the device model.
@@ -25,6 +26,8 @@ struct DeviceModelRead {
     // One line without its line feed when the file was not used as it is (an
     // untrusted folder, an invalid file kept aside); empty otherwise.
     std::string notice;
+    // The event the notice is.
+    EventId noticeEvent = EventId::kDeviceConfigNotUsable;
 };
 
 // The device model: the "devicemodel" attribute of the element "opts" in

@@ -1,8 +1,7 @@
 #include "config/load_config.h"
 
-#include <cstdio>
-
 #include "config/ini_file.h"
+#include "events/event_reporter.h"
 #include "platform/files.h"
 #include "platform/process_paths.h"
 
@@ -34,8 +33,8 @@ int loadConfig(ServerSettings& settings, ConfigLoad* load) {
     settings.allowedOrigins = parseAllowedOrigins(ini.getString(kAllowedOriginsKey));
     const int start = ini.getInt(kPortStartKey);
     if (!isUsablePortStart(start)) {
-        std::printf("Server port start is not configured in config.ini\n");
-        std::fflush(stdout);
+        reportEvent(EventId::kPortStartNotConfigured,
+                    "Server port start is not configured in config.ini");
         settings.portRangeStart = ServerSettings().portRangeStart;
         return 1;
     }

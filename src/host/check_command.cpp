@@ -37,21 +37,6 @@ std::string configLine(int loadResult, const ConfigLoad& load) {
     return "config.ini: SERVER_PORT_START unusable: the default port range is in force";
 }
 
-// Decided as the start-up decides it (http/web_server_startup.h).
-std::string httpsText(const std::string& certificatePath) {
-    if (certificatePath.empty()) {
-        return "no: SERVER_SSL_CERTICICATE is empty";
-    }
-    if (!platform::fileExists(certificatePath)) {
-        return "no: " + certificatePath + " does not exist";
-    }
-    if (certificatePath != kCertificatePath && !platform::fileExists(kCertificatePath)) {
-        return std::string("no: ") + certificatePath + " exists, but the server loads " +
-               kCertificatePath + ", which does not; it falls back to HTTP";
-    }
-    return "yes: " + certificatePath + " exists";
-}
-
 std::string reservedPortsText(const std::string& ports) {
     return " (reserved by the system: " + ports + "; " + reservationsHint() + ")";
 }
@@ -77,7 +62,7 @@ void printSettings(const ServerSettings& settings, int loadResult, const ConfigL
     printLine(configLine(loadResult, load));
     printLine("Port range: " + std::to_string(settings.portRangeStart) + "-" +
               std::to_string(lastPortOfRange(settings.portRangeStart)) + " on " + listenHost);
-    printLine("HTTPS: " + httpsText(settings.sslCertificatePath));
+    printLine("HTTPS: " + httpsOfferText(settings.sslCertificatePath));
     printLine("Allowed origins: " + describeAllowedOrigins(settings.allowedOrigins));
     printLine("Device model: \"" + model + "\" (" + data.filePath(kDeviceConfigFileName) + ")");
     printLine("Free ports of the range: " + ownPortsText(settings.portRangeStart));

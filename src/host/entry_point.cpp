@@ -8,6 +8,8 @@
 
 #include "config/device_model.h"
 #include "host/browser_policy.h"
+#include "events/event_reporter.h"
+#include "host/event_source.h"
 #include "host/check_command.h"
 #include "host/installation_protection.h"
 #include "host/program_folder_check.h"
@@ -40,6 +42,13 @@ bool installAndProtect(platform::ServiceManager& manager, const std::string& nam
     }
     if (!installService(manager, name)) return false;
     protectInstallation(DataDirectory(), kCertificatePath);
+    registerServiceEventSource(name, platform::executablePath());
+    return true;
+}
+
+bool stopThenRemove(platform::ServiceManager& manager, const std::string& name) {
+    if (!stopThenRemoveService(manager, name)) return false;
+    removeServiceEventSource(name);
     return true;
 }
 
@@ -47,7 +56,7 @@ const ServiceCommand kServiceCommands[] = {
     {"-install", installAndProtect, "installed"},
     {"-start", startService, "started"},
     {"-stop", stopService, "stopped"},
-    {"-remove", stopThenRemoveService, "removed"},
+    {"-remove", stopThenRemove, "removed"},
 };
 
 void printWorkingDirectory() {
@@ -107,6 +116,8 @@ int runEntryPoint(int argc, char** argv) {
     // The modes that serve create the data folder and a default file when
     // needed; "-check" and the service commands create nothing.
     const bool serves = argc <= 1 || std::strcmp(argv[1], "-console") == 0;
+    // A service reports from its first line on, this read's notices included.
+    if (argc <= 1) useServiceEvents(serviceName);
     if (serves) readDeviceModel();
     std::printf("Command: %s\n", argv[0]);
     printWorkingDirectory();

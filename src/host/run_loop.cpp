@@ -5,9 +5,12 @@
 #include <exception>
 #include <memory>
 
+#include "config/device_model.h"
 #include "config/load_config.h"
 #include "config/server_settings.h"
+#include "events/event_reporter.h"
 #include "host/program_settings.h"
+#include "host/start_report.h"
 #include "http/port_availability.h"
 #include "http/web_server_startup.h"
 #include "platform/console.h"
@@ -48,7 +51,7 @@ int runLoop(platform::StopEvent& stop, const RunLoopOptions& options) {
     ConfigLoad config;
     loadConfig(settings, &config);
     if (config.file == ConfigFile::kUnreadable) {
-        std::printf("%s\n", config.unreadableLine.c_str());
+        reportEvent(EventId::kConfigIniUnreadable, config.unreadableLine);
     }
     if (settings.allowedOrigins.restricted) {
         std::printf("Allowed origins: %s\n",
@@ -68,16 +71,22 @@ int runLoop(platform::StopEvent& stop, const RunLoopOptions& options) {
         startWebServer(listenHost, firstPort, lastPort, settings.sslCertificatePath,
                        options.engineLogPath, options.forwarding.limits, &reason);
     if (!server) {
-        if (!reason.empty()) {
-            std::printf("The HTTP engine did not start: %s\n", reason.c_str());
-        }
-        std::printf("Server starting failed on ports %d-%d\n", firstPort, lastPort);
+        const std::string engineReason =
+            reason.empty() ? std::string() : "The HTTP engine did not start: " + reason + "\n";
+        reportEvent(EventId::kStartFailed, engineReason + "Server starting failed on ports " +
+                                               std::to_string(firstPort) + "-" +
+                                               std::to_string(lastPort));
         const std::string reserved = reservedPortsLine(firstPort, lastPort);
-        if (!reserved.empty()) std::printf("%s\n", reserved.c_str());
-        std::fflush(stdout);
+        if (!reserved.empty()) reportEvent(EventId::kPortsReserved, reserved);
         return 1;
     }
     server->addHandler(route, &handler);
+    reportReadableKey();
+    // Read only: the start-up's own read has already said what was wrong.
+    const DeviceModelRead device =
+        loadDeviceModel(options.forwarding.dataDirectory(), DeviceConfigAccess::kReadOnly);
+    reportEvent(EventId::kServiceStarted,
+                startedText(settings, server->getListeningPorts(), device.model));
     if (options.onReady) options.onReady(server->getListeningPorts());
     stop.waitRequested();
     std::printf("Bye!\n");
@@ -86,6 +95,8 @@ int runLoop(platform::StopEvent& stop, const RunLoopOptions& options) {
     // so the engine's workers are free to stop.
     forwarding.stopAndDrain();
     server->close();
+    processEvents().flushSummaries();
+    reportEvent(EventId::kServiceStopped, "Stopped after a stop request");
     stop.acknowledge();
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "events/event_reporter.h"
 #include "host/program_folder_check.h"
 #include "host/program_settings.h"
 #include "host/run_loop.h"
@@ -47,9 +48,11 @@ int runLoopGuarded(ServiceHost& host) {
     try {
         return runLoop(host.stop, options);
     } catch (const std::exception& e) {
-        std::printf("%s", e.what());
+        reportEvent(EventId::kEndedByError, e.what());
     } catch (...) {
+        reportEvent(EventId::kEndedByError, "An exception of an unknown type ended the run loop");
     }
+    processEvents().flushSummaries();
     return -1;
 }
 
@@ -101,7 +104,7 @@ void serviceMain() {
     // stopping would not take the registration back; the administrator
     // learns it at every start until the folder is mended.
     const std::string folderWarning = runningProgramFolderWarning();
-    if (!folderWarning.empty()) std::printf("%s\n", folderWarning.c_str());
+    if (!folderWarning.empty()) reportEvent(EventId::kProgramFolderChangeable, folderWarning);
     {
         Lock lock(host.mutex);
         host.status = platform::ServiceStatusRecord();

@@ -1,13 +1,13 @@
 #include "http/port_availability.h"
 
-#include <cstdio>
-
+#include "events/event_reporter.h"
 #include "platform/net.h"
 
 PortState probePort(int port) {
     const platform::BindProbe probe = platform::probeBindAllInterfaces(port);
     if (probe.socketLayerError != 0) {
-        std::printf("WSAStartup failed with error: %d\n", probe.socketLayerError);
+        reportEvent(EventId::kSocketLayerFailed,
+                    "WSAStartup failed with error: " + std::to_string(probe.socketLayerError));
     }
     if (probe.bindable) return PortState::kFree;
     return probe.reservedBySystem ? PortState::kReserved : PortState::kInUse;

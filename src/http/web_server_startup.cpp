@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 
+#include "events/event_reporter.h"
 #include "http/port_availability.h"
 #include "text/escaped_text.h"
 #include "platform/files.h"
@@ -145,6 +146,20 @@ std::unique_ptr<CivetServer> startOnRange(const char* host, int firstPort, int l
 
 }  // namespace
 
+std::string httpsOfferText(const std::string& certificatePath) {
+    if (certificatePath.empty()) {
+        return "no: SERVER_SSL_CERTICICATE is empty";
+    }
+    if (!platform::fileExists(certificatePath)) {
+        return "no: " + certificatePath + " does not exist";
+    }
+    if (certificatePath != kCertificatePath && !platform::fileExists(kCertificatePath)) {
+        return std::string("no: ") + certificatePath + " exists, but the server loads " +
+               kCertificatePath + ", which does not; it falls back to HTTP";
+    }
+    return "yes: " + certificatePath + " exists";
+}
+
 bool isPortInUse(int port) { return probePort(port) != PortState::kFree; }
 
 std::unique_ptr<CivetServer> startWebServer(const char* host, int firstPort, int lastPort,
@@ -158,8 +173,8 @@ std::unique_ptr<CivetServer> startWebServer(const char* host, int firstPort, int
         startOnRange(host, firstPort, lastPort, withTls, errorLogPath, limits, reason);
     if (!server && withTls && isTlsFailure(reason)) {
         // A bad certificate must not leave the machine without the extension.
-        std::printf("HTTPS is not available (%s); serving HTTP only\n", reason.c_str());
-        std::fflush(stdout);
+        reportEvent(EventId::kHttpsNotAvailable,
+                    "HTTPS is not available (" + reason + "); serving HTTP only");
         server = startOnRange(host, firstPort, lastPort, false, errorLogPath, limits, reason);
     }
     if (failureReason != nullptr) {

@@ -29,6 +29,10 @@ std::unique_ptr<CivetServer> startWebServer(const char* host, int firstPort, int
                                             const ServiceLimits& limits,
                                             std::string* failureReason = nullptr);
 
+// Whether a start offers HTTPS beside HTTP with `certificatePath`, and why:
+// "yes: ..." or "no: ..." (the engine may still refuse the certificate).
+std::string httpsOfferText(const std::string& certificatePath);
+
 // True when a TCP socket cannot be bound to `port` on all local addresses
 // right now (also when the socket layer cannot start).
 bool isPortInUse(int port);

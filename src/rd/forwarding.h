@@ -12,6 +12,7 @@
 #include "client/kept_handles.h"
 #include "config/allowed_origins.h"
 #include "config/data_directory.h"
+#include "events/device_availability.h"
 #include "limits/service_limits.h"
 #include "rd/upstream.h"
 
@@ -47,6 +48,8 @@ struct ForwardingState {
     HandlePool handles;
     ByteBudget budget;
     std::atomic<int> inFlight{0};
+    // The device as the forwards saw it, reported once per change.
+    DeviceAvailability availability;
     std::mutex mutex;
     std::condition_variable drained;
 

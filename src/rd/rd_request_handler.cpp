@@ -9,6 +9,7 @@
 
 #include "http/civet_server.h"
 #include "text/escaped_text.h"
+#include "rd/availability_report.h"
 #include "rd/forward_log.h"
 #include "rd/rd_documents.h"
 
@@ -69,6 +70,7 @@ bool RDSWrapperRestfulRequestHandler::answerForward(CivetServer* server, mg_conn
         writePidDataError(conn, location, RDSWrapperError(errCodeOf(outcome.end)), caller.grant);
     }
     printForwardLine(record, outcome);
+    reportDeviceAvailability(forwarding_.availability, outcome, forwarding_.options.discovery);
     return true;
 }
 

@@ -206,6 +206,12 @@ TEST_F(ServiceProcessTest, InstallTwiceReportsThatTheServiceExists) {
     const std::string command = testing_support::registeredServiceCommand(kName);
     EXPECT_TRUE(samePath(program, command) || samePath("\"" + program + "\"", command))
         << program << " / " << command;
+    // Its event source, whose messages are in the program itself.
+    const testing_support::EventSourceValues source = testing_support::registeredEventSource(kName);
+    EXPECT_TRUE(samePath(program, source.messageFile)) << source.messageFile;
+    EXPECT_EQ(7ul, source.typesSupported);
+    EXPECT_EQ("Forwards no longer find the device.\r\nno port",
+              testing_support::formatModuleMessage(source.messageFile, 2000, "no port"));
 
     const CommandResult second = run({"-install", "0"});
     EXPECT_EQ(1, second.exitCode);
@@ -269,6 +275,7 @@ TEST_F(ServiceProcessTest, RemoveStopsARunningServiceFirst) {
     EXPECT_TRUE(process.exitsWithin(5000));
     EXPECT_FALSE(portOpen(base));
     EXPECT_FALSE(queryService().registered);
+    EXPECT_EQ("", testing_support::registeredEventSource(kName).messageFile);
 
     const CommandResult start = run({"-start", "0"});
     EXPECT_EQ(1, start.exitCode);

@@ -24,6 +24,7 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 service=Lumetra_RD_ServiceExt
 install_dir="$WINEPREFIX/drive_c/Program Files/rdserver_ext"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+event_source_key="HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\$service"
 # Port ranges away from the upstream range 11100-11120 that other tests use.
 property_port=11300 edited_port=11320
 origins='https://portal.bank.example, https://*.bank.example'
@@ -145,6 +146,11 @@ port="$(wait_for_discovery $property_port)"
 [ "$port" = "$expected_port" ] || fail "service listens on $port, the first free port from $property_port was $expected_port"
 service_running || fail "$service is not running after the install"
 echo "discovery answered on port $port"
+# The service's event source, with its messages in the installed executable.
+source_values="$(bounded_wine reg query "$event_source_key" 2>&1 | tr -d '\r')" || true
+grep -qE "EventMessageFile +REG_EXPAND_SZ +C:\\\\Program Files\\\\rdserver_ext\\\\rdserver_ext\.exe$" <<< "$source_values" \
+  && grep -qE "TypesSupported +REG_DWORD +0x7$" <<< "$source_values" \
+  || fail "event source after the install: $source_values"
 
 echo "edit config.ini, add ssl_localhost.pem, upgrade with $(basename "$newer")"
 sed -i "s/^SERVER_PORT_START = .*/SERVER_PORT_START = $edited_port/" "$install_dir/config.ini"
@@ -180,6 +186,7 @@ bounded_wine msiexec /x "$newer" /qn || fail "msiexec /x failed ($?)"
 left="$(ls -A "$install_dir" 2>&1)"
 [ "$left" = ssl_localhost.pem ] || fail "left behind in $install_dir: $left"
 product_registered "$new_code" && fail "the product is still registered"
+bounded_wine reg query "$event_source_key" > /dev/null 2>&1 && fail "the event source is still registered"
 sc_output="$(WINEDEBUG=-all,err+sc bounded_wine sc query "$service" 2>&1)" \
   && fail "$service still exists: $sc_output"
 grep -q "1060" <<< "$sc_output" || fail "sc query did not report a missing service: $sc_output"

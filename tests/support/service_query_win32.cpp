@@ -19,4 +19,37 @@ std::string registeredServiceCommand(const std::string& name) {
     return command;
 }
 
+EventSourceValues registeredEventSource(const std::string& name) {
+    const std::string key = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\" + name;
+    EventSourceValues values;
+    char file[MAX_PATH * 2] = "";
+    DWORD size = sizeof file;
+    if (::RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), "EventMessageFile",
+                       RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, file,
+                       &size) == ERROR_SUCCESS) {
+        values.messageFile = file;
+    }
+    DWORD types = 0;
+    size = sizeof types;
+    if (::RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), "TypesSupported", RRF_RT_REG_DWORD, nullptr,
+                       &types, &size) == ERROR_SUCCESS) {
+        values.typesSupported = types;
+    }
+    return values;
+}
+
+std::string formatModuleMessage(const std::string& module, unsigned long id,
+                                const std::string& insert) {
+    HMODULE file = ::LoadLibraryExA(module.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (file == nullptr) return "";
+    const char* inserts[] = {insert.c_str()};
+    char text[1024] = "";
+    const DWORD length =
+        ::FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, file, id,
+                         MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text, sizeof text,
+                         reinterpret_cast<va_list*>(const_cast<char**>(inserts)));
+    ::FreeLibrary(file);
+    return std::string(text, length);
+}
+
 }  // namespace testing_support
