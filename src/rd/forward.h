@@ -76,12 +76,3 @@ class ForwardHold {
 ForwardOutcome forward(ForwardingState& state, ForwardHold& hold, UpstreamVerb verb,
                        const CallerFacts& caller, mg_connection* conn,
                        const std::vector<int>& ownPorts);
-
-enum class BodyRead { Complete, Invalid, OverBudget };
-
-// Reads the request body into `body`: the bytes Content-Length announces, or
-// a chunked body to its end; no body without either. Invalid when it ends
-// or stalls before it is complete (or the engine refuses it: its cap);
-// OverBudget when `share` may not grow to hold it. `body` is to be used only
-// when Complete.
-BodyRead readRequestBody(mg_connection* conn, BudgetShare& share, std::string& body);

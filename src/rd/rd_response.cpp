@@ -108,11 +108,6 @@ bool writeRdResponse(mg_connection* conn, const char* location, const char* data
     return writeAll(conn, message.data(), message.size());
 }
 
-bool writeRdResponse(mg_connection* conn, const char* location, const char* data,
-                     std::int64_t length) {
-    return writeRdResponse(conn, location, data, length, echoedGrant(conn));
-}
-
 bool writePidDataError(mg_connection* conn, const char* location, RDSWrapperError error,
                        const CrossOriginGrant& grant) {
     const char* info = error.errorInfo();

@@ -46,11 +46,9 @@ void grantPreflightAsks(mg_connection* conn, CrossOriginGrant& grant);
 // `grant`, and `length` bytes of `data`. A negative length means "the text
 // up to its first NUL" (0 when data is null). A null location is written as
 // "(null)". Returns true when the header block and the whole body were
-// written. Without a grant, echoedGrant(conn).
+// written.
 bool writeRdResponse(mg_connection* conn, const char* location, const char* data,
                      std::int64_t length, const CrossOriginGrant& grant);
-bool writeRdResponse(mg_connection* conn, const char* location, const char* data,
-                     std::int64_t length);
 
 // Sends the PidData document for `error` with writeRdResponse.
 bool writePidDataError(mg_connection* conn, const char* location, RDSWrapperError error,
