@@ -6,7 +6,7 @@
 
 #include "http/web_server_startup.h"
 #include "platform/stop_event.h"
-#include "rd/forwarding.h"
+#include "rd/forwarding_state.h"
 
 // Where the run loop keeps its files, and whom it tells that it serves.
 struct RunLoopOptions {

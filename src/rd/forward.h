@@ -7,7 +7,7 @@
 
 #include "client/byte_budget.h"
 #include "rd/caller_facts.h"
-#include "rd/forwarding.h"
+#include "rd/forwarding_state.h"
 
 struct mg_connection;
 
