@@ -50,10 +50,8 @@ class BudgetShare {
     bool refused_ = false;
 };
 
-// Charges `share` (may be null: nothing to charge) before `buffer` takes
-// `moreBytes` more: for the memory it will hold then, as a string that must
-// grow at least doubles its capacity. `charged` is what the buffer holds of
-// the share so far, and is raised to that. False, with nothing charged, when
-// the share may not grow: the buffer must not take the bytes.
+// Charges `share` (null: nothing) before `buffer` takes `moreBytes` more,
+// for what it will hold then (a growing string at least doubles); `charged`
+// is what it holds of the share so far. False when the share may not grow.
 bool chargeBufferGrowth(BudgetShare* share, const std::string& buffer, std::size_t moreBytes,
                         std::size_t& charged);

@@ -5,15 +5,15 @@
 #include <memory>
 #include <string>
 
-#include "client/curl_handles.h"
-#include "client/kept_handles.h"
+#include "client/curl_string_list.h"
+#include "client/handle_pool.h"
 #include "client/response_framing.h"
 #include "client/rest_response.h"
 #include "client/transfer_limits.h"
 
 // HTTP/1.1 requests, each over its own TCP connection (closed when the
 // request ends), sending an RD verb as the request method. The transfer
-// handle is leased from a pool when one is given (client/kept_handles.h).
+// handle is leased from a pool when one is given (client/handle_pool.h).
 // Not copyable; use from one thread. None of the send operations throws for transfer failures: they
 // are reported in RestResponse::code and body. Redirects are not followed.
 class RestConnection {

@@ -7,7 +7,7 @@
 
 class BudgetShare;
 class Cancellation;
-class HandlePool;
+struct HandlePool;
 
 // Bounds of one upstream transfer, and where it connects.
 struct TransferLimits {

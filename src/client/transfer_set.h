@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "client/kept_handles.h"
+#include "client/handle_pool.h"
 
 class Cancellation;
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "client/kept_handles.h"
+#include "client/handle_pool.h"
 #include "config/data_directory.h"
 #include "config/device_model.h"
 #include "config/load_config.h"

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/service_manager.h"
-#include "rd/forwarding.h"
+#include "rd/forwarding_state.h"
 
 // "-check": what a start would find, without starting anything. Reads
 // config.ini (the working directory) and DeviceConfig.xml as a start does

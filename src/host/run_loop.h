@@ -7,7 +7,7 @@
 #include "config/server_settings.h"
 #include "http/web_server_startup.h"
 #include "platform/stop_event.h"
-#include "rd/forwarding.h"
+#include "rd/forwarding_state.h"
 
 // Where the run loop keeps its files, and whom it tells that it serves.
 struct RunLoopOptions {

@@ -3,6 +3,7 @@
 #include <civetweb.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <cstdint>
 #include <cstring>
@@ -29,6 +30,11 @@ bool isChunked(mg_connection* conn) {
     }
     return text::lowerCase(encoding) == "chunked";
 }
+
+enum class BodyRead { Complete, Invalid, OverBudget };
+
+// When a request body must be in whole.
+using BodyDeadline = std::chrono::steady_clock::time_point;
 
 // Reads until `wanted` bytes have arrived (or, for -1, the body's end). The
 // buffer grows only with what arrives and only as far as `share` grants.
@@ -58,6 +64,27 @@ BodyRead readUpTo(mg_connection* conn, std::int64_t wanted, BodyDeadline deadlin
         body.append(chunk, static_cast<std::size_t>(n));
     }
     return BodyRead::Complete;
+}
+
+// The bytes Content-Length announces, or a chunked body to its end; no body
+// without either.
+BodyRead readRequestBody(mg_connection* conn, BodyDeadline deadline, BudgetShare& share,
+                         std::string& body) {
+    const std::int64_t declared = mg_get_request_info(conn)->content_length;
+    std::size_t charged = 0;
+    body.clear();
+    if (isChunked(conn)) {
+        return readUpTo(conn, -1, deadline, share, charged, body);
+    }
+    if (declared <= 0) {
+        return BodyRead::Complete;
+    }
+    charged = static_cast<std::size_t>(declared);
+    if (!share.grow(charged)) {
+        return BodyRead::OverBudget;
+    }
+    body.reserve(charged);
+    return readUpTo(conn, declared, deadline, share, charged, body);
 }
 
 // What sets the verbs apart: the path they are forwarded on, whether a body
@@ -193,25 +220,6 @@ ForwardHold::~ForwardHold() {
 bool ForwardHold::takePlace() {
     counted_ = true;
     return state_.inFlight.fetch_add(1) < state_.options.limits.maxConcurrentForwards();
-}
-
-BodyRead readRequestBody(mg_connection* conn, BodyDeadline deadline, BudgetShare& share,
-                         std::string& body) {
-    const std::int64_t declared = mg_get_request_info(conn)->content_length;
-    std::size_t charged = 0;
-    body.clear();
-    if (isChunked(conn)) {
-        return readUpTo(conn, -1, deadline, share, charged, body);
-    }
-    if (declared <= 0) {
-        return BodyRead::Complete;
-    }
-    charged = static_cast<std::size_t>(declared);
-    if (!share.grow(charged)) {
-        return BodyRead::OverBudget;
-    }
-    body.reserve(charged);
-    return readUpTo(conn, declared, deadline, share, charged, body);
 }
 
 int errCodeOf(ForwardEnd end) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <chrono>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -8,7 +7,7 @@
 
 #include "client/byte_budget.h"
 #include "rd/caller_facts.h"
-#include "rd/forwarding.h"
+#include "rd/forwarding_state.h"
 
 struct mg_connection;
 
@@ -78,16 +77,3 @@ class ForwardHold {
 ForwardOutcome forward(ForwardingState& state, ForwardHold& hold, UpstreamVerb verb,
                        const CallerFacts& caller, mg_connection* conn,
                        const std::vector<int>& ownPorts);
-
-enum class BodyRead { Complete, Invalid, OverBudget };
-
-// When a request body must be in whole.
-using BodyDeadline = std::chrono::steady_clock::time_point;
-
-// Reads the request body into `body`: the bytes Content-Length announces, or
-// a chunked body to its end; no body without either. Invalid when it ends,
-// stalls or is still arriving at `deadline` before it is complete (or the
-// engine refuses it: its cap); OverBudget when `share` may not grow to hold
-// it. `body` is to be used only when Complete.
-BodyRead readRequestBody(mg_connection* conn, BodyDeadline deadline, BudgetShare& share,
-                         std::string& body);

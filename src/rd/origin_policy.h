@@ -32,13 +32,10 @@ struct CallerVerdict {
     CallerRefusal refusal = CallerRefusal::kNone;
 };
 
-// Judges the Origin and Host headers of a request (each absent when not
-// sent). An origin is admitted when its scheme and host match a pattern,
-// ignoring case, "*." admitting every subdomain (not the host itself), a
-// listed port matching exactly and a missing one any port. When the list
-// restricts, a forward is refused an origin not admitted, and a Host other
-// than this machine's loopback ("localhost", an address in 127.0.0.0/8 or
-// "[::1]", each with or without a port; an absent or empty Host counts as
-// loopback: browsers always send one).
+// Judges a request's Origin and Host (absent when not sent): an origin
+// matches a pattern by scheme and host ignoring case ("*." every subdomain,
+// not the host itself; a listed port exactly, a missing one any); a Host is
+// loopback when it is "localhost", in 127.0.0.0/8 or "[::1]", with or
+// without a port, or absent or empty (browsers always send one).
 CallerVerdict judgeCaller(const AllowedOrigins& allowed, const std::optional<std::string>& origin,
                           const std::optional<std::string>& host);

@@ -3,7 +3,7 @@
 #include "http/invalid_resource_handler.h"
 #include "rd/caller_facts.h"
 #include "rd/forward.h"
-#include "rd/forwarding.h"
+#include "rd/forwarding_state.h"
 #include "rd/rd_response.h"
 
 // The RD endpoints: discovery (RDSERVICE, GET), cross-origin preflight

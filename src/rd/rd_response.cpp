@@ -31,22 +31,7 @@ std::string headerBlock(const char* location, std::int64_t length, const CrossOr
     block += "\r\nContent-Length: ";
     block += std::to_string(length);
     block += "\r\nContent-Type: text/xml\r\nConnection: close\r\n";
-    if (!grant.admitOrigin) {
-        return block + "\r\n";
-    }
-    block += "Access-Control-Allow-Origin: ";
-    block += grant.origin ? *grant.origin : "(null)";
-    block += "\r\nAccess-Control-Allow-Methods: RDSERVICE, CAPTURE, DEVICEINFO\r\n";
-    if (grant.allowHeaders) {
-        block += "Access-Control-Allow-Headers: ";
-        block += *grant.allowHeaders;
-        block += "\r\n";
-    }
-    if (grant.allowPrivateNetwork) {
-        block += "Access-Control-Allow-Private-Network: true\r\n";
-    }
-    block += "\r\n";
-    return block;
+    return block + crossOriginLines(grant) + "\r\n";
 }
 
 }  // namespace
@@ -60,6 +45,39 @@ void requestLocation(char (&location)[kLocationBufferSize], CivetServer* server,
                      mg_connection* conn) {
     formatLocation(location, kLocationHost, firstListeningPort(server),
                    mg_get_request_info(conn)->request_uri);
+}
+
+std::string crossOriginLines(const CrossOriginGrant& grant) {
+    if (!grant.admitOrigin) {
+        return std::string();
+    }
+    std::string lines = "Access-Control-Allow-Origin: ";
+    lines += grant.origin ? *grant.origin : "(null)";
+    lines += "\r\nAccess-Control-Allow-Methods: RDSERVICE, CAPTURE, DEVICEINFO\r\n";
+    if (grant.allowHeaders) {
+        lines += "Access-Control-Allow-Headers: " + *grant.allowHeaders + "\r\n";
+    }
+    if (grant.allowPrivateNetwork) {
+        lines += "Access-Control-Allow-Private-Network: true\r\n";
+    }
+    return lines;
+}
+
+// Browsers send a preflight before a cross-origin request with custom
+// headers (typically Content-Type on CAPTURE) and refuse the request unless
+// the answer allows those headers. Older Chromium also asks, for a public
+// page calling loopback, whether a private network may be reached.
+void grantPreflightAsks(mg_connection* conn, CrossOriginGrant& grant) {
+    if (std::strcmp(mg_get_request_info(conn)->request_method, "OPTIONS") != 0) {
+        return;
+    }
+    const char* requested = mg_get_header(conn, "Access-Control-Request-Headers");
+    if (requested != nullptr && requested[0] != '\0') {
+        grant.allowHeaders = requested;
+    }
+    const char* privateNetwork = mg_get_header(conn, "Access-Control-Request-Private-Network");
+    grant.allowPrivateNetwork =
+        privateNetwork != nullptr && std::strcmp(privateNetwork, "true") == 0;
 }
 
 CrossOriginGrant echoedGrant(mg_connection* conn) {
@@ -88,11 +106,6 @@ bool writeRdResponse(mg_connection* conn, const char* location, const char* data
         message.append(data, static_cast<std::size_t>(length));
     }
     return writeAll(conn, message.data(), message.size());
-}
-
-bool writeRdResponse(mg_connection* conn, const char* location, const char* data,
-                     std::int64_t length) {
-    return writeRdResponse(conn, location, data, length, echoedGrant(conn));
 }
 
 bool writePidDataError(mg_connection* conn, const char* location, RDSWrapperError error,

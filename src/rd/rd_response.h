@@ -35,15 +35,20 @@ struct CrossOriginGrant {
     bool allowPrivateNetwork = false;
 };
 
+// The grant's lines, each ending in CRLF: none for an origin not admitted.
+std::string crossOriginLines(const CrossOriginGrant& grant);
+
+// Adds to `grant` what the request on `conn` asks for when it is a preflight
+// (OPTIONS); a request of any other method is granted nothing more.
+void grantPreflightAsks(mg_connection* conn, CrossOriginGrant& grant);
+
 // Writes "HTTP/1.1 200 OK" with the fixed RD header block, the lines of
 // `grant`, and `length` bytes of `data`. A negative length means "the text
 // up to its first NUL" (0 when data is null). A null location is written as
 // "(null)". Returns true when the header block and the whole body were
-// written. Without a grant, echoedGrant(conn).
+// written.
 bool writeRdResponse(mg_connection* conn, const char* location, const char* data,
                      std::int64_t length, const CrossOriginGrant& grant);
-bool writeRdResponse(mg_connection* conn, const char* location, const char* data,
-                     std::int64_t length);
 
 // Sends the PidData document for `error` with writeRdResponse.
 bool writePidDataError(mg_connection* conn, const char* location, RDSWrapperError error,

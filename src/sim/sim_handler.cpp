@@ -7,7 +7,7 @@
 #include <string>
 
 #include "protocol/rd_protocol.h"
-#include "sim/sim_cors.h"
+#include "rd/rd_response.h"
 #include "sim/sim_documents.h"
 
 namespace {
@@ -41,12 +41,21 @@ const char* reasonPhrase(int status) {
     }
 }
 
-void writeAnswer(mg_connection* conn, int status, const std::string& body,
-                 const std::string& extraHeaderLines = "") {
+// A device lets a web page call it: it echoes the caller's Origin (or "*"
+// without one) and grants a preflight what it asks.
+CrossOriginGrant deviceGrant(mg_connection* conn) {
+    CrossOriginGrant grant;
+    const char* origin = mg_get_header(conn, "Origin");
+    grant.origin = origin != nullptr && origin[0] != '\0' ? origin : "*";
+    grantPreflightAsks(conn, grant);
+    return grant;
+}
+
+void writeAnswer(mg_connection* conn, int status, const std::string& body) {
     std::string message =
         "HTTP/1.1 " + std::to_string(status) + " " + reasonPhrase(status) +
         "\r\nContent-Type: text/xml\r\nContent-Length: " + std::to_string(body.size()) +
-        "\r\nConnection: close\r\n" + simCorsHeaderLines(conn) + extraHeaderLines + "\r\n" + body;
+        "\r\nConnection: close\r\n" + crossOriginLines(deviceGrant(conn)) + "\r\n" + body;
     mg_write(conn, message.data(), message.size());
 }
 
@@ -96,7 +105,7 @@ bool SimulatedDeviceHandler::handleGet(CivetServer* server, mg_connection* conn)
 bool SimulatedDeviceHandler::handleOptions(CivetServer*, mg_connection* conn) {
     // A device's preflight answer comes from its HTTP layer: at once, and
     // whatever delay or failure its RD answers are set to.
-    writeAnswer(conn, 200, "", simPreflightHeaderLines(conn));
+    writeAnswer(conn, 200, "");
     return true;
 }
 

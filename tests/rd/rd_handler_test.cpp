@@ -153,7 +153,7 @@ class RawBodyHandler : public CivetHandler {
   public:
     bool handleGet(CivetServer*, mg_connection* conn) override {
         static const char kBody[] = "<a>\0<b/>";
-        return writeRdResponse(conn, "loc", kBody, sizeof kBody - 1);
+        return writeRdResponse(conn, "loc", kBody, sizeof kBody - 1, echoedGrant(conn));
     }
 };
 

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "client/kept_handles.h"
+#include "client/handle_pool.h"
 #include "client/probe_set.h"
 #include "client/rd_requests.h"
 #include "support/loopback.h"

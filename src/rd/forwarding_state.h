@@ -9,7 +9,7 @@
 
 #include "client/byte_budget.h"
 #include "client/cancellation.h"
-#include "client/kept_handles.h"
+#include "client/handle_pool.h"
 #include "config/allowed_origins.h"
 #include "config/data_directory.h"
 #include "events/device_availability.h"
