@@ -117,7 +117,9 @@ int probeAndDiscover(const std::string& model, const DiscoveryOptions& options) 
             }
         }
     } joinedAtExit{discovery};
-    const UpstreamSurvey survey = surveyUpstreamPorts(model, options, base);
+    // Judged for a caller of the account running -check, served by this account.
+    const platform::AccountIdentity self = platform::processAccount();
+    const UpstreamSurvey survey = surveyUpstreamPorts(model, options, {self, self}, base);
     if (!survey.listenerTableRead) {
         printLine("  (the system's table of listeners is not read here: every port is probed)");
     }

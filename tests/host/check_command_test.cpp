@@ -70,7 +70,12 @@ TEST_F(CheckCommandTest, NamesTheSettingsEachPortAndTheDevicesPort) {
     EXPECT_EQ(0, run()) << printed;
     EXPECT_TRUE(printedLine("HTTPS: no: ./none.pem does not exist")) << printed;
     EXPECT_TRUE(printedLine("Allowed origins: https://*.bank.example")) << printed;
-    const std::string listed = " (listener listed on 127.0.0.1)";
+    const platform::AccountIdentity self = platform::processAccount();
+    const std::string listed =
+        " (listener listed on 127.0.0.1; owned by " + self.name + " (" + self.id + ", " +
+        (self.kind == platform::AccountKind::kSystem ? "a system account"
+                                                     : "this program's account") +
+        "): trusted)";
     EXPECT_TRUE(printedLine("  " + std::to_string(first) +
                             ": answers but does not name the device: status 404" + listed))
         << printed;
