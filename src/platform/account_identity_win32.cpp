@@ -12,10 +12,11 @@ namespace platform {
 
 namespace {
 
-// The idle process and the System process own the kernel's own sockets
-// (http.sys and friends). They run as LocalSystem, and neither can be opened
-// as an ordinary process can.
-constexpr std::uint32_t kIdleProcessId = 0;
+// The System process owns the kernel's own sockets (http.sys and friends):
+// LocalSystem, though it cannot be opened as an ordinary process can. Pid 0
+// (the idle process) stands for no owner at all: a closed connection, or a
+// table that names no process (Wine's).
+constexpr std::uint32_t kNoProcessId = 0;
 constexpr std::uint32_t kSystemProcessId = 4;
 constexpr char kLocalSystemSid[] = "S-1-5-18";
 // LocalSystem, LocalService, NetworkService, and the prefix of a service's
@@ -130,7 +131,10 @@ AccountIdentity processAccount() {
 }
 
 AccountIdentity accountOfSocketOwner(std::uint32_t owner) {
-    if (owner == kIdleProcessId || owner == kSystemProcessId) {
+    if (owner == kNoProcessId) {
+        return AccountIdentity{};
+    }
+    if (owner == kSystemProcessId) {
         return localSystem();
     }
     // Limited query access is what a service may have to any process, a

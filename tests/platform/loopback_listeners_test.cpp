@@ -1,15 +1,12 @@
-// The system's listener table against real sockets with their owners, the
-// owner of a caller's connection, and the fast-refusal setting on sockets
-// that then connect.
+// The system's listener table against real sockets, and the fast-refusal
+// setting on sockets that then connect.
 #include "platform/loopback_listeners.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "platform/connection_owner.h"
 #include "support/loopback.h"
 
 using testing_support::LoopbackSocket;
@@ -61,37 +58,6 @@ TEST(LoopbackListenersTest, ListsEachPortWithTheAddressesThatListen) {
         EXPECT_EQ(c.ipv4, listed.ipv4);
         EXPECT_EQ(c.ipv6, listed.ipv6);
     }
-}
-
-platform::AccountIdentity listedOwner(int port) {
-    std::vector<platform::LoopbackListener> listeners;
-    EXPECT_TRUE(platform::listLoopbackListeners(port, port, listeners));
-    return listeners.size() == 1 ? listeners[0].owner : platform::AccountIdentity{};
-}
-
-TEST(LoopbackListenersTest, OwnListenerAndOwnConnectionBelongToThisProcessesAccount) {
-    const platform::AccountIdentity self = platform::processAccount();
-    ASSERT_TRUE(self.known());
-    std::printf("this process: %s (%s), kind %d\n", self.name.c_str(), self.id.c_str(),
-                static_cast<int>(self.kind));
-    LoopbackSocket listener;
-    ASSERT_TRUE(listener.listenOn(0, false));
-    const int port = listener.localPort();
-    const platform::AccountIdentity owner = listedOwner(port);
-    EXPECT_EQ(self.id, owner.id);
-    EXPECT_EQ(self.name, owner.name);
-    EXPECT_EQ(self.kind, owner.kind);
-
-    LoopbackSocket client;
-    ASSERT_TRUE(client.connectTo(port));
-    LoopbackSocket accepted = listener.acceptOne(5000);
-    const platform::TcpEndpoint local{"127.0.0.1", port};
-    const platform::TcpEndpoint caller{"127.0.0.1", client.localPort()};
-    EXPECT_EQ(self.id, platform::accountOfLoopbackPeer(local, caller).id);
-    // A caller gone (its socket waiting out the close, owned by no one) is unknown.
-    client.close();
-    accepted.close();
-    EXPECT_FALSE(platform::accountOfLoopbackPeer(local, caller).known());
 }
 
 TEST(LoopbackListenersTest, AConnectingSocketWithFastRefusalStillConnects) {

@@ -1,6 +1,7 @@
-// A listener and a client of another account (nobody), read back from the
-// kernel's socket table with their uid.
+// Listeners and clients of this account and of another (nobody), read back
+// from the kernel's socket table with their uid.
 #include <sys/socket.h>
+#include <unistd.h>
 #include <netinet/in.h>
 
 #include <gtest/gtest.h>
@@ -45,7 +46,36 @@ void expectNobody(const platform::AccountIdentity& account) {
     EXPECT_EQ(platform::AccountKind::kOrdinary, account.kind);
 }
 
-TEST(OtherAccountOwnersTest, ListenerAndClientOfNobodyCarryItsUid) {
+platform::AccountIdentity listedOwner(int port) {
+    std::vector<platform::LoopbackListener> listeners;
+    EXPECT_TRUE(platform::listLoopbackListeners(port, port, listeners));
+    return listeners.size() == 1 ? listeners[0].owner : platform::AccountIdentity{};
+}
+
+TEST(AccountOwnersTest, OwnListenerAndOwnConnectionBelongToThisProcessesAccount) {
+    const platform::AccountIdentity self = platform::processAccount();
+    ASSERT_EQ(std::to_string(::geteuid()), self.id);
+    testing_support::LoopbackSocket listener;
+    ASSERT_TRUE(listener.listenOn(0, false));
+    const int port = listener.localPort();
+    const platform::AccountIdentity owner = listedOwner(port);
+    EXPECT_EQ(self.id, owner.id);
+    EXPECT_EQ(self.name, owner.name);
+    EXPECT_EQ(self.kind, owner.kind);
+
+    testing_support::LoopbackSocket client;
+    ASSERT_TRUE(client.connectTo(port));
+    testing_support::LoopbackSocket accepted = listener.acceptOne(5000);
+    const platform::TcpEndpoint local{"127.0.0.1", port};
+    const platform::TcpEndpoint caller{"127.0.0.1", client.localPort()};
+    EXPECT_EQ(self.id, platform::accountOfLoopbackPeer(local, caller).id);
+    // A caller gone (its socket waiting out the close, with uid 0) is unknown, not root.
+    client.close();
+    accepted.close();
+    EXPECT_FALSE(platform::accountOfLoopbackPeer(local, caller).known());
+}
+
+TEST(AccountOwnersTest, ListenerAndClientOfNobodyCarryItsUid) {
     OtherAccountCommand probe;
     std::string whyNot;
     if (!testing_support::asNobody("/bin/bash", {}, probe, whyNot)) {
@@ -56,10 +86,7 @@ TEST(OtherAccountOwnersTest, ListenerAndClientOfNobodyCarryItsUid) {
     auto device = startAsNobody(testing_support::builtProgram("rdservice_sim"),
                                 {"--port", std::to_string(port.first())});
     ASSERT_TRUE(device->waitForOutput("Simulated RD service at", 10000)) << device->output();
-    std::vector<platform::LoopbackListener> listeners;
-    ASSERT_TRUE(platform::listLoopbackListeners(port.first(), port.first(), listeners));
-    ASSERT_EQ(1u, listeners.size());
-    expectNobody(listeners[0].owner);
+    expectNobody(listedOwner(port.first()));
 
     testing_support::LoopbackSocket listener;
     ASSERT_TRUE(listener.listenOn(0, false));
