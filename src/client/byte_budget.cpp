@@ -1,5 +1,7 @@
 #include "client/byte_budget.h"
 
+#include <algorithm>
+
 bool ByteBudget::take(std::size_t bytes) {
     std::size_t used = inUse_.load();
     do {
@@ -26,4 +28,16 @@ std::size_t BudgetShare::release() {
     }
     held_ = 0;
     return held;
+}
+
+bool chargeBufferGrowth(BudgetShare* share, const std::string& buffer, std::size_t moreBytes,
+                        std::size_t& charged) {
+    const std::size_t needed = buffer.size() + moreBytes;
+    const std::size_t held =
+        needed <= buffer.capacity() ? buffer.capacity() : std::max(needed, 2 * buffer.capacity());
+    if (held > charged && share != nullptr && !share->grow(held - charged)) {
+        return false;
+    }
+    charged = std::max(charged, held);
+    return true;
 }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <string>
 
 // A number of bytes that all requests in flight share: each takes what its
 // buffers need before it fills them and gives it back when they are freed.
@@ -48,3 +49,11 @@ class BudgetShare {
     std::size_t held_ = 0;
     bool refused_ = false;
 };
+
+// Charges `share` (may be null: nothing to charge) before `buffer` takes
+// `moreBytes` more: for the memory it will hold then, as a string that must
+// grow at least doubles its capacity. `charged` is what the buffer holds of
+// the share so far, and is raised to that. False, with nothing charged, when
+// the share may not grow: the buffer must not take the bytes.
+bool chargeBufferGrowth(BudgetShare* share, const std::string& buffer, std::size_t moreBytes,
+                        std::size_t& charged);

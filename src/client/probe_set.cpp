@@ -2,12 +2,12 @@
 
 #include "client/rest_connection.h"
 
-ProbeSet::ProbeSet(std::int32_t timeoutSeconds, const TransferLimits& limits)
-    : timeoutSeconds_(timeoutSeconds), limits_(limits), transfers_(limits.cancel, limits.handles) {}
+ProbeSet::ProbeSet(const TransferLimits& limits)
+    : limits_(limits), transfers_(limits.cancel, limits.handles) {}
 
 std::size_t ProbeSet::add(const std::string& url, const std::string& connectAddress) {
     auto connection = std::make_unique<RestConnection>("", limits_.handles);
-    connection->setTimeout(timeoutSeconds_);
+    connection->setTimeout(limits_.timeoutSeconds);
     TransferLimits limits = limits_;
     limits.connectAddress = connectAddress;
     connection->setLimits(limits);

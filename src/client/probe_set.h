@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
@@ -20,7 +19,8 @@ class RestConnection;
 // thread.
 class ProbeSet {
   public:
-    ProbeSet(std::int32_t timeoutSeconds, const TransferLimits& limits);
+    // Every probe runs within `limits`, its time-out included.
+    explicit ProbeSet(const TransferLimits& limits);
     ~ProbeSet();
     ProbeSet(const ProbeSet&) = delete;
     ProbeSet& operator=(const ProbeSet&) = delete;
@@ -35,7 +35,6 @@ class ProbeSet {
     bool pending() const { return transfers_.running() > 0; }
 
   private:
-    std::int32_t timeoutSeconds_;
     TransferLimits limits_;
     std::vector<std::unique_ptr<RestConnection>> connections_;
     TransferSet transfers_;

@@ -173,17 +173,10 @@ std::size_t RestConnection::collectBodyUpToCap(char* data, std::size_t size, std
     if (bytes > body->maxBytes - std::min(body->maxBytes, received.size())) {
         return 0;  // past the cap: the library ends the transfer as failed
     }
-    // The buffer at least doubles when it grows: that is what it will hold.
-    const std::size_t needed = received.size() + bytes;
-    const std::size_t grown = needed <= received.capacity()
-                                  ? received.capacity()
-                                  : std::max(needed, 2 * received.capacity());
-    if (grown > body->charged && body->budget != nullptr &&
-        !body->budget->grow(grown - body->charged)) {
+    if (!chargeBufferGrowth(body->budget, received, bytes, body->charged)) {
         body->overBudget = true;
         return 0;  // the process's buffers are full: fail rather than grow
     }
-    body->charged = std::max(body->charged, grown);
     return collectBody(data, size, count, body->response);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <string>
 
@@ -8,8 +9,11 @@ class BudgetShare;
 class Cancellation;
 class HandlePool;
 
-// Bounds of one upstream transfer beyond its time-out, and where it connects.
+// Bounds of one upstream transfer, and where it connects.
 struct TransferLimits {
+    // Whole-transfer time-out in seconds, as the one-shot requests and
+    // ProbeSet hand it to RestConnection::setTimeout; 0: none.
+    std::int32_t timeoutSeconds = 0;
     // A longer response body ends the transfer as a failure.
     std::size_t maxBodyBytes = std::numeric_limits<std::size_t>::max();
     // When set, its cancel ends the transfer at once (a failure). Not owned.

@@ -94,9 +94,10 @@ void printKeyWarning() {
 // Probes every port for its report and, beside it, runs the discovery of a
 // forward; both take at most one upstream time-out. The discovery thread is
 // joined, whatever happens, before this returns.
-int probeAndDiscover(const std::string& model, const DiscoveryOptions& options) {
+int probeAndDiscover(const std::string& model, const ForwardingOptions& forwarding) {
+    const DiscoveryOptions& options = forwarding.discovery;
     std::printf("Upstream ports %d-%d (a port that stays silent takes up to %d s):\n",
-                options.firstPort, options.lastPort, upstreamTimeoutSeconds);
+                options.firstPort, options.lastPort, forwarding.limits.upstreamTimeoutSeconds);
     std::fflush(stdout);
     HandlePool handles;  // outlives the discovery thread and the survey
     TransferLimits base;
@@ -104,7 +105,8 @@ int probeAndDiscover(const std::string& model, const DiscoveryOptions& options) 
     int port = -1;
     std::thread discovery([&] {
         try {
-            port = discoverUpstreamPort(options, std::vector<int>(), model, base);
+            port =
+                discoverUpstreamPort(options, forwarding.limits, std::vector<int>(), model, base);
         } catch (const std::exception&) {
             // A transfer that could not be set up: the survey reports the same.
         }
@@ -119,7 +121,8 @@ int probeAndDiscover(const std::string& model, const DiscoveryOptions& options) 
     } joinedAtExit{discovery};
     // Judged for a caller of the account running -check, served by this account.
     const platform::AccountIdentity self = platform::processAccount();
-    const UpstreamSurvey survey = surveyUpstreamPorts(model, options, {self, self}, base);
+    const UpstreamSurvey survey =
+        surveyUpstreamPorts(model, options, forwarding.limits, {self, self}, base);
     if (!survey.listenerTableRead) {
         printLine("  (the system's table of listeners is not read here: every port is probed)");
     }
@@ -180,13 +183,12 @@ int runCheck(const CheckSetup& setup) {
     try {
         ServerSettings settings;
         const int loadResult = loadConfig(settings);
-        const DataDirectory data =
-            setup.dataBaseFolder.empty() ? DataDirectory() : DataDirectory(setup.dataBaseFolder);
+        const DataDirectory data = setup.forwarding.dataDirectory();
         const DeviceModelRead read = loadDeviceModel(data, DeviceConfigAccess::kReadOnly);
         printSettings(settings, loadResult, data, read.model);
         printDeviceConfigNotice(read);
         printKeyWarning();
-        const int port = probeAndDiscover(read.model, setup.discovery);
+        const int port = probeAndDiscover(read.model, setup.forwarding);
         const std::string state =
             setup.serviceManager != nullptr
                 ? describeServiceState(*setup.serviceManager, serviceName)

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/service_manager.h"
-#include "rd/upstream.h"
+#include "rd/forwarding.h"
 
 // "-check": what a start would find, without starting anything. Reads
 // config.ini (the working directory) and DeviceConfig.xml as a start does
@@ -12,12 +12,11 @@
 // would use now, and whether the service is installed and running.
 
 struct CheckSetup {
-    // The data folder's base, or empty for the machine's own.
-    std::string dataBaseFolder;
     // The service manager to ask; null means the platform's.
     platform::ServiceManager* serviceManager = nullptr;
-    // The upstream ports probed and how; tests narrow the range.
-    DiscoveryOptions discovery;
+    // What a forward would use: the data folder, the upstream ports probed
+    // and how (tests narrow the range), and the limits.
+    ForwardingOptions forwarding;
 };
 
 // Returns the exit code: 0 when a forward would find the device, 1 otherwise.

@@ -62,7 +62,7 @@ int runLoop(platform::StopEvent& stop, const RunLoopOptions& options) {
     std::string reason;
     std::unique_ptr<CivetServer> server =
         startWebServer(listenHost, firstPort, lastPort, settings.sslCertificatePath,
-                       options.engineLogPath, &reason, options.forwarding.limits);
+                       options.engineLogPath, options.forwarding.limits, &reason);
     if (!server) {
         if (!reason.empty()) {
             std::printf("The HTTP engine did not start: %s\n", reason.c_str());

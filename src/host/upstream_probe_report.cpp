@@ -86,10 +86,8 @@ std::string ownerText(const PortReport& report) {
 
 // Every target's answer, by port: all probes at once, each to its end.
 std::map<int, RestResponse> probeAll(const std::vector<ProbeTarget>& targets,
-                                     const TransferLimits& base) {
-    TransferLimits limits = base;
-    limits.maxBodyBytes = kMaxProbeAnswerBytes;
-    ProbeSet probes(upstreamTimeoutSeconds, limits);
+                                     const TransferLimits& limits) {
+    ProbeSet probes(limits);
     std::vector<int> portOfIndex;
     for (const ProbeTarget& target : targets) {
         probes.add(upstreamUrl(target.port, "/"), target.address);
@@ -99,7 +97,7 @@ std::map<int, RestResponse> probeAll(const std::vector<ProbeTarget>& targets,
     // Each probe ends by its own time-out at the latest; the wait only
     // bounds one round.
     while (probes.pending()) {
-        for (auto& [index, response] : probes.wait(upstreamTimeoutSeconds * 1000)) {
+        for (auto& [index, response] : probes.wait(limits.timeoutSeconds * 1000)) {
             answers[portOfIndex[index]] = std::move(response);
         }
     }
@@ -130,11 +128,13 @@ PortReport classifyProbe(int port, const RestResponse& response, const std::stri
 }
 
 UpstreamSurvey surveyUpstreamPorts(const std::string& deviceModel, const DiscoveryOptions& options,
-                                   const ForwardAccounts& accounts, const TransferLimits& base) {
+                                   const ServiceLimits& limits, const ForwardAccounts& accounts,
+                                   const TransferLimits& base) {
     UpstreamSurvey survey;
     std::map<int, platform::LoopbackListener> listed;
     survey.listenerTableRead = readListeners(options, listed);
-    std::map<int, RestResponse> answers = probeAll(upstreamProbeTargets(options, {}), base);
+    std::map<int, RestResponse> answers =
+        probeAll(upstreamProbeTargets(options, {}), probeLimits(limits, base));
     for (int port = options.firstPort; port <= options.lastPort; ++port) {
         const auto answer = answers.find(port);
         if (answer == answers.end()) {

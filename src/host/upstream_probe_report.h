@@ -47,13 +47,13 @@ struct UpstreamSurvey {
 
 // Probes, at once and on the calling thread, each port the listener table
 // lists (every port when it cannot be read), as a forward's discovery does
-// (same request, address and time-out), so the whole takes at most one
-// time-out; a port the table does not list is reported as nothing listening
-// without a probe. Each listed port's owner is judged for a forward of a
-// caller of `accounts`; an untrusted one is probed all the same, to show
-// what it claims to be.
+// (same request, address and probeLimits(limits, base)), so the whole takes
+// at most one time-out; a port the table does not list is reported as
+// nothing listening without a probe. Each listed port's owner is judged for
+// a forward of a caller of `accounts`; an untrusted one is probed all the
+// same, to show what it claims to be.
 UpstreamSurvey surveyUpstreamPorts(const std::string& deviceModel, const DiscoveryOptions& options,
-                                   const ForwardAccounts& accounts,
+                                   const ServiceLimits& limits, const ForwardAccounts& accounts,
                                    const TransferLimits& base = {});
 
 // "<port>: <outcome>[: <detail>][ (listener listed on <address>; <owner>:

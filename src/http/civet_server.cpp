@@ -8,8 +8,6 @@
 #include <exception>
 #include <vector>
 
-#include "limits/service_limits.h"
-
 namespace {
 
 constexpr int kMaxListeningPorts = 10;
@@ -58,7 +56,9 @@ CivetServer* serverOf(const mg_connection* conn) {
 
 }  // namespace
 
-CivetServer::CivetServer(const char** options, const mg_callbacks* callbacks) {
+CivetServer::CivetServer(const char** options, const mg_callbacks* callbacks,
+                         int registrationWaitMs)
+    : registrationWaitMs_(registrationWaitMs) {
     mg_callbacks local;
     std::memset(&local, 0, sizeof local);
     if (callbacks != nullptr) {
@@ -140,9 +140,8 @@ int CivetServer::onBeginRequest(mg_connection* conn) {
     // answering at once do not queue on one mutex.
     if (!server->open_.load()) {
         std::unique_lock<std::mutex> lock(server->openMutex_);
-        server->opened_.wait_for(
-            lock, std::chrono::milliseconds(kServiceLimits.handlerRegistrationWaitMs),
-            [server] { return server->open_.load(); });
+        server->opened_.wait_for(lock, std::chrono::milliseconds(server->registrationWaitMs_),
+                                 [server] { return server->open_.load(); });
     }
     return 0;
 }

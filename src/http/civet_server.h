@@ -28,7 +28,9 @@ class CivetServer {
     // the engine does not start (for example a port that cannot be bound);
     // its reason() carries the engine's own words. The engine's log messages
     // go to the callbacks' log_message when it is set and accepts them.
-    explicit CivetServer(const char** options, const mg_callbacks* callbacks = nullptr);
+    // A request that arrives before the first handler is registered waits
+    // for it at most `registrationWaitMs` (ServiceLimits::handlerRegistrationWaitMs).
+    CivetServer(const char** options, const mg_callbacks* callbacks, int registrationWaitMs);
     virtual ~CivetServer();
 
     CivetServer(const CivetServer&) = delete;
@@ -40,8 +42,8 @@ class CivetServer {
     // Registers `handler` (not owned; must outlive the running server) for
     // `uri`. A second registration of the same URI replaces the handler.
     // Requests that arrive before the first registration wait for it (at
-    // most ServiceLimits::handlerRegistrationWaitMs): none is answered
-    // before its handler exists.
+    // most the constructor's registration wait): none is answered before its
+    // handler exists.
     void addHandler(const char* uri, CivetHandler* handler);
 
     // The listening ports in the order of the "listening_ports" option, at
@@ -83,6 +85,7 @@ class CivetServer {
     std::mutex openMutex_;
     std::condition_variable opened_;
     std::atomic<bool> open_{false};
+    const int registrationWaitMs_;
     // The engine's log messages while it was starting: the detail behind a
     // refused start.
     std::mutex startMessageMutex_;

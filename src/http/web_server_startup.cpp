@@ -96,7 +96,7 @@ std::unique_ptr<CivetServer> tryStart(const char* portsText, bool withTls,
     std::memset(&callbacks, 0, sizeof callbacks);
     callbacks.log_message = writeEngineLog;
     try {
-        return std::make_unique<CivetServer>(options, &callbacks);
+        return std::make_unique<CivetServer>(options, &callbacks, limits.handlerRegistrationWaitMs);
     } catch (const CivetException& e) {
         reason = e.reason().empty() ? e.what() : e.reason();
     } catch (const std::exception& e) {
@@ -150,8 +150,8 @@ bool isPortInUse(int port) { return probePort(port) != PortState::kFree; }
 std::unique_ptr<CivetServer> startWebServer(const char* host, int firstPort, int lastPort,
                                             const std::string& sslCertificatePath,
                                             const std::string& errorLogPath,
-                                            std::string* failureReason,
-                                            const ServiceLimits& limits) {
+                                            const ServiceLimits& limits,
+                                            std::string* failureReason) {
     const bool withTls = platform::fileExists(sslCertificatePath);
     std::string reason;
     std::unique_ptr<CivetServer> server =

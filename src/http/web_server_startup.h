@@ -21,12 +21,13 @@ constexpr const char* kEngineErrorLogName = "rdserver_ext_error.log";
 // serves plain HTTP on the range. Prints "Web service hosted at
 // http://<ports>" on success; returns null when the range is used up, with
 // the engine's last reason in `failureReason` (empty when it never tried).
-// The engine's workers, request time-out and body cap come from `limits`.
+// The engine's workers, request time-out, body cap and registration wait
+// come from `limits`.
 std::unique_ptr<CivetServer> startWebServer(const char* host, int firstPort, int lastPort,
                                             const std::string& sslCertificatePath,
                                             const std::string& errorLogPath,
-                                            std::string* failureReason = nullptr,
-                                            const ServiceLimits& limits = kServiceLimits);
+                                            const ServiceLimits& limits,
+                                            std::string* failureReason = nullptr);
 
 // True when a TCP socket cannot be bound to `port` on all local addresses
 // right now (also when the socket layer cannot start).

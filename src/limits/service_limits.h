@@ -61,6 +61,6 @@ struct ServiceLimits {
     int maxConcurrentForwards() const { return engineWorkers - quickAnswerWorkers; }
 };
 
-// The limits the program runs with; code that has no value of its own (the
-// discovery of -check, the engine's start-up wait) reads them here.
+// The limits the program runs with. They enter the extension once, as the
+// default of ForwardingOptions::limits, and are handed down from there.
 inline constexpr ServiceLimits kServiceLimits{};

@@ -47,48 +47,62 @@ BodyRead readUpTo(mg_connection* conn, std::int64_t wanted, BudgetShare& share,
         if (n <= 0) {
             return BodyRead::Invalid;  // ended, stalled or past the engine's cap
         }
-        const std::size_t needed =
-            std::max(body.size() + static_cast<std::size_t>(n), body.capacity());
-        if (needed > charged && !share.grow(needed - charged)) {
+        if (!chargeBufferGrowth(&share, body, static_cast<std::size_t>(n), charged)) {
             return BodyRead::OverBudget;
         }
-        charged = std::max(charged, needed);
         body.append(chunk, static_cast<std::size_t>(n));
     }
     return BodyRead::Complete;
 }
 
-bool isForwardedPath(UpstreamVerb verb, mg_connection* conn) {
-    const char* path = verb == UpstreamVerb::Capture      ? kCapturePath
-                       : verb == UpstreamVerb::DeviceInfo ? kDeviceInfoPath
-                                                          : kUpstreamDiscoveryPath;
-    return std::strcmp(mg_get_request_info(conn)->local_uri, path) == 0;
+// What sets the verbs apart: the path they are forwarded on, whether a body
+// goes upstream, and the upstream request (none: the discovery answer that
+// identified the upstream is relayed, as text up to its first NUL byte).
+struct VerbRoute {
+    const char* path;
+    bool readsBody;
+    RestResponse (*ask)(int port, const std::string& body, const TransferLimits& limits);
+};
+
+const VerbRoute& routeOf(UpstreamVerb verb) {
+    static const VerbRoute kCapture{kCapturePath, true, queryUpstreamCapture};
+    static const VerbRoute kDeviceInfo{
+        kDeviceInfoPath, false, [](int port, const std::string&, const TransferLimits& limits) {
+            return queryUpstreamDeviceInfo(port, limits);
+        }};
+    static const VerbRoute kRdService{kUpstreamDiscoveryPath, false, nullptr};
+    return verb == UpstreamVerb::Capture      ? kCapture
+           : verb == UpstreamVerb::DeviceInfo ? kDeviceInfo
+                                              : kRdService;
 }
 
-ForwardOutcome& fail(ForwardOutcome& outcome, int errCode,
-                     CapacityRefusal capacity = CapacityRefusal::kNone) {
-    outcome.errCode = errCode;
-    outcome.capacityRefusal = capacity;
+ForwardOutcome& end(ForwardOutcome& outcome, ForwardEnd how) {
+    outcome.end = how;
     return outcome;
+}
+
+ForwardEnd refusalEnd(CallerRefusal refusal) {
+    return refusal == CallerRefusal::kOriginNotAllowed ? ForwardEnd::kOriginNotAllowed
+                                                       : ForwardEnd::kHostNotLoopback;
 }
 
 // The caller, the path, the declared body size and a free place; false when
 // `outcome` says why not.
-bool admit(ForwardingState& state, ForwardHold& hold, UpstreamVerb verb, mg_connection* conn,
-           ForwardOutcome& outcome) {
-    outcome.callerRefusal = forwardRefusal(state.allowedOrigins, conn);
-    if (outcome.callerRefusal != CallerRefusal::kNone) {
-        fail(outcome, kRefusedCallerError);
-    } else if (!isForwardedPath(verb, conn)) {
-        fail(outcome, RDSWrapperError::UNSUPPORTED);
-    } else if (verb == UpstreamVerb::Capture &&
-               mg_get_request_info(conn)->content_length >
+bool admit(ForwardingState& state, ForwardHold& hold, const VerbRoute& route,
+           const CallerFacts& caller, mg_connection* conn, ForwardOutcome& outcome) {
+    const mg_request_info* request = mg_get_request_info(conn);
+    if (caller.refusal != CallerRefusal::kNone) {
+        end(outcome, refusalEnd(caller.refusal));
+    } else if (std::strcmp(request->local_uri, route.path) != 0) {
+        end(outcome, ForwardEnd::kUnsupportedPath);
+    } else if (route.readsBody &&
+               request->content_length >
                    static_cast<std::int64_t>(state.options.limits.maxRequestBodyBytes)) {
-        fail(outcome, RDSWrapperError::INVALID_DATA);  // refused unread
+        end(outcome, ForwardEnd::kBodyInvalid);  // refused unread
     } else if (!hold.takePlace()) {
-        fail(outcome, RDSWrapperError::RDSERVICE_NOT_AVAILABLE, CapacityRefusal::kEveryPlaceTaken);
+        end(outcome, ForwardEnd::kEveryPlaceTaken);
     }
-    return outcome.errCode == 0;
+    return outcome.end == ForwardEnd::kRelayed;
 }
 
 bool readBody(mg_connection* conn, BudgetShare& share, std::string& body, ForwardOutcome& outcome) {
@@ -96,33 +110,36 @@ bool readBody(mg_connection* conn, BudgetShare& share, std::string& body, Forwar
         case BodyRead::Complete:
             return true;
         case BodyRead::Invalid:
-            fail(outcome, RDSWrapperError::INVALID_DATA);
+            end(outcome, ForwardEnd::kBodyInvalid);
             break;
         case BodyRead::OverBudget:
-            fail(outcome, RDSWrapperError::RDSERVICE_NOT_AVAILABLE, CapacityRefusal::kBudgetSpent);
+            end(outcome, ForwardEnd::kBudgetSpent);
             break;
     }
     return false;
 }
 
 // Runs discovery, its answers held within the forward's share too; the
-// one that identified the upstream goes to `identifying` for "/rdservice".
-// False when `outcome` says why no upstream is asked.
-bool discover(ForwardingState& state, ForwardHold& hold, UpstreamVerb verb,
+// one that identified the upstream goes to `identifying` when the verb
+// relays it. False when `outcome` says why no upstream is asked.
+bool discover(ForwardingState& state, ForwardHold& hold, const VerbRoute& route,
               const std::vector<int>& ownPorts, RestResponse& identifying,
               std::string& connectAddress, ForwardOutcome& outcome) {
     TransferLimits base;
     base.cancel = &state.stop;
     base.budget = &hold.share();
     base.handles = &state.handles;
-    outcome.upstreamPort = discoverUpstreamPort(
-        state.options.discovery, ownPorts, readDeviceModel(state.dataDirectory()), base,
-        verb == UpstreamVerb::RdService ? &identifying : nullptr, &connectAddress);
-    if (outcome.upstreamPort < 0) {
-        fail(outcome, RDSWrapperError::RDSERVICE_NOT_AVAILABLE,
-             hold.share().refused() ? CapacityRefusal::kBudgetSpent : CapacityRefusal::kNone);
+    const int port =
+        discoverUpstreamPort(state.options.discovery, state.options.limits, ownPorts,
+                             readDeviceModel(state.options.dataDirectory()), base,
+                             route.ask == nullptr ? &identifying : nullptr, &connectAddress);
+    if (port < 0) {
+        end(outcome,
+            hold.share().refused() ? ForwardEnd::kBudgetSpent : ForwardEnd::kNoUpstreamFound);
+        return false;
     }
-    return outcome.upstreamPort >= 0;
+    outcome.upstreamPort = port;
+    return true;
 }
 
 // The forward's own request: to the address discovery found it on, with
@@ -131,6 +148,7 @@ TransferLimits answerLimits(ForwardingState& state, BudgetShare& share,
                             std::string connectAddress) {
     TransferLimits limits;
     limits.maxBodyBytes = state.options.limits.maxUpstreamAnswerBytes;
+    limits.timeoutSeconds = state.options.limits.upstreamTimeoutSeconds;
     limits.cancel = &state.stop;
     limits.budget = &share;
     limits.handles = &state.handles;
@@ -138,18 +156,17 @@ TransferLimits answerLimits(ForwardingState& state, BudgetShare& share,
     return limits;
 }
 
-// The upstream's answer, or errCode 5 with why it cannot be relayed.
-ForwardOutcome& relay(ForwardOutcome& outcome, RestResponse answer, UpstreamVerb verb) {
+// The upstream's answer, or why it cannot be relayed.
+ForwardOutcome& relay(ForwardOutcome& outcome, RestResponse answer, const VerbRoute& route) {
     outcome.upstreamCode = answer.code;
     if (answer.overBudget) {
-        return fail(outcome, RDSWrapperError::RDSERVICE_NOT_AVAILABLE,
-                    CapacityRefusal::kBudgetSpent);
+        return end(outcome, ForwardEnd::kBudgetSpent);
     }
     if (answer.code != 200) {
-        return fail(outcome, RDSWrapperError::RDSERVICE_NOT_AVAILABLE);
+        return end(outcome, ForwardEnd::kUpstreamFailed);
     }
     outcome.answer = std::move(answer.body);
-    if (verb == UpstreamVerb::RdService) {
+    if (route.ask == nullptr) {
         // Relayed as text, up to its first NUL byte.
         outcome.answer.resize(std::strlen(outcome.answer.c_str()));
     }
@@ -192,29 +209,47 @@ BodyRead readRequestBody(mg_connection* conn, BudgetShare& share, std::string& b
     return readUpTo(conn, declared, share, charged, body);
 }
 
+int errCodeOf(ForwardEnd end) {
+    switch (end) {
+        case ForwardEnd::kRelayed:
+            return 0;
+        case ForwardEnd::kOriginNotAllowed:
+        case ForwardEnd::kHostNotLoopback:
+            return kRefusedCallerError;
+        case ForwardEnd::kUnsupportedPath:
+            return RDSWrapperError::UNSUPPORTED;
+        case ForwardEnd::kBodyInvalid:
+            return RDSWrapperError::INVALID_DATA;
+        case ForwardEnd::kEveryPlaceTaken:
+        case ForwardEnd::kBudgetSpent:
+        case ForwardEnd::kNoUpstreamFound:
+        case ForwardEnd::kUpstreamFailed:
+            break;
+    }
+    return RDSWrapperError::RDSERVICE_NOT_AVAILABLE;
+}
+
 ForwardOutcome forward(ForwardingState& state, ForwardHold& hold, UpstreamVerb verb,
-                       mg_connection* conn, const std::vector<int>& ownPorts) {
+                       const CallerFacts& caller, mg_connection* conn,
+                       const std::vector<int>& ownPorts) {
+    const VerbRoute& route = routeOf(verb);
     ForwardOutcome outcome;
-    if (!admit(state, hold, verb, conn, outcome)) {
+    if (!admit(state, hold, route, caller, conn, outcome)) {
         return outcome;
     }
     std::string body;
-    if (verb == UpstreamVerb::Capture && !readBody(conn, hold.share(), body, outcome)) {
+    if (route.readsBody && !readBody(conn, hold.share(), body, outcome)) {
         return outcome;
     }
     RestResponse identifying;
     std::string connectAddress;
-    if (!discover(state, hold, verb, ownPorts, identifying, connectAddress, outcome)) {
+    if (!discover(state, hold, route, ownPorts, identifying, connectAddress, outcome)) {
         return outcome;
     }
-    if (verb == UpstreamVerb::RdService) {
-        return relay(outcome, std::move(identifying), verb);
+    if (route.ask == nullptr) {
+        return relay(outcome, std::move(identifying), route);
     }
     // The request goes to the port found, its body unchanged.
-    const TransferLimits answer = answerLimits(state, hold.share(), std::move(connectAddress));
-    const int port = outcome.upstreamPort;
-    return relay(outcome,
-                 verb == UpstreamVerb::Capture ? queryUpstreamCapture(port, body, answer)
-                                               : queryUpstreamDeviceInfo(port, answer),
-                 verb);
+    const TransferLimits limits = answerLimits(state, hold.share(), std::move(connectAddress));
+    return relay(outcome, route.ask(outcome.upstreamPort, body, limits), route);
 }

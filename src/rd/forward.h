@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "client/byte_budget.h"
+#include "rd/caller_facts.h"
 #include "rd/forwarding.h"
-#include "rd/origin_policy.h"
 
 struct mg_connection;
 
@@ -23,25 +23,32 @@ struct mg_connection;
 // answer with which it identified itself).
 enum class UpstreamVerb { Capture, DeviceInfo, RdService };
 
-// Why an admitted caller was refused without the upstream's answer.
-enum class CapacityRefusal { kNone, kEveryPlaceTaken, kBudgetSpent };
+// How one forward ended; its errCode, its answer and its line follow from it.
+enum class ForwardEnd {
+    kRelayed,           // the upstream's answer goes to the caller
+    kOriginNotAllowed,  // the caller's headers are refused (CallerRefusal)
+    kHostNotLoopback,
+    kUnsupportedPath,
+    kBodyInvalid,  // too large, cut, stalled or refused by the engine
+    kEveryPlaceTaken,
+    kBudgetSpent,  // the buffers it needed would pass the process's budget
+    kNoUpstreamFound,
+    kUpstreamFailed,  // no usable answer from the port found
+};
 
 // What became of one forwarded request: all its answer and its log line need.
 struct ForwardOutcome {
-    // Values of upstreamPort besides a port.
-    static constexpr int kNotAsked = 0;    // no discovery ran
-    static constexpr int kNoneFound = -1;  // discovery found no upstream
-
-    // The PidData errCode to answer; 0 to relay `answer`.
-    int errCode = 0;
-    CallerRefusal callerRefusal = CallerRefusal::kNone;
-    CapacityRefusal capacityRefusal = CapacityRefusal::kNone;
-    int upstreamPort = kNotAsked;
+    ForwardEnd end = ForwardEnd::kRelayed;
+    // The port discovery found; 0 when none was found or asked.
+    int upstreamPort = 0;
     // The code of the request sent to upstreamPort (RestResponse::code), when one was sent.
     std::optional<int> upstreamCode;
     // The upstream's body to relay, byte for byte.
     std::string answer;
 };
+
+// The PidData errCode of a forward that ended so; 0 for kRelayed.
+int errCodeOf(ForwardEnd end);
 
 // What one forward holds until its client has the answer: its place among
 // the forwards and its buffers' share of the budget. When it lets go of a
@@ -63,11 +70,12 @@ class ForwardHold {
     bool counted_ = false;
 };
 
-// Forwards the request on `conn` top-down: admits the caller, reads the
+// Forwards the request on `conn` top-down: admits `caller`, reads the
 // body, discovers the upstream (skipping `ownPorts`), forwards and returns
 // what to relay. Writes nothing to `conn`; `hold` must outlive the answer.
 ForwardOutcome forward(ForwardingState& state, ForwardHold& hold, UpstreamVerb verb,
-                       mg_connection* conn, const std::vector<int>& ownPorts);
+                       const CallerFacts& caller, mg_connection* conn,
+                       const std::vector<int>& ownPorts);
 
 enum class BodyRead { Complete, Invalid, OverBudget };
 

@@ -9,34 +9,12 @@
 
 namespace {
 
-std::string refusalText(CallerRefusal refusal) {
-    switch (refusal) {
-        case CallerRefusal::kOriginNotAllowed:
-            return "refused, origin not allowed";
-        case CallerRefusal::kHostNotLoopback:
-            return "refused, Host is not a loopback name";
-        case CallerRefusal::kNone:
-            break;
-    }
-    return "upstream not asked";
+std::string upstreamText(const ForwardOutcome& outcome) {
+    return "upstream port " + std::to_string(outcome.upstreamPort);
 }
 
-std::string capacityText(CapacityRefusal refusal) {
-    return refusal == CapacityRefusal::kEveryPlaceTaken ? "refused, every forward place taken"
-                                                        : "refused, buffer budget spent";
-}
-
-std::string upstreamAnswerText(const ForwardOutcome& outcome) {
-    if (outcome.capacityRefusal != CapacityRefusal::kNone) {
-        return ", " + capacityText(outcome.capacityRefusal);
-    }
-    if (!outcome.upstreamCode) {
-        return "";
-    }
-    const int code = *outcome.upstreamCode;
-    if (outcome.errCode == 0) {
-        return ", relayed status " + std::to_string(code);
-    }
+// What the upstream's answer was when it could not be relayed.
+std::string failureText(int code) {
     if (code == kRestFailedCode) {
         return " failed";
     }
@@ -46,34 +24,44 @@ std::string upstreamAnswerText(const ForwardOutcome& outcome) {
     return " answered status " + std::to_string(code);
 }
 
+std::string endText(const ForwardOutcome& outcome) {
+    const int code = outcome.upstreamCode.value_or(0);
+    switch (outcome.end) {
+        case ForwardEnd::kRelayed:
+            return upstreamText(outcome) + ", relayed status " + std::to_string(code);
+        case ForwardEnd::kOriginNotAllowed:
+            return "refused, origin not allowed";
+        case ForwardEnd::kHostNotLoopback:
+            return "refused, Host is not a loopback name";
+        case ForwardEnd::kUnsupportedPath:
+        case ForwardEnd::kBodyInvalid:
+            return "upstream not asked";
+        case ForwardEnd::kEveryPlaceTaken:
+            return "refused, every forward place taken";
+        case ForwardEnd::kBudgetSpent:
+            return (outcome.upstreamPort > 0 ? upstreamText(outcome) + ", " : "") +
+                   "refused, buffer budget spent";
+        case ForwardEnd::kNoUpstreamFound:
+            return "no upstream found";
+        case ForwardEnd::kUpstreamFailed:
+            return upstreamText(outcome) + failureText(code);
+    }
+    return "";
+}
+
 std::string outcomeText(const ForwardOutcome& outcome) {
-    std::string text;
-    if (outcome.upstreamPort > 0) {
-        text =
-            "upstream port " + std::to_string(outcome.upstreamPort) + upstreamAnswerText(outcome);
-    } else if (outcome.capacityRefusal != CapacityRefusal::kNone) {
-        text = capacityText(outcome.capacityRefusal);
-    } else if (outcome.upstreamPort == ForwardOutcome::kNoneFound) {
-        text = "no upstream found";
-    } else {
-        text = refusalText(outcome.callerRefusal);
-    }
-    if (outcome.errCode != 0) {
-        text += ", errCode " + std::to_string(outcome.errCode);
-    }
-    return text;
+    const int errCode = errCodeOf(outcome.end);
+    return endText(outcome) + (errCode != 0 ? ", errCode " + std::to_string(errCode) : "");
 }
 
 }  // namespace
 
-ForwardRecord startForwardRecord(mg_connection* conn) {
+ForwardRecord startForwardRecord(mg_connection* conn, const CallerFacts& caller) {
     const mg_request_info* info = mg_get_request_info(conn);
     ForwardRecord record;
     record.verb = info->request_method;
     record.uri = info->request_uri;
-    if (const char* origin = mg_get_header(conn, "Origin")) {
-        record.origin = origin;
-    }
+    record.origin = caller.origin;
     return record;
 }
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "rd/caller_facts.h"
 #include "rd/forward.h"
 
 struct mg_connection;
@@ -18,8 +19,8 @@ struct ForwardRecord {
     std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
 };
 
-// The record of the request on `conn`, timed from now.
-ForwardRecord startForwardRecord(mg_connection* conn);
+// The record of the request on `conn` from `caller`, timed from now.
+ForwardRecord startForwardRecord(mg_connection* conn, const CallerFacts& caller);
 
 // "Forward <verb> <uri>, origin <origin>|no origin: <what happened>,
 // <elapsed> ms\n". The request's bytes are escaped, so a client can neither

@@ -21,8 +21,13 @@ struct ForwardingOptions {
     std::string dataBaseFolder;
     DiscoveryOptions discovery;
     // The same value the engine is started with: the body cap, the places
-    // for forwards, the buffer budget, the upstream's limits.
-    ServiceLimits limits;
+    // for forwards, the buffer budget, the upstream's limits and discovery's
+    // waits. The program's limits enter here, and only here.
+    ServiceLimits limits = kServiceLimits;
+
+    DataDirectory dataDirectory() const {
+        return dataBaseFolder.empty() ? DataDirectory() : DataDirectory(dataBaseFolder);
+    }
 };
 
 // What the forwarded requests of one handler share: their options, who may
@@ -44,11 +49,6 @@ struct ForwardingState {
     std::atomic<int> inFlight{0};
     std::mutex mutex;
     std::condition_variable drained;
-
-    DataDirectory dataDirectory() const {
-        return options.dataBaseFolder.empty() ? DataDirectory()
-                                              : DataDirectory(options.dataBaseFolder);
-    }
 
     // The server is stopping: cancels every forward and waits, at most
     // limits.forwardDrainMs, until each has answered its client (the engine

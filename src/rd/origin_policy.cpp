@@ -1,7 +1,5 @@
 #include "rd/origin_policy.h"
 
-#include <civetweb.h>
-
 #include <cstdint>
 #include <string>
 
@@ -74,14 +72,12 @@ std::string hostWithoutPort(const std::string& host) {
     return parts.host;
 }
 
-}  // namespace
-
-bool isOriginAllowed(const AllowedOrigins& allowed, const char* origin) {
-    if (!allowed.restricted || origin == nullptr) {
+bool isOriginAllowed(const AllowedOrigins& allowed, const std::optional<std::string>& origin) {
+    if (!allowed.restricted || !origin) {
         return true;
     }
     OriginPattern caller;
-    if (!parseOrigin(origin, false, caller)) {
+    if (!parseOrigin(*origin, false, caller)) {
         return false;  // "null" (a sandboxed page, a file) or a malformed origin
     }
     for (const OriginPattern& pattern : allowed.patterns) {
@@ -92,23 +88,27 @@ bool isOriginAllowed(const AllowedOrigins& allowed, const char* origin) {
     return false;
 }
 
-bool isLoopbackHost(const char* host) {
-    if (host == nullptr || host[0] == '\0') {
+bool isLoopbackHost(const std::optional<std::string>& host) {
+    if (!host || host->empty()) {
         return true;
     }
-    const std::string name = text::lowerCase(hostWithoutPort(host));
+    const std::string name = text::lowerCase(hostWithoutPort(*host));
     return name == kLoopbackName || name == kIpv6Loopback || isLoopbackIpv4(name);
 }
 
-CallerRefusal forwardRefusal(const AllowedOrigins& allowed, mg_connection* conn) {
+}  // namespace
+
+CallerVerdict judgeCaller(const AllowedOrigins& allowed, const std::optional<std::string>& origin,
+                          const std::optional<std::string>& host) {
+    CallerVerdict verdict;
     if (!allowed.restricted) {
-        return CallerRefusal::kNone;
+        return verdict;
     }
-    if (!isOriginAllowed(allowed, mg_get_header(conn, "Origin"))) {
-        return CallerRefusal::kOriginNotAllowed;
+    verdict.originAdmitted = isOriginAllowed(allowed, origin);
+    if (!verdict.originAdmitted) {
+        verdict.refusal = CallerRefusal::kOriginNotAllowed;
+    } else if (!isLoopbackHost(host)) {
+        verdict.refusal = CallerRefusal::kHostNotLoopback;
     }
-    if (!isLoopbackHost(mg_get_header(conn, "Host"))) {
-        return CallerRefusal::kHostNotLoopback;
-    }
-    return CallerRefusal::kNone;
+    return verdict;
 }

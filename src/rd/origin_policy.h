@@ -1,9 +1,10 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "config/allowed_origins.h"
 #include "rd/rd_error.h"
-
-struct mg_connection;
 
 // Who may call the extension, when ALLOWED_ORIGINS restricts it. A request
 // without an Origin header comes from a native program and is served as
@@ -24,15 +25,20 @@ enum class CallerRefusal {
 // what is refused, not the device.
 constexpr int kRefusedCallerError = RDSWrapperError::INVALID_PARAMETER;
 
-// Whether `origin` (an Origin header, null when absent) may call: scheme and
-// host compared ignoring case, "*." admitting every subdomain (not the host
-// itself), a listed port matching exactly and a missing one any port.
-bool isOriginAllowed(const AllowedOrigins& allowed, const char* origin);
+// What the rules say of one caller: whether its origin may call (an origin
+// that may not gets no cross-origin line) and why it may not be forwarded.
+struct CallerVerdict {
+    bool originAdmitted = true;
+    CallerRefusal refusal = CallerRefusal::kNone;
+};
 
-// Whether a Host header names this machine's loopback: "localhost", an
-// address in 127.0.0.0/8 or "[::1]", each with or without a port. An absent
-// or empty Host counts as loopback: browsers always send one.
-bool isLoopbackHost(const char* host);
-
-// Why the request on `conn` may not be forwarded, or kNone.
-CallerRefusal forwardRefusal(const AllowedOrigins& allowed, mg_connection* conn);
+// Judges the Origin and Host headers of a request (each absent when not
+// sent). An origin is admitted when its scheme and host match a pattern,
+// ignoring case, "*." admitting every subdomain (not the host itself), a
+// listed port matching exactly and a missing one any port. When the list
+// restricts, a forward is refused an origin not admitted, and a Host other
+// than this machine's loopback ("localhost", an address in 127.0.0.0/8 or
+// "[::1]", each with or without a port; an absent or empty Host counts as
+// loopback: browsers always send one).
+CallerVerdict judgeCaller(const AllowedOrigins& allowed, const std::optional<std::string>& origin,
+                          const std::optional<std::string>& host);

@@ -10,7 +10,6 @@
 #include "http/civet_server.h"
 #include "platform/escaped_text.h"
 #include "rd/forward_log.h"
-#include "rd/origin_policy.h"
 #include "rd/rd_documents.h"
 
 bool RDSWrapperRestfulRequestHandler::handleGet(CivetServer* server, mg_connection* conn) {
@@ -35,25 +34,14 @@ bool RDSWrapperRestfulRequestHandler::answerDiscovery(CivetServer* server, mg_co
         char document[kRdServiceDocumentBufferSize];
         formatLocation(location, kLocationHost, firstListeningPort(server), "/");
         writeRdResponse(conn, location, formatRdServiceDocument(document, "READY"), -1,
-                        grantFor(conn));
+                        callerOf(conn).grant);
     }
     return true;
 }
 
 bool RDSWrapperRestfulRequestHandler::handleOptions(CivetServer*, mg_connection* conn) {
-    // Browsers send a preflight before a cross-origin request with custom
-    // headers (typically Content-Type on CAPTURE) and refuse the request
-    // unless the answer allows those headers. Older Chromium also asks, for a
-    // public page calling loopback, whether a private network may be reached.
-    CrossOriginGrant grant = grantFor(conn);
-    const char* requested = mg_get_header(conn, "Access-Control-Request-Headers");
-    if (requested != nullptr && requested[0] != '\0') {
-        grant.allowHeaders = requested;
-    }
-    const char* privateNetwork = mg_get_header(conn, "Access-Control-Request-Private-Network");
-    grant.allowPrivateNetwork =
-        privateNetwork != nullptr && std::strcmp(privateNetwork, "true") == 0;
-    writeRdResponse(conn, nullptr, nullptr, 0, grant);
+    // The caller's grant holds what its preflight asks for.
+    writeRdResponse(conn, nullptr, nullptr, 0, callerOf(conn).grant);
     return true;
 }
 
@@ -67,24 +55,23 @@ bool RDSWrapperRestfulRequestHandler::handleDeviceInfo(CivetServer* server, mg_c
 
 bool RDSWrapperRestfulRequestHandler::answerForward(CivetServer* server, mg_connection* conn,
                                                     UpstreamVerb verb) {
-    const ForwardRecord record = startForwardRecord(conn);
+    const CallerFacts caller = callerOf(conn);
+    const ForwardRecord record = startForwardRecord(conn, caller);
     ForwardHold hold(forwarding_);  // declared first: let go only once the client has its answer
     const ForwardOutcome outcome =
-        forward(forwarding_, hold, verb, conn, server->getListeningPorts());
+        forward(forwarding_, hold, verb, caller, conn, server->getListeningPorts());
     char location[kLocationBufferSize];
     requestLocation(location, server, conn);
-    if (outcome.errCode == 0) {
+    if (outcome.end == ForwardEnd::kRelayed) {
         writeRdResponse(conn, location, outcome.answer.data(),
-                        static_cast<std::int64_t>(outcome.answer.size()), grantFor(conn));
+                        static_cast<std::int64_t>(outcome.answer.size()), caller.grant);
     } else {
-        writePidDataError(conn, location, RDSWrapperError(outcome.errCode), grantFor(conn));
+        writePidDataError(conn, location, RDSWrapperError(errCodeOf(outcome.end)), caller.grant);
     }
     printForwardLine(record, outcome);
     return true;
 }
 
-CrossOriginGrant RDSWrapperRestfulRequestHandler::grantFor(mg_connection* conn) const {
-    CrossOriginGrant grant;
-    grant.admitOrigin = isOriginAllowed(forwarding_.allowedOrigins, mg_get_header(conn, "Origin"));
-    return grant;
+CallerFacts RDSWrapperRestfulRequestHandler::callerOf(mg_connection* conn) const {
+    return readCallerFacts(forwarding_.allowedOrigins, conn);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "http/invalid_resource_handler.h"
+#include "rd/caller_facts.h"
 #include "rd/forward.h"
 #include "rd/forwarding.h"
 #include "rd/rd_response.h"
@@ -26,8 +27,8 @@ class RDSWrapperRestfulRequestHandler : public InvalidResourceRequestHandler {
     bool answerDiscovery(CivetServer* server, mg_connection* conn);
     // Forwards the request, then writes its answer and its line.
     bool answerForward(CivetServer* server, mg_connection* conn, UpstreamVerb verb);
-    // The cross-origin lines of every answer: none for a caller whose origin is not allowed.
-    CrossOriginGrant grantFor(mg_connection* conn) const;
+    // The caller of the request on `conn`: read once, where the request enters.
+    CallerFacts callerOf(mg_connection* conn) const;
 
     ForwardingState& forwarding_;
 };

@@ -23,8 +23,7 @@ bool writeAll(mg_connection* conn, const char* data, std::size_t size) {
     return written > 0 && static_cast<std::size_t>(written) == size;
 }
 
-std::string headerBlock(const char* location, std::int64_t length, const char* origin,
-                        const CrossOriginGrant& grant) {
+std::string headerBlock(const char* location, std::int64_t length, const CrossOriginGrant& grant) {
     std::string block;
     block.reserve(320);
     block += "HTTP/1.1 200 OK\r\nCACHE-CONTROL:no-cache\r\nLOCATION:";
@@ -36,11 +35,11 @@ std::string headerBlock(const char* location, std::int64_t length, const char* o
         return block + "\r\n";
     }
     block += "Access-Control-Allow-Origin: ";
-    block += orNull(origin);
+    block += grant.origin ? *grant.origin : "(null)";
     block += "\r\nAccess-Control-Allow-Methods: RDSERVICE, CAPTURE, DEVICEINFO\r\n";
-    if (grant.allowHeaders != nullptr) {
+    if (grant.allowHeaders) {
         block += "Access-Control-Allow-Headers: ";
-        block += grant.allowHeaders;
+        block += *grant.allowHeaders;
         block += "\r\n";
     }
     if (grant.allowPrivateNetwork) {
@@ -63,12 +62,16 @@ void requestLocation(char (&location)[kLocationBufferSize], CivetServer* server,
                    mg_get_request_info(conn)->request_uri);
 }
 
-const char* chooseOrigin(mg_connection* conn) {
+CrossOriginGrant echoedGrant(mg_connection* conn) {
+    CrossOriginGrant grant;
     const char* allowOrigin = mg_get_header(conn, "Access-Control-Allow-Origin");
-    if (allowOrigin != nullptr && allowOrigin[0] != '\0' && std::strcmp(allowOrigin, "*") != 0) {
-        return allowOrigin;
+    const bool specific =
+        allowOrigin != nullptr && allowOrigin[0] != '\0' && std::strcmp(allowOrigin, "*") != 0;
+    const char* origin = specific ? allowOrigin : mg_get_header(conn, "Origin");
+    if (origin != nullptr) {
+        grant.origin = origin;
     }
-    return mg_get_header(conn, "Origin");
+    return grant;
 }
 
 bool writeRdResponse(mg_connection* conn, const char* location, const char* data,
@@ -76,7 +79,7 @@ bool writeRdResponse(mg_connection* conn, const char* location, const char* data
     if (length < 0) {
         length = data != nullptr ? static_cast<std::int64_t>(std::strlen(data)) : 0;
     }
-    std::string message = headerBlock(location, length, chooseOrigin(conn), grant);
+    std::string message = headerBlock(location, length, grant);
     if (length > kCoalescedBodyBytes) {
         return writeAll(conn, message.data(), message.size()) &&
                writeAll(conn, data, static_cast<std::size_t>(length));
@@ -85,6 +88,11 @@ bool writeRdResponse(mg_connection* conn, const char* location, const char* data
         message.append(data, static_cast<std::size_t>(length));
     }
     return writeAll(conn, message.data(), message.size());
+}
+
+bool writeRdResponse(mg_connection* conn, const char* location, const char* data,
+                     std::int64_t length) {
+    return writeRdResponse(conn, location, data, length, echoedGrant(conn));
 }
 
 bool writePidDataError(mg_connection* conn, const char* location, RDSWrapperError error,

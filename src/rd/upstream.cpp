@@ -14,13 +14,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A discovery answer is a short document: a longer one fails the probe.
-TransferLimits probeLimits(const TransferLimits& base) {
-    TransferLimits limits = base;
-    limits.maxBodyBytes = kMaxProbeAnswerBytes;
-    return limits;
-}
-
 const std::string& addressOf(const std::vector<ProbeTarget>& targets, int port) {
     return std::find_if(targets.begin(), targets.end(),
                         [port](const ProbeTarget& target) { return target.port == port; })
@@ -93,6 +86,14 @@ class ProbeOutcomes {
 
 }  // namespace
 
+// A discovery answer is a short document: a longer one fails the probe.
+TransferLimits probeLimits(const ServiceLimits& limits, const TransferLimits& base) {
+    TransferLimits probe = base;
+    probe.maxBodyBytes = limits.maxProbeAnswerBytes;
+    probe.timeoutSeconds = limits.upstreamTimeoutSeconds;
+    return probe;
+}
+
 std::vector<ProbeTarget> upstreamProbeTargets(const DiscoveryOptions& options,
                                               const std::vector<int>& ownPorts) {
     std::vector<ProbeTarget> targets;
@@ -137,16 +138,17 @@ bool identifiesUpstream(const RestResponse& response, const std::string& deviceM
 }
 
 // Probes in ascending order until the winner is certain; see the header.
-int discoverUpstreamPort(const DiscoveryOptions& options, const std::vector<int>& ownPorts,
-                         const std::string& deviceModel, const TransferLimits& base,
-                         RestResponse* winningAnswer, std::string* connectAddress) {
+int discoverUpstreamPort(const DiscoveryOptions& options, const ServiceLimits& limits,
+                         const std::vector<int>& ownPorts, const std::string& deviceModel,
+                         const TransferLimits& base, RestResponse* winningAnswer,
+                         std::string* connectAddress) {
     const std::vector<ProbeTarget> targets = upstreamProbeTargets(options, ownPorts);
     std::vector<int> ports;
     for (const ProbeTarget& target : targets) {
         ports.push_back(target.port);
     }
-    ProbeSet probes(upstreamTimeoutSeconds, probeLimits(base));
-    ProbeOutcomes outcomes(ports, options.graceMs);
+    ProbeSet probes(probeLimits(limits, base));
+    ProbeOutcomes outcomes(ports, limits.discoveryGraceMs);
     const auto decided = [&](int port) {
         if (port >= 0 && winningAnswer != nullptr) {
             *winningAnswer = outcomes.takeAnswer(port);
@@ -160,7 +162,7 @@ int discoverUpstreamPort(const DiscoveryOptions& options, const std::vector<int>
     // Ports are probed in ascending order, one after another while each
     // answers at once (a port where nothing listens fails at once), so the
     // common case costs what it always did. A probe that stays silent for
-    // kProbeStaggerMs starts every remaining port at once.
+    // limits.probeStaggerMs starts every remaining port at once.
     const auto launch = [&](std::size_t upTo) {
         for (; launched < upTo; ++launched) {
             probes.add(upstreamUrl(targets[launched].port, "/"), targets[launched].address);
@@ -180,7 +182,7 @@ int discoverUpstreamPort(const DiscoveryOptions& options, const std::vector<int>
         }
         const bool allLaunched = launched == ports.size();
         const auto answers =
-            probes.wait(allLaunched ? outcomes.msUntilGraceEnds() : kProbeStaggerMs);
+            probes.wait(allLaunched ? outcomes.msUntilGraceEnds() : limits.probeStaggerMs);
         for (auto& [index, response] : answers) {
             if (identifiesUpstream(response, deviceModel)) {
                 outcomes.markIdentified(index, std::move(response));
@@ -194,15 +196,14 @@ int discoverUpstreamPort(const DiscoveryOptions& options, const std::vector<int>
     }
 }
 
-RestResponse queryUpstreamRdService(int port, const TransferLimits& base) {
-    return rdServiceRequest(upstreamUrl(port, "/"), upstreamTimeoutSeconds, probeLimits(base));
+RestResponse queryUpstreamRdService(int port, const TransferLimits& limits) {
+    return rdServiceRequest(upstreamUrl(port, "/"), limits.timeoutSeconds, limits);
 }
 
 RestResponse queryUpstreamDeviceInfo(int port, const TransferLimits& limits) {
-    return deviceInfoRequest(upstreamUrl(port, kDeviceInfoPath), upstreamTimeoutSeconds, limits);
+    return deviceInfoRequest(upstreamUrl(port, kDeviceInfoPath), limits.timeoutSeconds, limits);
 }
 
 RestResponse queryUpstreamCapture(int port, const std::string& body, const TransferLimits& limits) {
-    return captureRequest(upstreamUrl(port, kCapturePath), "", body, upstreamTimeoutSeconds,
-                          limits);
+    return captureRequest(upstreamUrl(port, kCapturePath), "", body, limits.timeoutSeconds, limits);
 }

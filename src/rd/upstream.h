@@ -16,18 +16,11 @@
 // limits of a call lend its cancel (which ends its transfers at once, as
 // failures) and its handle pool to every request it makes.
 
-// The names discovery and -check use for their limits (limits/service_limits.h).
-constexpr int upstreamTimeoutSeconds = kServiceLimits.upstreamTimeoutSeconds;
-constexpr std::size_t kMaxUpstreamAnswerBytes = kServiceLimits.maxUpstreamAnswerBytes;
-constexpr std::size_t kMaxProbeAnswerBytes = kServiceLimits.maxProbeAnswerBytes;
-constexpr int kDiscoveryGraceMs = kServiceLimits.discoveryGraceMs;
-constexpr int kProbeStaggerMs = kServiceLimits.probeStaggerMs;
-
-// Where discovery looks and how long it waits; tests narrow both.
+// Where discovery looks; tests narrow the range. How long it waits comes
+// from the ServiceLimits value each call is given.
 struct DiscoveryOptions {
     int firstPort = upstreamFirstPort;
     int lastPort = upstreamLastPort;
-    int graceMs = kDiscoveryGraceMs;
     // The system's listener table, read anew for every discovery: only
     // ports with a listener are probed, each on the address that listens.
     bool (*listListeners)(int firstPort, int lastPort,
@@ -36,22 +29,22 @@ struct DiscoveryOptions {
 };
 
 // Probes the range with RDSERVICE in ascending order, all remaining ports at
-// once after one stays silent for kProbeStaggerMs, and returns the lowest port
+// once after one stays silent for limits.probeStaggerMs, and returns the lowest port
 // whose RDService answer names `deviceModel` and "Registered Device Service"
 // in its info text, or -1; that port's answer goes to `winningAnswer` and the
 // address it answered on to `connectAddress` (TransferLimits::connectAddress;
 // empty when the listener table could not be read), each when not null. A
 // port that identified the device wins over lower ports still silent after
-// `graceMs`. A port where the listener table shows nothing listening fails at
+// limits.discoveryGraceMs. A port where the listener table shows nothing listening fails at
 // once, unprobed: on Windows a refused loopback connect takes about 2 s. When
 // the table cannot be read, every port is probed by name. Ports in `ownPorts`
 // (this server's own listeners) are skipped: a probe of ourselves would tie
 // up a second worker and could even forward a request to ourselves. The
 // probes' answers are held within base.budget (may be null): a probe it
-// refuses fails.
-int discoverUpstreamPort(const DiscoveryOptions& options, const std::vector<int>& ownPorts,
-                         const std::string& deviceModel, const TransferLimits& base = {},
-                         RestResponse* winningAnswer = nullptr,
+// refuses fails. Each probe runs within probeLimits(limits, base).
+int discoverUpstreamPort(const DiscoveryOptions& options, const ServiceLimits& limits,
+                         const std::vector<int>& ownPorts, const std::string& deviceModel,
+                         const TransferLimits& base = {}, RestResponse* winningAnswer = nullptr,
                          std::string* connectAddress = nullptr);
 
 // A port of the range worth probing, and the loopback address to connect to
@@ -73,10 +66,12 @@ std::string upstreamUrl(int port, const char* path);
 // True when `response` is a discovery answer of the upstream RD service.
 bool identifiesUpstream(const RestResponse& response, const std::string& deviceModel);
 
-// One RDSERVICE to `port` (on base.connectAddress when not empty); its
-// answer is capped at kMaxProbeAnswerBytes.
-RestResponse queryUpstreamRdService(int port, const TransferLimits& base = {});
-// One request to the upstream on `port`, within `limits` (the caller's cap,
-// budget and cancel).
+// A discovery probe's bounds: the upstream time-out and the cap of a
+// discovery answer, with base's cancel, budget, handles and address.
+TransferLimits probeLimits(const ServiceLimits& limits, const TransferLimits& base);
+
+// One request to the upstream on `port` (on limits.connectAddress when not
+// empty), within `limits` (the caller's time-out, cap, budget and cancel).
+RestResponse queryUpstreamRdService(int port, const TransferLimits& limits);
 RestResponse queryUpstreamDeviceInfo(int port, const TransferLimits& limits);
 RestResponse queryUpstreamCapture(int port, const std::string& body, const TransferLimits& limits);

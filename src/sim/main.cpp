@@ -8,6 +8,7 @@
 
 #include "http/civet_server.h"
 #include "http/web_server_startup.h"
+#include "limits/service_limits.h"
 #include "platform/console.h"
 #include "protocol/rd_protocol.h"
 #include "platform/stop_event.h"
@@ -54,7 +55,8 @@ int main(int argc, char** argv) {
     SimulatedDeviceHandler handler(options);
     std::unique_ptr<CivetServer> server;
     try {
-        server = std::make_unique<CivetServer>(engineOptions);
+        server = std::make_unique<CivetServer>(engineOptions, nullptr,
+                                               kServiceLimits.handlerRegistrationWaitMs);
     } catch (const std::exception& e) {
         std::printf("Cannot listen on %s: %s\n", listening.c_str(), e.what());
         return 1;

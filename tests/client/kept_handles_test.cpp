@@ -24,6 +24,7 @@ constexpr int kTimeoutSeconds = 5;
 TransferLimits leasingFrom(HandlePool& pool) {
     TransferLimits limits;
     limits.handles = &pool;
+    limits.timeoutSeconds = kTimeoutSeconds;
     return limits;
 }
 
@@ -70,7 +71,7 @@ TEST(KeptHandlesTest, ARequestWhileProbesRunLeavesTheirAnswersToThem) {
     ScriptedUpstream probed(okWith("probe"));
     ScriptedUpstream asked(okWith("asked"));
     HandlePool pool;
-    ProbeSet probes(kTimeoutSeconds, leasingFrom(pool));
+    ProbeSet probes(leasingFrom(pool));
     probes.add(probed.url("/"), "");
     EXPECT_EQ("asked", rdServiceRequest(asked.url("/"), kTimeoutSeconds, leasingFrom(pool)).body);
     const auto answers = probes.wait(kTimeoutSeconds * 1000);

@@ -51,7 +51,7 @@ bool ExtensionFixture::start() {
     options.forwarding.dataBaseFolder = dataFolder_.path().string();
     options.forwarding.discovery.firstPort = firstPort_;
     options.forwarding.discovery.lastPort = firstPort_ + (upstreamLastPort - upstreamFirstPort);
-    options.forwarding.discovery.graceMs = graceMs_;
+    options.forwarding.limits.discoveryGraceMs = graceMs_;
     options.engineLogPath = (folder_.path() / "engine.log").string();
     // The range start may be taken by an earlier test's closing connections.
     options.onReady = [ready](const std::vector<int>& ports) { ready->set_value(ports.at(0)); };

@@ -22,7 +22,7 @@ class ExtensionFixture {
     // The extension listens from the first of 21 free ports and probes all
     // of them; a device that identified waits `graceMs` for silent ports
     // below it.
-    explicit ExtensionFixture(int graceMs = kDiscoveryGraceMs);
+    explicit ExtensionFixture(int graceMs = kServiceLimits.discoveryGraceMs);
     ~ExtensionFixture();
 
     // Starts the run loop and waits (bounded) until it serves requests.

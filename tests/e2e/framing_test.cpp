@@ -66,7 +66,7 @@ TEST_F(FramingTest, CutOrMalformedUpstreamAnswersAreNotAvailable) {
 }
 
 TEST_F(FramingTest, UpstreamAnswerOfExactlyTheCapIsRelayedWhole) {
-    const std::string body(kMaxUpstreamAnswerBytes, 'x');
+    const std::string body(kServiceLimits.maxUpstreamAnswerBytes, 'x');
     RawUpstream device(extension.upstreamPort(4), answering(testing_support::httpAnswer(body)));
     ASSERT_TRUE(device.listening());
     EXPECT_TRUE(answerWith("/rd/info", body) == extension.send("DEVICEINFO", "/rd/info"));

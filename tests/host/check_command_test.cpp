@@ -57,7 +57,7 @@ class CheckCommandTest : public ::testing::Test {
     int run() {
         ScopedWorkingDirectory inFolder(folder.path());
         testing::internal::CaptureStdout();
-        const int code = runCheck(CheckSetup{data.path().string(), &services, discovery});
+        const int code = runCheck(CheckSetup{&services, {data.path().string(), discovery}});
         printed = testing::internal::GetCapturedStdout();
         return code;
     }

@@ -60,8 +60,9 @@ TEST_F(TlsStartupTest, HttpsPortIsTheLowerAndAnswersDiscovery) {
     testing_support::LoopbackSocket holder;
     ASSERT_TRUE(holder.listenOn(base + 1));
     testing::internal::CaptureStdout();
-    std::unique_ptr<CivetServer> server = startWebServer(
-        "127.0.0.1", base, base + 9, certificatePath, (folder.path() / "engine.log").string());
+    std::unique_ptr<CivetServer> server =
+        startWebServer("127.0.0.1", base, base + 9, certificatePath,
+                       (folder.path() / "engine.log").string(), kServiceLimits);
     const std::string printed = testing::internal::GetCapturedStdout();
     ASSERT_NE(nullptr, server);
     const std::string ports =
@@ -100,8 +101,9 @@ TEST_F(TlsStartupTest, ConfiguredPathOnlyDecidesWhetherHttpsIsOffered) {
     ScopedWorkingDirectory inFolder(folder.path());
     certificatePath = "./missing.pem";
     testing::internal::CaptureStdout();
-    std::unique_ptr<CivetServer> server = startWebServer(
-        "127.0.0.1", base, base + 9, certificatePath, (folder.path() / "engine.log").string());
+    std::unique_ptr<CivetServer> server =
+        startWebServer("127.0.0.1", base, base + 9, certificatePath,
+                       (folder.path() / "engine.log").string(), kServiceLimits);
     testing::internal::GetCapturedStdout();
     ASSERT_NE(nullptr, server);
     EXPECT_EQ(std::vector<int>{base}, server->getListeningPorts());

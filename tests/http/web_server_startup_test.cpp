@@ -33,7 +33,7 @@ class PortSelectionTest : public ::testing::Test {
     std::unique_ptr<CivetServer> start(std::string* printed) {
         testing::internal::CaptureStdout();
         std::unique_ptr<CivetServer> server =
-            startWebServer("127.0.0.1", base, base + 9, certificatePath, logPath());
+            startWebServer("127.0.0.1", base, base + 9, certificatePath, logPath(), kServiceLimits);
         *printed = testing::internal::GetCapturedStdout();
         return server;
     }
@@ -79,8 +79,8 @@ TEST_F(PortSelectionTest, EveryPortBusyGivesNoServerAndNoLine) {
 TEST_F(PortSelectionTest, EngineRefusalGivesItsReason) {
     std::string reason;
     testing::internal::CaptureStdout();
-    EXPECT_EQ(nullptr,
-              startWebServer("256.0.0.1", base, base + 1, certificatePath, logPath(), &reason));
+    EXPECT_EQ(nullptr, startWebServer("256.0.0.1", base, base + 1, certificatePath, logPath(),
+                                      kServiceLimits, &reason));
     EXPECT_EQ("", testing::internal::GetCapturedStdout());
     EXPECT_EQ(0u, reason.find("Failed to setup server ports")) << reason;
     // The engine's messages go to the log the caller named.
@@ -112,7 +112,7 @@ TEST_F(PortSelectionTest, UnusableCertificateFallsBackToHttpAndSaysWhy) {
     folder.write("ssl_localhost.pem", "not a certificate");
     testing::internal::CaptureStdout();
     std::unique_ptr<CivetServer> server =
-        startWebServer("127.0.0.1", base, base + 9, certificatePath, logPath());
+        startWebServer("127.0.0.1", base, base + 9, certificatePath, logPath(), kServiceLimits);
     const std::string printed = testing::internal::GetCapturedStdout();
     ASSERT_NE(nullptr, server);
     EXPECT_EQ(std::vector<int>{base}, server->getListeningPorts());

@@ -159,22 +159,25 @@ TEST_F(CallerPolicyTest, EachForwardPrintsOneLine) {
 }
 
 TEST(ForwardLine, SaysWhatHappened) {
-    const auto line = [](int port, std::optional<int> code, int errCode) {
+    const auto line = [](ForwardEnd end, int port, std::optional<int> code) {
         ForwardRecord record;
         record.verb = "CAPTURE";
         record.uri = "/rd/capture\n?\x1b";
         ForwardOutcome outcome;
         outcome.upstreamPort = port;
         outcome.upstreamCode = code;
-        outcome.errCode = errCode;
+        outcome.end = end;
         return formatForwardLine(record, outcome, 12);
     };
     const std::string head = "Forward CAPTURE /rd/capture\\x0a?\\x1b, no origin: ";
     EXPECT_EQ(head + "upstream port 11104 answered status 503, errCode 5, 12 ms\n",
-              line(11104, 503, 5));
-    EXPECT_EQ(head + "upstream port 11104 failed, errCode 5, 12 ms\n", line(11104, -1, 5));
-    EXPECT_EQ(head + "upstream port 11104 timed out, errCode 5, 12 ms\n", line(11104, 28, 5));
-    EXPECT_EQ(head + "upstream not asked, errCode 2, 12 ms\n", line(0, std::nullopt, 2));
+              line(ForwardEnd::kUpstreamFailed, 11104, 503));
+    EXPECT_EQ(head + "upstream port 11104 failed, errCode 5, 12 ms\n",
+              line(ForwardEnd::kUpstreamFailed, 11104, -1));
+    EXPECT_EQ(head + "upstream port 11104 timed out, errCode 5, 12 ms\n",
+              line(ForwardEnd::kUpstreamFailed, 11104, 28));
+    EXPECT_EQ(head + "upstream not asked, errCode 2, 12 ms\n",
+              line(ForwardEnd::kUnsupportedPath, 0, std::nullopt));
 }
 
 }  // namespace
