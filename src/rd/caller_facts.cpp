@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "protocol/rd_protocol.h"
+
 namespace {
 
 std::optional<std::string> header(mg_connection* conn, const char* name) {
@@ -27,6 +29,16 @@ void grantPreflightAsks(mg_connection* conn, CrossOriginGrant& grant) {
     grant.allowPrivateNetwork = header(conn, "Access-Control-Request-Private-Network") == "true";
 }
 
+// Both ends of the connection: the server listens on one loopback address
+// of the caller's family, on the port the request came to.
+void readEndpoints(mg_connection* conn, CallerFacts& caller) {
+    const mg_request_info* info = mg_get_request_info(conn);
+    caller.remote = platform::TcpEndpoint{info->remote_addr, info->remote_port};
+    const bool ipv6 = caller.remote.address.find(':') != std::string::npos;
+    caller.local =
+        platform::TcpEndpoint{ipv6 ? kLoopbackAddress6 : kLoopbackAddress, info->server_port};
+}
+
 }  // namespace
 
 CallerFacts readCallerFacts(const AllowedOrigins& allowed, mg_connection* conn) {
@@ -40,5 +52,6 @@ CallerFacts readCallerFacts(const AllowedOrigins& allowed, mg_connection* conn) 
     if (isPreflight(conn)) {
         grantPreflightAsks(conn, caller.grant);
     }
+    readEndpoints(conn, caller);
     return caller;
 }

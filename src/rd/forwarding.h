@@ -13,6 +13,7 @@
 #include "config/allowed_origins.h"
 #include "config/data_directory.h"
 #include "limits/service_limits.h"
+#include "platform/account_identity.h"
 #include "rd/upstream.h"
 
 // What a deployment or a test may vary in how requests are forwarded.
@@ -42,6 +43,8 @@ struct ForwardingState {
     const ForwardingOptions options;
     // Who may call; unrestricted by default.
     const AllowedOrigins allowedOrigins;
+    // The account this process runs as, whose listeners every caller may reach.
+    const platform::AccountIdentity account = platform::processAccount();
     Cancellation stop;
     // The transfer handles of finished forwards, for the next ones.
     HandlePool handles;

@@ -1,5 +1,7 @@
 #include "rd/listener_trust.h"
 
+#include <utility>
+
 using platform::AccountIdentity;
 using platform::AccountKind;
 
@@ -21,4 +23,23 @@ bool mayReceiveForward(const AccountIdentity& owner, const ForwardAccounts& acco
             return sameAccount(owner, accounts.extension) || sameAccount(owner, accounts.caller);
     }
     return false;
+}
+
+ListenerTrust::ListenerTrust(AccountIdentity extension, AccountIdentity caller)
+    : accounts_{std::move(extension), std::move(caller)}, callerRead_(true) {}
+
+ListenerTrust::ListenerTrust(AccountIdentity extension, platform::TcpEndpoint local,
+                             platform::TcpEndpoint remote)
+    : accounts_{std::move(extension), AccountIdentity{}},
+      local_(std::move(local)),
+      remote_(std::move(remote)),
+      callerRead_(false) {}
+
+bool ListenerTrust::trusts(const AccountIdentity& owner) {
+    if (!callerRead_ && owner.kind == AccountKind::kOrdinary &&
+        !sameAccount(owner, accounts_.extension)) {
+        accounts_.caller = platform::accountOfLoopbackPeer(local_, remote_);
+        callerRead_ = true;
+    }
+    return mayReceiveForward(owner, accounts_);
 }
