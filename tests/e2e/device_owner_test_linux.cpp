@@ -19,32 +19,25 @@ const std::string kInfo = "Quillaris-USB ZR4410QX Registered Device Service";
 class DeviceOwnerTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        testing_support::OtherAccountCommand probe;
-        std::string whyNot;
-        if (!testing_support::asNobody("/bin/bash", {}, probe, whyNot)) {
+        const std::string whyNot = testing_support::whyNoChildAsNobody();
+        if (!whyNot.empty()) {
             GTEST_SKIP() << whyNot;
         }
         ASSERT_TRUE(extension.start());
     }
-    std::unique_ptr<ChildProcess> startAsNobody(const std::string& program,
-                                                const std::vector<std::string>& arguments) {
-        testing_support::OtherAccountCommand command;
-        std::string whyNot;
-        EXPECT_TRUE(testing_support::asNobody(program, arguments, command, whyNot)) << whyNot;
-        return std::make_unique<ChildProcess>(command.executable, command.arguments);
-    }
     // nobody's device on `port`, its info text ending in `tag`.
     void startNobodysDevice(int port, const std::string& tag) {
-        nobodysDevice = startAsNobody(testing_support::builtProgram("rdservice_sim"),
-                                      {"--port", std::to_string(port), "--info", kInfo + tag});
+        nobodysDevice =
+            testing_support::startAsNobody(testing_support::builtProgram("rdservice_sim"),
+                                           {"--port", std::to_string(port), "--info", kInfo + tag});
         ASSERT_TRUE(nobodysDevice->waitForOutput("Simulated RD service at", 10000));
     }
     // The extension's whole answer to GET `target` sent by nobody.
     std::string getAsNobody(const std::string& target) {
-        const std::string script = "exec 3<>/dev/tcp/127.0.0.1/" + std::to_string(extension.port()) +
-                                   " && printf 'GET " + target +
+        const std::string script = "exec 3<>/dev/tcp/127.0.0.1/" +
+                                   std::to_string(extension.port()) + " && printf 'GET " + target +
                                    " HTTP/1.1\\r\\nHost: 127.0.0.1\\r\\n\\r\\n' >&3 && cat <&3";
-        auto caller = startAsNobody("/bin/bash", {"-c", script});
+        auto caller = testing_support::startAsNobody("/bin/bash", {"-c", script});
         EXPECT_EQ(0, caller->wait(30000));
         return caller->output();
     }
@@ -53,26 +46,23 @@ class DeviceOwnerTest : public ::testing::Test {
     std::unique_ptr<ChildProcess> nobodysDevice;
 };
 
+// Alone, nobody's device is refused and the line says whose; beside the
+// device below, it is never used, but serves nobody's own page.
 TEST_F(DeviceOwnerTest, AnotherAccountsDeviceIsNeverUsedTheCallersOwnIs) {
-    startNobodysDevice(extension.upstreamPort(3), " NOBODY");
-    extension.startDevice(extension.upstreamPort(6), {"--info", kInfo + " ROOT"});
-    EXPECT_NE(std::string::npos, extension.send("GET", "/rdservice").find(" ROOT\""));
-    EXPECT_NE(std::string::npos, getAsNobody("/rdservice").find(" NOBODY\""));
-}
-
-TEST_F(DeviceOwnerTest, OnlyAnotherAccountsDeviceIsRefusedAndTheLineSaysWhose) {
     const int port = extension.upstreamPort(3);
-    startNobodysDevice(port, "");
+    startNobodysDevice(port, " NOBODY");
     testing::internal::CaptureStdout();
     const std::string answer = extension.send("DEVICEINFO", "/rd/info");
     const std::string printed = testing::internal::GetCapturedStdout();
     EXPECT_EQ(testing_support::rdAnswer(extension.location("/rd/info"), "(null)",
                                         testing_support::pidData(5, "RDSERVICE_NOT_AVAILABLE")),
               answer);
-    EXPECT_NE(std::string::npos,
-              printed.find("upstream port " + std::to_string(port) +
-                           " not trusted: owned by nobody, errCode 5"))
+    EXPECT_NE(std::string::npos, printed.find("upstream port " + std::to_string(port) +
+                                              " not trusted: owned by nobody, errCode 5"))
         << printed;
+    extension.startDevice(extension.upstreamPort(6), {"--info", kInfo + " ROOT"});
+    EXPECT_NE(std::string::npos, extension.send("GET", "/rdservice").find(" ROOT\""));
+    EXPECT_NE(std::string::npos, getAsNobody("/rdservice").find(" NOBODY\""));
 }
 
 }  // namespace

@@ -30,12 +30,11 @@ std::string ownOwnerText(int port) {
     std::vector<platform::LoopbackListener> listeners;
     platform::listLoopbackListeners(port, port, listeners);
     const platform::AccountIdentity owner = listeners.at(0).owner;
-    if (!owner.known()) {
-        return "owner cannot be read: trusted as before";
-    }
     const bool system = owner.kind == platform::AccountKind::kSystem;
-    return "owned by " + owner.name + " (" + owner.id + ", " +
-           (system ? "a system account" : "this program's account") + "): trusted";
+    return !owner.known()
+               ? "owner cannot be read: trusted as before"
+               : "owned by " + owner.name + " (" + owner.id + ", " +
+                     (system ? "a system account" : "this program's account") + "): trusted";
 }
 
 class CheckCommandTest : public ::testing::Test {

@@ -6,43 +6,19 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/connection_owner.h"
 #include "platform/loopback_listeners.h"
-#include "support/child_process.h"
 #include "support/loopback.h"
 #include "support/other_account.h"
 #include "support/port_range.h"
 
 namespace {
 
-using testing_support::ChildProcess;
-using testing_support::OtherAccountCommand;
-
-std::unique_ptr<ChildProcess> startAsNobody(const std::string& program,
-                                            const std::vector<std::string>& arguments) {
-    OtherAccountCommand command;
-    std::string whyNot;
-    if (!testing_support::asNobody(program, arguments, command, whyNot)) {
-        return nullptr;
-    }
-    return std::make_unique<ChildProcess>(command.executable, command.arguments);
-}
-
-int peerPort(const testing_support::LoopbackSocket& accepted) {
-    sockaddr_in peer{};
-    socklen_t size = sizeof peer;
-    ::getpeername(static_cast<int>(accepted.nativeHandle()), reinterpret_cast<sockaddr*>(&peer),
-                  &size);
-    return ntohs(peer.sin_port);
-}
-
 void expectNobody(const platform::AccountIdentity& account) {
-    EXPECT_EQ(testing_support::nobodyUid(), account.id);
-    EXPECT_EQ("nobody", account.name);
+    EXPECT_EQ(testing_support::nobodyUid() + " nobody", account.id + " " + account.name);
     EXPECT_EQ(platform::AccountKind::kOrdinary, account.kind);
 }
 
@@ -59,8 +35,7 @@ TEST(AccountOwnersTest, OwnListenerAndOwnConnectionBelongToThisProcessesAccount)
     ASSERT_TRUE(listener.listenOn(0, false));
     const int port = listener.localPort();
     const platform::AccountIdentity owner = listedOwner(port);
-    EXPECT_EQ(self.id, owner.id);
-    EXPECT_EQ(self.name, owner.name);
+    EXPECT_EQ(self.id + self.name, owner.id + owner.name);
     EXPECT_EQ(self.kind, owner.kind);
 
     testing_support::LoopbackSocket client;
@@ -76,26 +51,28 @@ TEST(AccountOwnersTest, OwnListenerAndOwnConnectionBelongToThisProcessesAccount)
 }
 
 TEST(AccountOwnersTest, ListenerAndClientOfNobodyCarryItsUid) {
-    OtherAccountCommand probe;
-    std::string whyNot;
-    if (!testing_support::asNobody("/bin/bash", {}, probe, whyNot)) {
+    const std::string whyNot = testing_support::whyNoChildAsNobody();
+    if (!whyNot.empty()) {
         GTEST_SKIP() << whyNot;
     }
     testing_support::PortRange port(1);
-    ASSERT_GT(port.first(), 0);
-    auto device = startAsNobody(testing_support::builtProgram("rdservice_sim"),
-                                {"--port", std::to_string(port.first())});
+    auto device = testing_support::startAsNobody(testing_support::builtProgram("rdservice_sim"),
+                                                 {"--port", std::to_string(port.first())});
     ASSERT_TRUE(device->waitForOutput("Simulated RD service at", 10000)) << device->output();
     expectNobody(listedOwner(port.first()));
 
     testing_support::LoopbackSocket listener;
     ASSERT_TRUE(listener.listenOn(0, false));
     const std::string target = "/dev/tcp/127.0.0.1/" + std::to_string(listener.localPort());
-    auto client = startAsNobody("/bin/bash", {"-c", "exec 3<>" + target + " && read -t 20 <&3"});
+    auto client = testing_support::startAsNobody(
+        "/bin/bash", {"-c", "exec 3<>" + target + " && read -t 20 <&3"});
     testing_support::LoopbackSocket accepted = listener.acceptOne(10000);
-    ASSERT_TRUE(accepted.valid());
+    sockaddr_in peer{};
+    socklen_t size = sizeof peer;
+    ASSERT_EQ(0, ::getpeername(static_cast<int>(accepted.nativeHandle()),
+                               reinterpret_cast<sockaddr*>(&peer), &size));
     expectNobody(platform::accountOfLoopbackPeer({"127.0.0.1", listener.localPort()},
-                                                 {"127.0.0.1", peerPort(accepted)}));
+                                                 {"127.0.0.1", ntohs(peer.sin_port)}));
 }
 
 }  // namespace

@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 namespace {
 
 using platform::AccountIdentity;
@@ -24,7 +21,6 @@ bool ownersRead = true;
 
 bool fakeTable(int, int, std::vector<platform::LoopbackListener>& listeners) {
     const AccountIdentity owners[] = {kRoot, kExtension, kAlice, kBob, kUnknown};
-    listeners.clear();
     for (int i = 0; i < 5; ++i) {
         listeners.push_back({kFirst + i, true, false, ownersRead ? owners[i] : kUnknown});
     }
@@ -42,7 +38,6 @@ TEST(ListenerTrustTest, ProbesSystemOwnAndCallersListenersAndUnknownOwnersAsBefo
     const Case cases[] = {
         {"alice's page", kAlice, true, "0124", 3},
         {"bob's page", kBob, true, "0134", 2},
-        {"a system caller", kRoot, true, "014", 2},
         {"caller unknown", kUnknown, true, "014", 2},
         {"owners unknown", kAlice, false, "01234", -1},
     };

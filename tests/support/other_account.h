@@ -1,20 +1,20 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
+
 namespace testing_support {
 
-// A command line that runs a program as the unprivileged account `nobody`.
-struct OtherAccountCommand {
-    std::string executable;
-    std::vector<std::string> arguments;
-};
+// Why this process cannot start a child as the unprivileged account nobody
+// (setpriv, which needs root, as in CI); empty when it can.
+std::string whyNoChildAsNobody();
 
-// `program` with `arguments` as nobody (setpriv, which needs root, as in CI);
-// false with the reason in `whyNot` when this process cannot start one.
-bool asNobody(const std::string& program, const std::vector<std::string>& arguments,
-              OtherAccountCommand& command, std::string& whyNot);
+// `program` with `arguments`, run as nobody (see whyNoChildAsNobody).
+std::unique_ptr<ChildProcess> startAsNobody(const std::string& program,
+                                            const std::vector<std::string>& arguments);
 
 // nobody's uid in decimal, as the system's socket table names it.
 std::string nobodyUid();

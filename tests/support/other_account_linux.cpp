@@ -16,24 +16,22 @@ std::string nobodyUid() {
     return nobody != nullptr ? std::to_string(nobody->pw_uid) : std::string();
 }
 
-bool asNobody(const std::string& program, const std::vector<std::string>& arguments,
-              OtherAccountCommand& command, std::string& whyNot) {
+std::string whyNoChildAsNobody() {
     if (::geteuid() != 0) {
-        whyNot = "starting a child as nobody needs root";
-    } else if (::access(kSetpriv, X_OK) != 0) {
-        whyNot = "no setpriv to start a child as nobody";
-    } else if (nobodyUid().empty()) {
-        whyNot = "no account nobody";
-    } else if (::access(program.c_str(), X_OK) != 0) {
-        whyNot = program + " is not executable";
+        return "starting a child as nobody needs root";
     }
-    if (!whyNot.empty()) {
-        return false;
+    if (::access(kSetpriv, X_OK) != 0) {
+        return "no setpriv to start a child as nobody";
     }
-    command.executable = kSetpriv;
-    command.arguments = {"--reuid=nobody", "--regid=nogroup", "--clear-groups", program};
-    command.arguments.insert(command.arguments.end(), arguments.begin(), arguments.end());
-    return true;
+    return nobodyUid().empty() ? "no account nobody" : "";
+}
+
+std::unique_ptr<ChildProcess> startAsNobody(const std::string& program,
+                                            const std::vector<std::string>& arguments) {
+    std::vector<std::string> command{"--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                     program};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return std::make_unique<ChildProcess>(kSetpriv, command);
 }
 
 }  // namespace testing_support
