@@ -9,7 +9,6 @@
 namespace {
 
 constexpr const char* kFallbackFolder = "C:/ProgramData";
-constexpr const char* kDirectoryName = "Lumetra-RD-Service-Wrapper";
 
 std::string machineDataFolder() {
     const std::string chosen = platform::environmentValue(kDataFolderVariable);
@@ -21,7 +20,8 @@ std::string machineDataFolder() {
 DataDirectory::DataDirectory() : DataDirectory(machineDataFolder()) {}
 
 DataDirectory::DataDirectory(const std::string& folder)
-    : path_((folder.empty() ? std::string(kFallbackFolder) : folder) + "/" + kDirectoryName) {}
+    : path_((folder.empty() ? std::string(kFallbackFolder) : folder) + "/" +
+            platform::kDataFolderName) {}
 
 std::string DataDirectory::filePath(const std::string& fileName) const {
     return path_ + "/" + fileName;

@@ -8,6 +8,7 @@
 #include "config/device_model.h"
 #include "config/load_config.h"
 #include "host/installation_protection.h"
+#include "host/program_folder_check.h"
 #include "host/program_settings.h"
 #include "host/service_control.h"
 #include "host/upstream_probe_report.h"
@@ -88,6 +89,12 @@ void printDeviceConfigNotice(const DeviceModelRead& read) {
 
 void printKeyWarning() {
     const std::string warning = keyExposureWarning(kCertificatePath);
+    if (!warning.empty()) printLine(warning);
+}
+
+// The folder may have been loosened after the install.
+void printProgramFolderWarning() {
+    const std::string warning = runningProgramFolderWarning();
     if (!warning.empty()) printLine(warning);
 }
 
@@ -189,6 +196,7 @@ int runCheck(const CheckSetup& setup) {
         printSettings(settings, loadResult, data, read.model);
         printDeviceConfigNotice(read);
         printKeyWarning();
+        printProgramFolderWarning();
         const int port = probeAndDiscover(read.model, setup.forwarding);
         const std::string state =
             setup.serviceManager != nullptr

@@ -9,6 +9,7 @@
 #include "config/device_model.h"
 #include "host/check_command.h"
 #include "host/installation_protection.h"
+#include "host/program_folder_check.h"
 #include "host/program_settings.h"
 #include "host/run_loop.h"
 #include "host/service_removal.h"
@@ -28,9 +29,15 @@ struct ServiceCommand {
     const char* word;
 };
 
-// The lines of a step that failed say what is missing; the service is
-// registered all the same.
+// A program others may change is not registered at all. Once registered,
+// the lines of a protection step that failed say what is missing; the
+// service is registered all the same.
 bool installAndProtect(platform::ServiceManager& manager, const std::string& name) {
+    const std::string folderWarning = runningProgramFolderWarning();
+    if (!folderWarning.empty()) {
+        std::printf("%s\n", folderWarning.c_str());
+        return false;
+    }
     if (!installService(manager, name)) return false;
     protectInstallation(DataDirectory(), kCertificatePath);
     return true;

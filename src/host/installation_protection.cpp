@@ -52,9 +52,11 @@ bool protectInstallation(const DataDirectory& data, const std::string& keyPath) 
 }
 
 int runFinishInstall() {
-    const bool restart = setRestartOnFailure(*platform::makeServiceManager(), serviceName);
+    const auto manager = platform::makeServiceManager();
+    const bool restart = setRestartOnFailure(*manager, serviceName);
+    const bool rights = limitServiceRights(*manager, serviceName);
     const bool protectedFiles = protectInstallation(DataDirectory(), kCertificatePath);
-    return restart && protectedFiles ? 0 : 1;
+    return restart && rights && protectedFiles ? 0 : 1;
 }
 
 std::string keyExposureWarning(const std::string& keyPath) {

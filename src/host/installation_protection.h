@@ -8,8 +8,8 @@
 // the installer package (kFinishInstallOption), both as an administrator.
 
 // The option with which the installer package has the program finish an
-// install: restart on failure for the registered service, then
-// protectInstallation. Exit code 0 when all of it held.
+// install: restart on failure and only the rights it needs for the registered
+// service, then protectInstallation. Exit code 0 when all of it held.
 constexpr const char* kFinishInstallOption = "-finish-install";
 
 // Creates the data folder, or takes an existing one over, with access only

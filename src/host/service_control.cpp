@@ -151,6 +151,11 @@ bool installService(ServiceManager& manager, const std::string& name) {
                     serviceErrorLine(manager.lastError()).c_str());
         std::fflush(stdout);
     }
+    if (!manager.limitRights(service.get())) {
+        std::printf("The service's privileges are not limited: %s",
+                    serviceErrorLine(manager.lastError()).c_str());
+        std::fflush(stdout);
+    }
     return true;
 }
 
@@ -170,6 +175,14 @@ bool setRestartOnFailure(ServiceManager& manager, const std::string& name) {
     ServiceHandleOwner service(manager, manager.openService(scm.get(), name, ServiceAccess::kAll));
     if (!service) return fail(manager);
     return manager.setRestartOnFailure(service.get()) || fail(manager);
+}
+
+bool limitServiceRights(ServiceManager& manager, const std::string& name) {
+    ServiceHandleOwner scm(manager, manager.openManager());
+    if (!scm) return fail(manager);
+    ServiceHandleOwner service(manager, manager.openService(scm.get(), name, ServiceAccess::kAll));
+    if (!service) return fail(manager);
+    return manager.limitRights(service.get()) || fail(manager);
 }
 
 bool stopService(ServiceManager& manager, const std::string& name) {

@@ -10,9 +10,9 @@
 // line to standard output (the caller prints only success lines). Every
 // handle opened is closed on every path. Main thread only, one at a time.
 
-// Registers `name` to run this executable at boot, with no arguments, and
-// to be restarted after a failure (a failure to set that is printed, and the
-// install still succeeds).
+// Registers `name` to run this executable at boot, with no arguments, to be
+// restarted after a failure and with only the rights it needs (a failure to
+// set either is printed, and the install still succeeds).
 bool installService(platform::ServiceManager& manager, const std::string& name);
 // Starts the service and waits while it reports start-pending (at most
 // kStartTimeoutMs): true once it runs; false with "The service stopped while
@@ -29,6 +29,9 @@ bool removeService(platform::ServiceManager& manager, const std::string& name);
 // Sets the restart after a failure (platform/service_manager.h) for an
 // installed service, as the installer package does after registering it.
 bool setRestartOnFailure(platform::ServiceManager& manager, const std::string& name);
+// Limits an installed service's privileges and gives it its own SID
+// (platform/service_manager.h), as "-install" does.
+bool limitServiceRights(platform::ServiceManager& manager, const std::string& name);
 
 // Overall limits of stopService and startService, counted on the tick counter.
 constexpr std::uint32_t kStopTimeoutMs = 30000;

@@ -5,6 +5,7 @@
 #include <exception>
 #include <vector>
 
+#include "host/program_folder_check.h"
 #include "host/program_settings.h"
 #include "host/run_loop.h"
 #include "platform/console.h"
@@ -90,6 +91,11 @@ bool runServiceDispatcher() {
 void serviceMain() {
     ServiceHost& host = serviceHost();
     platform::copyStdoutToLog(kServiceLogName);
+    // Said, not refused: a replaced program would not run this check, and
+    // stopping would not take the registration back; the administrator
+    // learns it at every start until the folder is mended.
+    const std::string folderWarning = runningProgramFolderWarning();
+    if (!folderWarning.empty()) std::printf("%s\n", folderWarning.c_str());
     {
         Lock lock(host.mutex);
         host.status = platform::ServiceStatusRecord();

@@ -10,4 +10,7 @@ namespace platform {
 // CSIDL_COMMON_APPDATA, created when missing). Linux: "/var/lib".
 std::string commonAppDataFolder();
 
+// The program's own folder inside it (the service's state directory on Linux).
+constexpr const char* kDataFolderName = "Lumetra-RD-Service-Wrapper";
+
 }  // namespace platform

@@ -59,7 +59,7 @@ bool RotatingLog::write(const std::string& text) {
         entry = localTimestamp() + std::to_string(droppedLines_) +
                 " lines were dropped while the full log could not be renamed\n" + line;
     }
-    FileHandle file = openFile(path_.c_str(), "ab");
+    FileHandle file = openPrivateLog(path_);
     if (!file) {
         return false;
     }

@@ -75,6 +75,11 @@ class ServiceManager {
     // day without failure. Where the manager has this in the service's own
     // definition (a systemd unit's Restart=) there is nothing to do.
     virtual bool setRestartOnFailure(ServiceHandle) { return true; }
+    // Limits the service to the privileges its work needs and gives it a
+    // SID of its own, so that access lists can name it. Where the service's
+    // own definition already confines it (the systemd unit's sandbox) there
+    // is nothing to do.
+    virtual bool limitRights(ServiceHandle) { return true; }
     virtual bool queryStatus(ServiceHandle service, ServiceStatus& status) = 0;
     // Sends the stop control; `status` receives the state that follows it.
     virtual bool sendStop(ServiceHandle service, ServiceStatus& status) = 0;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/data_folder.h"
 #include "platform/process_paths.h"
 #include "platform/service_manager.h"
 #include "platform/subprocess.h"
@@ -105,7 +106,63 @@ bool execStartWord(const std::string& path, std::string& word) {
     return true;
 }
 
-std::string unitText(const std::string& name, const std::string& execStart) {
+// Whether a mount namespace of the service's own /tmp would hide the program.
+bool underTemporaryFolder(const std::string& path) {
+    return path.rfind("/tmp/", 0) == 0 || path.rfind("/var/tmp/", 0) == 0;
+}
+
+// Runs as root with no capability, in a sandbox that leaves what the work
+// needs: loopback IPv4/IPv6 to serve and to reach the upstream, AF_UNIX for
+// the readiness notification, AF_NETLINK for the kernel's table of
+// listeners, the data folder and the program folder (the engine's log) to
+// write. Not taken: a dedicated or dynamic account (the engine writes its log
+// beside the executable, in a folder only root may change, and the data
+// folder must be root's), PrivateUsers= (the kernel's socket dump would show
+// every other account as nobody, so a listener's owner could not be told
+// apart) and PrivateNetwork= (the service lives on the host's loopback).
+std::string hardeningLines(const std::string& programFolderWord, bool privateTmp) {
+    // The data folder under /var/lib, which systemd creates, owned by root,
+    // and keeps writable under ProtectSystem=strict.
+    return std::string("StateDirectory=") + kDataFolderName +
+           "\n"
+           "ReadWritePaths=" +
+           programFolderWord +
+           "\n"
+           "UMask=0027\n"
+           "CapabilityBoundingSet=\n"
+           "AmbientCapabilities=\n"
+           "NoNewPrivileges=yes\n"
+           "ProtectSystem=strict\n"
+           "ProtectHome=read-only\n" +
+           (privateTmp ? "PrivateTmp=yes\n" : "") +
+           "PrivateDevices=yes\n"
+           "PrivateMounts=yes\n"
+           "DevicePolicy=closed\n"
+           "ProtectKernelTunables=yes\n"
+           "ProtectKernelModules=yes\n"
+           "ProtectKernelLogs=yes\n"
+           "ProtectControlGroups=yes\n"
+           "ProtectClock=yes\n"
+           "ProtectHostname=yes\n"
+           "ProtectProc=invisible\n"
+           "ProcSubset=pid\n"
+           "RestrictAddressFamilies=AF_UNIX AF_INET AF_INET6 AF_NETLINK\n"
+           "IPAddressDeny=any\n"
+           "IPAddressAllow=localhost\n"
+           "RestrictNamespaces=yes\n"
+           "RestrictRealtime=yes\n"
+           "RestrictSUIDSGID=yes\n"
+           "LockPersonality=yes\n"
+           "MemoryDenyWriteExecute=yes\n"
+           "SystemCallArchitectures=native\n"
+           "SystemCallFilter=@system-service\n"
+           "SystemCallFilter=~@privileged @resources\n"
+           "SystemCallErrorNumber=EPERM\n"
+           "KeyringMode=private\n";
+}
+
+std::string unitText(const std::string& name, const std::string& commandPath,
+                     const std::string& execStart, const std::string& programFolderWord) {
     return "[Unit]\n"
            "Description=" +
            name +
@@ -117,7 +174,8 @@ std::string unitText(const std::string& name, const std::string& execStart) {
            "ExecStart=" +
            execStart +
            "\n"
-           "Restart=on-failure\n"
+           "Restart=on-failure\n" +
+           hardeningLines(programFolderWord, !underTemporaryFolder(commandPath)) +
            "\n"
            "[Install]\n"
            "WantedBy=multi-user.target\n";
@@ -184,11 +242,14 @@ class SystemdServiceManager : public ServiceManager {
         if (!isManager(manager)) return refuse(kErrorInvalidHandle);
         if (!validServiceName(name)) return refuse(kErrorInvalidName);
         std::string execStart;
-        if (!execStartWord(commandPath, execStart)) {
+        std::string folderWord;
+        const std::string folder = commandPath.substr(0, commandPath.find_last_of('/') + 1);
+        if (!execStartWord(commandPath, execStart) || !execStartWord(folder, folderWord)) {
             return refuse(kErrorInvalidParameter);
         }
         int error = 0;
-        if (!writeNewFile(unitPath(name), unitText(name, execStart), error)) {
+        if (!writeNewFile(unitPath(name), unitText(name, commandPath, execStart, folderWord),
+                          error)) {
             return refuse(error == ENOENT ? kErrorDatabaseDoesNotExist : errorOfErrno(error));
         }
         // Registration is all or nothing: undo the unit file when the

@@ -1,4 +1,6 @@
 // The foreground program as a process: start-up lines, signals, exit codes.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -116,3 +118,19 @@ TEST_F(ConsoleProcessTest, NoFileOfTheProgramFolderIsEverServed) {
 }
 
 }  // namespace
+
+// Run as nobody: a check that let it through meets "denied", not the machine's units.
+TEST_F(ConsoleProcessTest, InstallFromAFolderOthersMayWriteIsRefused) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to drop to nobody";
+    std::filesystem::permissions(copy.folder().path(), std::filesystem::perms::all);
+    ChildProcess install(
+        "/usr/bin/setpriv",
+        {"--reuid=nobody", "--regid=nogroup", "--clear-groups", program, "-install", "0"},
+        copy.environment());
+    ASSERT_EQ(1, install.wait(20000)) << install.output();
+    EXPECT_NE(std::string::npos,
+              install.output().find("Program folder others can change: " +
+                                    copy.folder().path().string() + " may be changed"))
+        << install.output();
+    EXPECT_EQ(std::string::npos, install.output().find("denied")) << install.output();
+}

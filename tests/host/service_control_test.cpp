@@ -92,13 +92,17 @@ TEST_F(ServiceControlTest, InstallRegistersTheExecutableAndClosesBothHandles) {
     EXPECT_EQ("", install());
     EXPECT_TRUE(result);
     EXPECT_EQ((Calls{"executablePath", "openManager", "createService svc C:\\rd\\rdserver_ext.exe",
-                     "setRestartOnFailure", "close service", "close manager"}),
+                     "setRestartOnFailure", "limitRights", "close service", "close manager"}),
               manager.calls);
 }
 
 TEST_F(ServiceControlTest, InstallWithoutRestartOnFailureSaysSoAndSucceeds) {
     manager.failures["setRestartOnFailure"] = 5;
-    EXPECT_EQ("Restart on failure is not set: The requested access was denied.\n", install());
+    manager.failures["limitRights"] = 87;
+    EXPECT_EQ(
+        "Restart on failure is not set: The requested access was denied.\n"
+        "The service's privileges are not limited: Invalid parameter.\n",
+        install());
     EXPECT_TRUE(result);
 }
 

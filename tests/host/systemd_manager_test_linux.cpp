@@ -10,6 +10,7 @@
 #include "host/service_removal.h"
 #include "platform/clock.h"
 #include "platform/process_paths.h"
+#include "platform/subprocess.h"
 #include "support/fake_systemctl.h"
 
 using testing_support::FakeSystemctl;
@@ -26,6 +27,12 @@ std::string unitTextFor(const std::string& execStart) {
            execStart +
            "\nRestart=on-failure\n\n"
            "[Install]\nWantedBy=multi-user.target\n";
+}
+
+// The unit without the sandbox lines between Restart= and [Install].
+std::string withoutSandbox(const std::string& unit) {
+    const std::size_t from = unit.find("Restart=on-failure\n") + 19, to = unit.find("\n[Install]");
+    return from < to && to != std::string::npos ? unit.substr(0, from) + unit.substr(to) : unit;
 }
 
 class SystemdManagerTest : public ::testing::Test {
@@ -57,7 +64,7 @@ bool notPrivileged() { return false; }
 TEST_F(SystemdManagerTest, InstallWritesTheUnitReloadsAndEnables) {
     EXPECT_EQ("", run(installService));
     EXPECT_TRUE(result);
-    EXPECT_EQ(unitTextFor(platform::executablePath()), readFile(unitPath()));
+    EXPECT_EQ(unitTextFor(platform::executablePath()), withoutSandbox(readFile(unitPath())));
     EXPECT_EQ((Calls{"daemon-reload", std::string("enable ") + kUnit}), systemctl.calls());
 }
 
@@ -122,6 +129,35 @@ TEST_F(SystemdManagerTest, ExecStartRefusesPathsThatWouldBreakTheUnit) {
         EXPECT_EQ("error 87", execStartFor(systemctl, path)) << path;
     }
     EXPECT_TRUE(std::filesystem::is_empty(systemctl.unitDirectory()));
+}
+
+// What the sandbox must leave: the readiness notification (AF_UNIX), the
+// listener table (AF_NETLINK), loopback, the data folder, the engine's log
+// beside the program, and the owners in the kernel's socket dump (no user
+// namespace). systemd-analyze scores it offline, without a running systemd.
+TEST_F(SystemdManagerTest, SandboxKeepsTheWorkAndScoresAtMostTwoAndAHalf) {
+    ASSERT_EQ("", run(installService));
+    const std::string unit = readFile(unitPath());
+    const std::string folder =
+        platform::executablePath().substr(0, platform::executablePath().find_last_of('/') + 1);
+    for (const std::string& line : std::vector<std::string>{
+             "RestrictAddressFamilies=AF_UNIX AF_INET AF_INET6 AF_NETLINK\n",
+             "StateDirectory=Lumetra-RD-Service-Wrapper\n", "ReadWritePaths=" + folder + "\n"}) {
+        EXPECT_NE(std::string::npos, unit.find(line)) << line;
+    }
+    for (const char* absent : {"PrivateUsers=", "User=", "PrivateNetwork="}) {
+        EXPECT_EQ(std::string::npos, unit.find(absent)) << absent;
+    }
+    const platform::SubprocessResult analysis = platform::runSubprocess(
+        {"systemd-analyze", "security", "--offline=true", unitPath()}, 60000, 1 << 20);
+    if (!analysis.started) GTEST_SKIP() << "systemd-analyze is not installed (package systemd)";
+    const std::string marker = "Overall exposure level for " + std::string(kUnit) + ": ";
+    const std::size_t at = analysis.out.find(marker);
+    if (at == std::string::npos && analysis.err.find("offline") != std::string::npos)
+        GTEST_SKIP() << "cannot score offline: " << analysis.err;
+    ASSERT_NE(std::string::npos, at) << analysis.out << analysis.err;
+    const double score = std::stod(analysis.out.substr(at + marker.size()));
+    EXPECT_LE(score, 2.5) << analysis.out;
 }
 
 // --- start -----------------------------------------------------------------

@@ -69,6 +69,11 @@ bool FakeServiceManager::setRestartOnFailure(ServiceHandle service) {
     return allowed("setRestartOnFailure", "setRestartOnFailure");
 }
 
+bool FakeServiceManager::limitRights(ServiceHandle service) {
+    expectOpen(service, "service");
+    return allowed("limitRights", "limitRights");
+}
+
 bool FakeServiceManager::queryStatus(ServiceHandle service, ServiceStatus& status) {
     expectOpen(service, "service");
     tick += queryCostMs;

@@ -39,6 +39,7 @@ class FakeServiceManager : public platform::ServiceManager {
                                           const std::string& commandPath) override;
     bool startService(platform::ServiceHandle service) override;
     bool setRestartOnFailure(platform::ServiceHandle service) override;
+    bool limitRights(platform::ServiceHandle service) override;
     bool queryStatus(platform::ServiceHandle service, platform::ServiceStatus& status) override;
     bool sendStop(platform::ServiceHandle service, platform::ServiceStatus& status) override;
     bool deleteService(platform::ServiceHandle service) override;

@@ -13,7 +13,15 @@ ProgramCopy::ProgramCopy() {
     const std::filesystem::path original = builtProgram("rdserver_ext");
     const std::filesystem::path copy = folder_.path() / original.filename();
     std::error_code error;
-    if (std::filesystem::copy_file(original, copy, error)) {
+    // Root's 0755 folder under the sticky /tmp, which "-install" trusts,
+    // whatever the umask; Wine shows its account as owner and Everyone's
+    // rights from the same bits.
+    using std::filesystem::perms;
+    std::filesystem::permissions(folder_.path(),
+                                 perms::owner_all | perms::group_read | perms::group_exec |
+                                     perms::others_read | perms::others_exec,
+                                 error);
+    if (!error && std::filesystem::copy_file(original, copy, error)) {
         program_ = copy.string();
     }
     folder_.write("config.ini", "SERVER_PORT_START = " + std::to_string(portRangeStart_) + "\n");
