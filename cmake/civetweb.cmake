@@ -7,7 +7,7 @@ set(RDEXT_CIVETWEB_SOURCE "${PROJECT_SOURCE_DIR}/.deps/src/civetweb"
 set(_cw_version "1.15")
 # In this order, each on top of the ones before it.
 set(_cw_patches rd-engine.patch rd-engine-body.patch rd-engine-wakeup.patch
-                rd-engine-worker-accept.patch)
+                rd-engine-worker-accept.patch rd-engine-read-time-out.patch)
 set(_cw_work "${CMAKE_BINARY_DIR}/civetweb")
 
 if(NOT EXISTS "${RDEXT_CIVETWEB_SOURCE}")

@@ -1,5 +1,8 @@
 # libcurl: Debian's package on Linux; on Windows a static, plain-HTTP build
-# from Debian's curl source package.
+# from Debian's curl source package. It speaks plain HTTP to loopback only,
+# so it gets no CA bundle or CA folder: the ones curl would find on the
+# build machine (/etc/ssl/certs) are Unix paths, a folder any user may
+# create on the service's drive.
 if(WIN32)
   set(RDEXT_CURL_SOURCE "${PROJECT_SOURCE_DIR}/.deps/src/curl" CACHE PATH "curl source folder")
   if(NOT EXISTS "${RDEXT_CURL_SOURCE}/CMakeLists.txt")
@@ -12,6 +15,9 @@ if(WIN32)
   set(CURL_ENABLE_SSL OFF CACHE BOOL "" FORCE)
   set(CURL_USE_SCHANNEL OFF CACHE BOOL "" FORCE)
   set(CURL_USE_OPENSSL OFF CACHE BOOL "" FORCE)
+  set(CURL_CA_BUNDLE none CACHE STRING "" FORCE)
+  set(CURL_CA_PATH none CACHE STRING "" FORCE)
+  set(CURL_CA_FALLBACK OFF CACHE BOOL "" FORCE)
   set(CURL_USE_LIBSSH2 OFF CACHE BOOL "" FORCE)
   set(CURL_USE_LIBPSL OFF CACHE BOOL "" FORCE)
   set(CURL_ZLIB OFF CACHE BOOL "" FORCE)

@@ -26,9 +26,8 @@ set(_written_files
 
 # The public properties written into config.ini at install time, one
 # KEY=VALUE argument each for the program's -write-settings command (an empty
-# value, a property not given, leaves its line alone). Secure, so they reach
-# the custom action also in installs elevated for a user. The option word is
-# the program's (src/host/settings_command.h).
+# value, a property not given, leaves its line alone). The option words are
+# the program's (src/host/settings_command.h, src/host/browser_policy.h).
 set(_settings_properties SERVER_PORT_START SERVER_SSL_CERTICICATE ALLOWED_ORIGINS)
 set(_write_settings "\"[#rdserver_ext.exe]\" -write-settings")
 set(_any_setting "")
@@ -38,6 +37,22 @@ foreach(_property IN LISTS _settings_properties)
 endforeach()
 list(JOIN _any_setting " OR " _any_setting)
 list(JOIN _settings_properties "$<SEMICOLON>" _secure_settings)
+
+# Who may change what the service does. The settings and the browser policy
+# are written, as the system, only on a first install or an upgrade (which
+# is a first install of the newer product; both need an administrator for a
+# per-machine package) or when an administrator runs the package again. A
+# repair is an install that every user may start on a per-machine product,
+# elevated, with properties of their own; it changes nothing of these.
+# - AdminUser is that "an administrator": since Windows Vista the installer
+#   sets it whenever the install runs elevated (it equals Privileged, which a
+#   standard user's repair of a per-machine product has), unless the package
+#   sets MSIUSEREALADMINDETECTION to 1, which asks for the actual user.
+# - The properties stay in SecureCustomProperties: an administrator's install
+#   started from a prompt that is not elevated reaches the system side only
+#   with secure properties, and the condition, not the list, keeps a
+#   standard user's values out.
+set(_admin_only "(NOT Installed OR AdminUser)")
 
 # What wixl cannot express (see the comment in the .wxs), as table edits:
 # - Config never overwrites an existing config.ini (attributes: 64-bit 256 +
@@ -53,20 +68,20 @@ set(_table_edits
   "UPDATE Component SET Attributes = 384 WHERE Component = 'Config'"
   "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('InstallExecute', '', 6500)"
   "UPDATE InstallExecuteSequence SET Sequence = 6501 WHERE Action = 'RemoveExistingProducts'"
+  "INSERT INTO Property (Property, Value) VALUES ('MSIUSEREALADMINDETECTION', '1')"
   "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('WriteSettings', 3106, 'INSTALLDIR', '${_write_settings}')"
-  "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('WriteSettings', '(${_any_setting}) AND NOT REMOVE~=\"ALL\"', 4001)"
-  "UPDATE Property SET Value = 'WIX_DOWNGRADE_DETECTED$<SEMICOLON>WIX_UPGRADE_DETECTED$<SEMICOLON>${_secure_settings}' WHERE Property = 'SecureCustomProperties'")
-# The browser policy's custom actions (packaging/rdserver_ext.wxs): wixl
-# places them outside the install script, so they move in (write after
-# WriteSettings, remove after StopServices), and they run in the 64-bit
-# script host (+ 4096), which sees the 64-bit registry; BROWSER_POLICY is
-# secure like the settings.
+  "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('WriteSettings', '(${_any_setting}) AND ${_admin_only} AND NOT REMOVE~=\"ALL\"', 4001)")
+# The browsers' local-network policy, only with BROWSER_POLICY=1: the program
+# writes the origins that config.ini (as WriteSettings left it) allows into
+# the Chrome and Edge lists, as the system, before the service starts. The
+# final uninstall (not the removal of an older product during an upgrade)
+# takes back only the values the package wrote, before the files go (type 34
+# + 1024 + 2048, + 64 where a failure must not stop the uninstall).
 list(APPEND _table_edits
-  "UPDATE CustomAction SET Type = 7173 WHERE Action = 'WriteBrowserPolicy'"
-  "UPDATE CustomAction SET Type = 7237 WHERE Action = 'RemoveBrowserPolicy'"
-  "UPDATE InstallExecuteSequence SET Sequence = 4002 WHERE Action = 'SetWriteBrowserPolicy'"
-  "UPDATE InstallExecuteSequence SET Sequence = 4003 WHERE Action = 'WriteBrowserPolicy'"
-  "UPDATE InstallExecuteSequence SET Sequence = 1910 WHERE Action = 'RemoveBrowserPolicy'"
+  "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('WriteBrowserPolicy', 3106, 'INSTALLDIR', '\"[#rdserver_ext.exe]\" -write-browser-policy')"
+  "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('WriteBrowserPolicy', 'BROWSER_POLICY=\"1\" AND ${_admin_only} AND NOT REMOVE~=\"ALL\"', 4002)"
+  "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('RemoveBrowserPolicy', 3170, 'INSTALLDIR', '\"[INSTALLDIR]rdserver_ext.exe\" -remove-browser-policy')"
+  "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('RemoveBrowserPolicy', 'REMOVE~=\"ALL\" AND NOT UPGRADINGPRODUCTCODE', 1910)"
   "UPDATE Property SET Value = 'WIX_DOWNGRADE_DETECTED$<SEMICOLON>WIX_UPGRADE_DETECTED$<SEMICOLON>${_secure_settings}$<SEMICOLON>BROWSER_POLICY' WHERE Property = 'SecureCustomProperties'")
 # FinishInstall: wixl has no element for failure actions (ServiceConfig /
 # ServiceConfigFailureActions), for permissions (Permission, PermissionEx) or
@@ -103,7 +118,6 @@ function(rdext_add_msi target version output)
     COMMAND "${MSIBUILD_EXECUTABLE}" "${output}" ${_queries}
     ${_sign}
     DEPENDS "${_wxs}" "${_staging}/rdserver_ext.exe" "${_staging}/config.ini" "${_staging}/README.txt"
-            "${_staging}/browser_policy.js"
     WORKING_DIRECTORY "${_staging}"  # wixl finds the files named in the .wxs here
     COMMENT "Building ${output}" VERBATIM)
   add_custom_target(${target} ${_all} DEPENDS "${output}")
@@ -119,10 +133,6 @@ add_custom_command(OUTPUT "${_staging}/rdserver_ext.exe" "${_staging}/config.ini
           "${PROJECT_BINARY_DIR}/packaging/README.txt" "${_staging}/"
   DEPENDS rdserver_ext "${PROJECT_SOURCE_DIR}/config/config.ini" "${PROJECT_BINARY_DIR}/packaging/README.txt"
   VERBATIM)
-
-add_custom_command(OUTPUT "${_staging}/browser_policy.js"
-  COMMAND "${CMAKE_COMMAND}" -E copy "${PROJECT_SOURCE_DIR}/packaging/browser_policy.js" "${_staging}/"
-  DEPENDS "${PROJECT_SOURCE_DIR}/packaging/browser_policy.js" VERBATIM)
 
 set(RDEXT_MSI "${PROJECT_BINARY_DIR}/package/rdserver_ext-${PROJECT_VERSION}-x64.msi")
 rdext_add_msi(msi ${PROJECT_VERSION} "${RDEXT_MSI}" ALL)

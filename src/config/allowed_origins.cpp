@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "platform/escaped_text.h"
+#include "text/escaped_text.h"
 #include "text/text_helpers.h"
 
 namespace {
@@ -134,7 +134,7 @@ std::string describeAllowedOrigins(const AllowedOrigins& allowed) {
     if (!allowed.invalidEntries.empty()) {
         text += " (ignored, not scheme://host[:port]:";
         for (const std::string& entry : allowed.invalidEntries) {
-            text += " " + platform::escapeControlBytes(entry);
+            text += " " + text::escapeControlBytes(entry);
         }
         text += ")";
     }

@@ -23,6 +23,14 @@ struct AllowedOrigins {
     std::vector<std::string> invalidEntries;
 };
 
+// Restricted with no entries: every request that carries an Origin is
+// refused, as when its origin is not listed.
+inline AllowedOrigins noOriginAllowed() {
+    AllowedOrigins none;
+    none.restricted = true;
+    return none;
+}
+
 // Parses one origin; with `allowWildcard`, a host may start with "*.".
 // False when `text` is not scheme://host[:port] (no path, no user part, a
 // port of 1 to 65535).

@@ -14,7 +14,6 @@
 #include "host/upstream_probe_report.h"
 #include "http/port_availability.h"
 #include "http/web_server_startup.h"
-#include "platform/net.h"
 #include "platform/files.h"
 #include "rd/upstream.h"
 
@@ -25,14 +24,17 @@ void printLine(const std::string& line) {
     std::fflush(stdout);
 }
 
-std::string configOutcome(int loadResult) {
+std::string configLine(int loadResult, const ConfigLoad& load) {
+    if (load.file == ConfigFile::kUnreadable) {
+        return load.unreadableLine;  // the very line a start-up prints
+    }
     if (loadResult == 0) {
-        return "read";
+        return "config.ini: read";
     }
-    if (!platform::fileExists(kConfigPath)) {
-        return "cannot be read: the defaults are in force";
+    if (load.file == ConfigFile::kMissing) {
+        return "config.ini: not found: the defaults are in force";
     }
-    return "SERVER_PORT_START unusable: the default port range is in force";
+    return "config.ini: SERVER_PORT_START unusable: the default port range is in force";
 }
 
 // Decided as the start-up decides it (http/web_server_startup.h).
@@ -51,8 +53,7 @@ std::string httpsText(const std::string& certificatePath) {
 }
 
 std::string reservedPortsText(const std::string& ports) {
-    return std::string(" (reserved by the system: ") + ports + "; " +
-           platform::reservedPortsCommand() + " lists the reservations)";
+    return " (reserved by the system: " + ports + "; " + reservationsHint() + ")";
 }
 
 std::string ownPortsText(int firstPort) {
@@ -71,9 +72,9 @@ std::string ownPortsText(int firstPort) {
            (reservedPorts.empty() ? "" : reservedPortsText(reservedPorts));
 }
 
-void printSettings(const ServerSettings& settings, int loadResult, const DataDirectory& data,
-                   const std::string& model) {
-    printLine("config.ini: " + configOutcome(loadResult));
+void printSettings(const ServerSettings& settings, int loadResult, const ConfigLoad& load,
+                   const DataDirectory& data, const std::string& model) {
+    printLine(configLine(loadResult, load));
     printLine("Port range: " + std::to_string(settings.portRangeStart) + "-" +
               std::to_string(lastPortOfRange(settings.portRangeStart)) + " on " + listenHost);
     printLine("HTTPS: " + httpsText(settings.sslCertificatePath));
@@ -190,10 +191,11 @@ std::string describeServiceState(platform::ServiceManager& manager, const std::s
 int runCheck(const CheckSetup& setup) {
     try {
         ServerSettings settings;
-        const int loadResult = loadConfig(settings);
+        ConfigLoad load;
+        const int loadResult = loadConfig(settings, &load);
         const DataDirectory data = setup.forwarding.dataDirectory();
         const DeviceModelRead read = loadDeviceModel(data, DeviceConfigAccess::kReadOnly);
-        printSettings(settings, loadResult, data, read.model);
+        printSettings(settings, loadResult, load, data, read.model);
         printDeviceConfigNotice(read);
         printKeyWarning();
         printProgramFolderWarning();

@@ -7,12 +7,12 @@
 #include <string>
 
 #include "config/device_model.h"
+#include "host/browser_policy.h"
 #include "host/check_command.h"
 #include "host/installation_protection.h"
 #include "host/program_folder_check.h"
 #include "host/program_settings.h"
 #include "host/run_loop.h"
-#include "host/service_removal.h"
 #include "host/service_control.h"
 #include "host/service_host.h"
 #include "host/settings_command.h"
@@ -43,15 +43,11 @@ bool installAndProtect(platform::ServiceManager& manager, const std::string& nam
     return true;
 }
 
-bool stopThenRemove(platform::ServiceManager& manager, const std::string& name) {
-    return stopThenRemoveService(manager, name);
-}
-
 const ServiceCommand kServiceCommands[] = {
     {"-install", installAndProtect, "installed"},
     {"-start", startService, "started"},
     {"-stop", stopService, "stopped"},
-    {"-remove", stopThenRemove, "removed"},
+    {"-remove", stopThenRemoveService, "removed"},
 };
 
 void printWorkingDirectory() {
@@ -130,6 +126,12 @@ int runEntryPoint(int argc, char** argv) {
     }
     if (std::strcmp(argv[1], kWriteSettingsOption) == 0) {
         return runWriteSettings(argc - 2, argv + 2);
+    }
+    if (std::strcmp(argv[1], kWriteBrowserPolicyOption) == 0) {
+        return runWriteBrowserPolicy();
+    }
+    if (std::strcmp(argv[1], kRemoveBrowserPolicyOption) == 0) {
+        return runRemoveBrowserPolicy();
     }
     return runServiceCommand(argc, argv);
 }

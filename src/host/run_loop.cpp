@@ -44,8 +44,12 @@ std::size_t formatSignalLine(char (&line)[40], int signalNumber) {
 }  // namespace
 
 int runLoop(platform::StopEvent& stop, const RunLoopOptions& options) {
-    ServerSettings settings;
-    loadConfig(settings);
+    ServerSettings settings = options.defaults;
+    ConfigLoad config;
+    loadConfig(settings, &config);
+    if (config.file == ConfigFile::kUnreadable) {
+        std::printf("%s\n", config.unreadableLine.c_str());
+    }
     if (settings.allowedOrigins.restricted) {
         std::printf("Allowed origins: %s\n",
                     describeAllowedOrigins(settings.allowedOrigins).c_str());

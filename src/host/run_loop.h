@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "config/server_settings.h"
 #include "http/web_server_startup.h"
 #include "platform/stop_event.h"
 #include "rd/forwarding.h"
@@ -13,6 +14,8 @@ struct RunLoopOptions {
     // How requests go upstream: where DeviceConfig.xml is, which ports are
     // probed, and the limits, with which the engine is started too.
     ForwardingOptions forwarding;
+    // The settings in force where config.ini gives none (missing or unreadable).
+    ServerSettings defaults;
     // The engine's error log; a relative path is taken from the working directory.
     std::string engineLogPath = kEngineErrorLogName;
     // Called once, on the run loop's thread, when the RD handler is registered,
@@ -25,7 +28,8 @@ struct RunLoopOptions {
 // "Bye!", ends the upstream transfers in flight, closes the server and
 // acknowledges the stop. Returns 0 after a requested stop, 1 when no server
 // could be started (after the engine's reason, when it gave one, and the
-// failure line).
+// failure line). A config.ini that exists but cannot be read is said in one
+// line; every request that carries an Origin is then refused.
 int runLoop(platform::StopEvent& stop, const RunLoopOptions& options = RunLoopOptions());
 
 // Foreground mode: installs the signal handlers and runs the run loop on

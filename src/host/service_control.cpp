@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 using platform::ServiceAccess;
+using platform::ServiceHandle;
 using platform::ServiceHandleOwner;
 using platform::ServiceManager;
 using platform::ServiceStatus;
@@ -49,68 +51,105 @@ bool fail(ServiceManager& manager) {
     return false;
 }
 
-// Unsigned 32-bit subtraction is modulo 2^32, so a counter wrap does no harm.
-bool pastStopLimit(ServiceManager& manager, std::uint32_t startTick) {
-    return static_cast<std::uint32_t>(manager.tickCountMs() - startTick) > kStopTimeoutMs;
+using OpenStep = std::function<ServiceHandle(ServiceHandle scm)>;
+using ServiceStep = std::function<bool(ServiceHandle service)>;
+
+// Opens the manager, then one of its services with `open`, and hands that
+// to `use`; a failed open is printed. Both are closed on every path, the
+// service first.
+bool withService(ServiceManager& manager, const OpenStep& open, const ServiceStep& use) {
+    ServiceHandleOwner scm(manager, manager.openManager());
+    if (!scm) return fail(manager);
+    ServiceHandleOwner service(manager, open(scm.get()));
+    if (!service) return fail(manager);
+    return use(service.get());
 }
 
-enum class PendingOutcome { kStopped, kFailed, kNotPending };
+bool withService(ServiceManager& manager, const std::string& name, ServiceAccess access,
+                 const ServiceStep& use) {
+    const OpenStep open = [&](ServiceHandle scm) { return manager.openService(scm, name, access); };
+    return withService(manager, open, use);
+}
 
-// Waits out a stop that someone else requested, in clamped steps. On
-// kNotPending `status` holds the first state that is neither stopped nor
-// stop-pending; failures are already printed.
-PendingOutcome awaitPendingStop(ServiceManager& manager, platform::ServiceHandle service,
-                                ServiceStatus& status, std::uint32_t startTick) {
-    while (status.currentState == platform::kServiceStopPending) {
-        manager.sleepMs(pendingStopWaitMs(status.waitHint));
+// How one wait on the service's state polls: it sleeps `pauseMs(waitHint)`
+// and queries while `waiting`; a state that is `settled` ends it even past
+// `limitMs` (counted from the command's start on the tick counter, where
+// unsigned subtraction makes a wrap harmless); past it, `timeoutLine` is
+// printed (nothing when null).
+struct StatusWait {
+    bool (*waiting)(std::uint32_t state);
+    bool (*settled)(std::uint32_t state);
+    std::uint32_t (*pauseMs)(std::uint32_t waitHint);
+    std::uint32_t limitMs;
+    const char* timeoutLine;
+};
+
+bool isStopped(std::uint32_t state) { return state == platform::kServiceStopped; }
+
+// The service reports start-pending until its server listens.
+constexpr StatusWait kStartWait{
+    [](std::uint32_t state) { return state == platform::kServiceStartPending; },
+    [](std::uint32_t state) { return state != platform::kServiceStartPending; }, pendingStopWaitMs,
+    kStartTimeoutMs, "Service start timed out.\n"};
+// A stop that someone else requested, waited out in clamped steps; a state
+// other than stopped ends it without ending the command.
+constexpr StatusWait kPendingStopWait{
+    [](std::uint32_t state) { return state == platform::kServiceStopPending; }, isStopped,
+    pendingStopWaitMs, kStopTimeoutMs, "Service stop timed out.\n"};
+// After our own stop control, the service's own wait hint, used as given but
+// capped at the limit so that an absurd hint cannot outlast it many times.
+constexpr StatusWait kOwnStopWait{
+    [](std::uint32_t state) { return !isStopped(state); }, isStopped,
+    [](std::uint32_t waitHint) { return std::min(waitHint, kStopTimeoutMs); }, kStopTimeoutMs,
+    nullptr};
+
+enum class WaitEnd { kSettled, kTimedOut, kFailed };
+
+// Failures and time-outs are printed; `status` holds the last state seen.
+WaitEnd waitForStatus(ServiceManager& manager, ServiceHandle service, ServiceStatus& status,
+                      std::uint32_t startTick, const StatusWait& wait) {
+    while (wait.waiting(status.currentState)) {
+        manager.sleepMs(wait.pauseMs(status.waitHint));
         if (!manager.queryStatus(service, status)) {
             fail(manager);
-            return PendingOutcome::kFailed;
+            return WaitEnd::kFailed;
         }
-        if (status.currentState == platform::kServiceStopped) return PendingOutcome::kStopped;
-        if (pastStopLimit(manager, startTick)) {
-            std::printf("Service stop timed out.\n");
+        if (wait.settled(status.currentState)) return WaitEnd::kSettled;
+        if (static_cast<std::uint32_t>(manager.tickCountMs() - startTick) > wait.limitMs) {
+            if (wait.timeoutLine != nullptr) std::fputs(wait.timeoutLine, stdout);
             std::fflush(stdout);
-            return PendingOutcome::kFailed;
+            return WaitEnd::kTimedOut;
         }
     }
-    return PendingOutcome::kNotPending;
+    return WaitEnd::kSettled;
 }
 
-// Polls after our own stop control, sleeping the service's own wait hint.
-// The hint is used as given, only capped at the overall limit so that an
-// absurd hint cannot make the wait outlast the limit many times over.
-bool awaitOwnStop(ServiceManager& manager, platform::ServiceHandle service, ServiceStatus& status,
-                  std::uint32_t startTick) {
-    while (status.currentState != platform::kServiceStopped) {
-        manager.sleepMs(std::min(status.waitHint, kStopTimeoutMs));
-        if (!manager.queryStatus(service, status)) return fail(manager);
-        if (status.currentState == platform::kServiceStopped) return true;
-        if (pastStopLimit(manager, startTick)) return false;
-    }
-    return true;
-}
-
-// The service reports start-pending until its server listens: waits for
-// the state that follows, so a server that cannot start fails the command.
-bool awaitStart(ServiceManager& manager, platform::ServiceHandle service, std::uint32_t startTick) {
+// A server that cannot start stops the service: the command fails.
+bool awaitStart(ServiceManager& manager, ServiceHandle service, std::uint32_t startTick) {
     ServiceStatus status;
     if (!manager.queryStatus(service, status)) return fail(manager);
-    while (status.currentState == platform::kServiceStartPending) {
-        if (static_cast<std::uint32_t>(manager.tickCountMs() - startTick) > kStartTimeoutMs) {
-            std::printf("Service start timed out.\n");
-            std::fflush(stdout);
-            return false;
-        }
-        manager.sleepMs(pendingStopWaitMs(status.waitHint));
-        if (!manager.queryStatus(service, status)) return fail(manager);
+    if (waitForStatus(manager, service, status, startTick, kStartWait) != WaitEnd::kSettled) {
+        return false;
     }
-    if (status.currentState != platform::kServiceStopped) return true;
+    if (!isStopped(status.currentState)) return true;
     std::printf("The service stopped while starting (exit code %u, service-specific code %u).\n",
                 static_cast<unsigned>(status.win32ExitCode),
                 static_cast<unsigned>(status.serviceSpecificExitCode));
     std::fflush(stdout);
     return false;
+}
+
+// Waits out a stop already pending; a service still running then gets ours.
+bool stopAndWait(ServiceManager& manager, ServiceHandle service, std::uint32_t startTick) {
+    ServiceStatus status;
+    if (!manager.queryStatus(service, status)) return fail(manager);
+    if (isStopped(status.currentState)) return true;
+    if (waitForStatus(manager, service, status, startTick, kPendingStopWait) != WaitEnd::kSettled) {
+        return false;
+    }
+    if (isStopped(status.currentState)) return true;
+    if (!manager.sendStop(service, status)) return fail(manager);
+    return waitForStatus(manager, service, status, startTick, kOwnStopWait) == WaitEnd::kSettled;
 }
 
 }  // namespace
@@ -140,80 +179,60 @@ void printServiceError(std::uint32_t errorCode) {
 bool installService(ServiceManager& manager, const std::string& name) {
     std::string path;
     if (!manager.executablePath(path)) return fail(manager);
-    ServiceHandleOwner scm(manager, manager.openManager());
-    if (!scm) return fail(manager);
-    ServiceHandleOwner service(manager, manager.createService(scm.get(), name, path));
-    if (!service) return fail(manager);
-    if (!manager.setRestartOnFailure(service.get())) {
+    const OpenStep create = [&](ServiceHandle scm) {
+        return manager.createService(scm, name, path);
+    };
+    return withService(manager, create, [&](ServiceHandle service) {
         // Registered all the same: say what is missing rather than leave a
         // half-installed service behind a failure.
-        std::printf("Restart on failure is not set: %s",
-                    serviceErrorLine(manager.lastError()).c_str());
-        std::fflush(stdout);
-    }
-    if (!manager.limitRights(service.get())) {
-        std::printf("The service's privileges are not limited: %s",
-                    serviceErrorLine(manager.lastError()).c_str());
-        std::fflush(stdout);
-    }
-    return true;
+        if (!manager.setRestartOnFailure(service)) {
+            std::printf("Restart on failure is not set: %s",
+                        serviceErrorLine(manager.lastError()).c_str());
+            std::fflush(stdout);
+        }
+        if (!manager.limitRights(service)) {
+            std::printf("The service's privileges are not limited: %s",
+                        serviceErrorLine(manager.lastError()).c_str());
+            std::fflush(stdout);
+        }
+        return true;
+    });
 }
 
 bool startService(ServiceManager& manager, const std::string& name) {
     const std::uint32_t startTick = manager.tickCountMs();
-    ServiceHandleOwner scm(manager, manager.openManager());
-    if (!scm) return fail(manager);
-    ServiceHandleOwner service(manager, manager.openService(scm.get(), name, ServiceAccess::kAll));
-    if (!service) return fail(manager);
-    if (!manager.startService(service.get())) return fail(manager);
-    return awaitStart(manager, service.get(), startTick);
+    return withService(manager, name, ServiceAccess::kAll, [&](ServiceHandle service) {
+        if (!manager.startService(service)) return fail(manager);
+        return awaitStart(manager, service, startTick);
+    });
 }
 
 bool setRestartOnFailure(ServiceManager& manager, const std::string& name) {
-    ServiceHandleOwner scm(manager, manager.openManager());
-    if (!scm) return fail(manager);
-    ServiceHandleOwner service(manager, manager.openService(scm.get(), name, ServiceAccess::kAll));
-    if (!service) return fail(manager);
-    return manager.setRestartOnFailure(service.get()) || fail(manager);
+    return withService(manager, name, ServiceAccess::kAll, [&](ServiceHandle service) {
+        return manager.setRestartOnFailure(service) || fail(manager);
+    });
 }
 
 bool limitServiceRights(ServiceManager& manager, const std::string& name) {
-    ServiceHandleOwner scm(manager, manager.openManager());
-    if (!scm) return fail(manager);
-    ServiceHandleOwner service(manager, manager.openService(scm.get(), name, ServiceAccess::kAll));
-    if (!service) return fail(manager);
-    return manager.limitRights(service.get()) || fail(manager);
+    return withService(manager, name, ServiceAccess::kAll, [&](ServiceHandle service) {
+        return manager.limitRights(service) || fail(manager);
+    });
 }
 
 bool stopService(ServiceManager& manager, const std::string& name) {
     const std::uint32_t startTick = manager.tickCountMs();
-    ServiceHandleOwner scm(manager, manager.openManager());
-    if (!scm) return fail(manager);
-    ServiceHandleOwner service(manager, manager.openService(scm.get(), name, ServiceAccess::kStop));
-    if (!service) return fail(manager);
-
-    ServiceStatus status;
-    if (!manager.queryStatus(service.get(), status)) return fail(manager);
-    if (status.currentState == platform::kServiceStopped) return true;
-
-    switch (awaitPendingStop(manager, service.get(), status, startTick)) {
-        case PendingOutcome::kStopped:
-            return true;
-        case PendingOutcome::kFailed:
-            return false;
-        case PendingOutcome::kNotPending:
-            break;
-    }
-
-    if (!manager.sendStop(service.get(), status)) return fail(manager);
-    return awaitOwnStop(manager, service.get(), status, startTick);
+    return withService(manager, name, ServiceAccess::kStop, [&](ServiceHandle service) {
+        return stopAndWait(manager, service, startTick);
+    });
 }
 
 bool removeService(ServiceManager& manager, const std::string& name) {
-    ServiceHandleOwner scm(manager, manager.openManager());
-    if (!scm) return fail(manager);
-    ServiceHandleOwner service(manager, manager.openService(scm.get(), name, ServiceAccess::kAll));
-    if (!service) return fail(manager);
-    if (!manager.deleteService(service.get())) return fail(manager);
-    return true;
+    return withService(manager, name, ServiceAccess::kAll, [&](ServiceHandle service) {
+        return manager.deleteService(service) || fail(manager);
+    });
+}
+
+bool stopThenRemoveService(ServiceManager& manager, const std::string& name) {
+    stopService(manager, name);
+    return removeService(manager, name);
 }

@@ -26,6 +26,10 @@ bool startService(platform::ServiceManager& manager, const std::string& name);
 bool stopService(platform::ServiceManager& manager, const std::string& name);
 // Removes the registration; does not stop the service first.
 bool removeService(platform::ServiceManager& manager, const std::string& name);
+// "-remove": stops the service, then removes its registration. A failed stop
+// (a service that is not running, or is missing) prints its line and does not
+// prevent the removal, which prints its own. True when the removal succeeded.
+bool stopThenRemoveService(platform::ServiceManager& manager, const std::string& name);
 // Sets the restart after a failure (platform/service_manager.h) for an
 // installed service, as the installer package does after registering it.
 bool setRestartOnFailure(platform::ServiceManager& manager, const std::string& name);

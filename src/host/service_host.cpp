@@ -3,13 +3,16 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <vector>
 
 #include "host/program_folder_check.h"
 #include "host/program_settings.h"
 #include "host/run_loop.h"
+#include "logging/rotating_log.h"
 #include "platform/console.h"
 #include "platform/service_manager.h"
+#include "text/escaped_text.h"
 
 namespace {
 
@@ -90,7 +93,10 @@ bool runServiceDispatcher() {
 
 void serviceMain() {
     ServiceHost& host = serviceHost();
-    platform::copyStdoutToLog(kServiceLogName);
+    // A line at a time with a timestamp, to the bounded service log.
+    auto log = std::make_shared<RotatingLog>(kServiceLogName);
+    platform::copyStdoutToLog(
+        [log](const std::string& line) { log->write(text::escapeControlBytes(line)); });
     // Said, not refused: a replaced program would not run this check, and
     // stopping would not take the registration back; the administrator
     // learns it at every start until the folder is mended.

@@ -1,14 +1,17 @@
 #include "host/settings_command.h"
 
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <limits>
 #include <string>
 
+#include "config/allowed_origins.h"
 #include "config/ini_update.h"
 #include "config/load_config.h"
 #include "config/server_settings.h"
+#include "text/escaped_text.h"
 #include "platform/files.h"
 #include "text/text_helpers.h"
 
@@ -16,7 +19,7 @@ namespace {
 
 constexpr const char* kTemporaryPath = "./config.ini.new";
 
-enum class ValueKind { PortStart, Text };
+enum class ValueKind { PortStart, CertificatePath, OriginList };
 
 struct InstallerSetting {
     const char* key;
@@ -25,8 +28,8 @@ struct InstallerSetting {
 
 const InstallerSetting kInstallerSettings[] = {
     {kPortStartKey, ValueKind::PortStart},
-    {kCertificateKey, ValueKind::Text},
-    {kAllowedOriginsKey, ValueKind::Text},
+    {kCertificateKey, ValueKind::CertificatePath},
+    {kAllowedOriginsKey, ValueKind::OriginList},
 };
 
 const InstallerSetting* findSetting(const std::string& key) {
@@ -44,6 +47,91 @@ bool isUsablePortStartText(const std::string& value) {
     std::uint64_t port = 0;
     return value.size() <= 5 && text::parseDecimal(value, std::numeric_limits<int>::max(), port) &&
            isUsablePortStart(static_cast<int>(port));
+}
+
+bool isPathSeparator(char c) { return c == '\\' || c == '/'; }
+
+// The names Windows opens as a device in any folder (CON, NUL.pem, COM1...).
+bool isDeviceName(const std::string& path) {
+    static const char* const kDevices[] = {"con", "prn", "aux", "nul"};
+    static const char* const kNumbered[] = {"com", "lpt"};
+    std::size_t start = path.find_last_of("\\/:");
+    start = start == std::string::npos ? 0 : start + 1;
+    const std::string base = text::lowerCase(path.substr(start, path.find('.', start) - start));
+    for (const char* device : kDevices) {
+        if (base == device) return true;
+    }
+    for (const char* device : kNumbered) {
+        if (base.size() == 4 && base.compare(0, 3, device) == 0 && base[3] >= '1' &&
+            base[3] <= '9') {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The service, as the system, looks the certificate up at every start: only
+// a file of this machine, named the same whatever the current folder of a
+// drive. Refused: \\server\share and //server (the machine account would go
+// out to the network), \\?\, \\.\ and \??\ (device and object names), a
+// device name, and C:name (relative to a drive's current folder).
+const char* refusedPathReason(const std::string& path) {
+    if (path.size() >= 2 && isPathSeparator(path[0]) && isPathSeparator(path[1])) {
+        return "a network or device path";
+    }
+    if (path.size() >= 4 && isPathSeparator(path[0]) && path.compare(1, 2, "??") == 0 &&
+        isPathSeparator(path[3])) {
+        return "a device path";
+    }
+    if (path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+        (path.size() == 2 || !isPathSeparator(path[2]))) {
+        return "relative to a drive's current folder";
+    }
+    if (isDeviceName(path)) {
+        return "a device name";
+    }
+    return nullptr;
+}
+
+// An entry the service would ignore admits nothing: the list would not say
+// what the administrator meant.
+bool acceptsOriginList(const std::string& value) {
+    const AllowedOrigins allowed = parseAllowedOrigins(value);
+    if (allowed.invalidEntries.empty()) return true;
+    std::string entries;
+    for (const std::string& entry : allowed.invalidEntries) {
+        entries += " " + text::escapeControlBytes(entry);
+    }
+    std::printf(
+        "Cannot write %s into config.ini: entries the service would ignore (not "
+        "scheme://host[:port]):%s\n",
+        kAllowedOriginsKey, entries.c_str());
+    return false;
+}
+
+bool acceptsCertificatePath(const std::string& value) {
+    const char* reason = refusedPathReason(value);
+    if (reason == nullptr) return true;
+    std::printf(
+        "Cannot write %s into config.ini: %s is %s; give a path on this computer, "
+        "such as C:\\certs\\x.pem or one relative to the program folder\n",
+        kCertificateKey, text::escapeControlBytes(value).c_str(), reason);
+    return false;
+}
+
+// False after saying why when `value` is not one the service would use as given.
+bool acceptsValue(const InstallerSetting& setting, const std::string& value) {
+    switch (setting.kind) {
+        case ValueKind::PortStart:
+            if (isUsablePortStartText(value)) return true;
+            break;
+        case ValueKind::CertificatePath:
+            return acceptsCertificatePath(value);
+        case ValueKind::OriginList:
+            return acceptsOriginList(value);
+    }
+    std::printf("Cannot write %s into config.ini: %s\n", setting.key, value.c_str());
+    return false;
 }
 
 bool readFile(const char* path, std::string& contents) {
@@ -86,8 +174,10 @@ bool applySetting(const std::string& word, std::string& contents, bool& changed)
     if (value.empty()) {
         return true;  // the property was not given
     }
-    if ((setting->kind == ValueKind::PortStart && !isUsablePortStartText(value)) ||
-        !setIniValue(contents, setting->key, value)) {
+    if (!acceptsValue(*setting, value)) {
+        return false;
+    }
+    if (!setIniValue(contents, setting->key, value)) {
         std::printf("Cannot write %s into config.ini: %s\n", setting->key, value.c_str());
         return false;
     }

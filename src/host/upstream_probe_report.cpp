@@ -5,7 +5,7 @@
 #include "client/probe_set.h"
 #include "xml/xml_parser.h"
 #include "http/web_server_startup.h"
-#include "platform/escaped_text.h"
+#include "text/escaped_text.h"
 
 namespace {
 
@@ -80,7 +80,7 @@ std::string ownerText(const PortReport& report) {
     if (!report.owner.known()) {
         return "owner cannot be read: " + trust + " as before";
     }
-    return "owned by " + platform::escapeControlBytes(report.owner.name) + " (" + report.owner.id +
+    return "owned by " + text::escapeControlBytes(report.owner.name) + " (" + report.owner.id +
            ", " + kindText(report.owner.kind) + "): " + trust;
 }
 
@@ -158,7 +158,7 @@ UpstreamSurvey surveyUpstreamPorts(const std::string& deviceModel, const Discove
 std::string formatPortReport(const PortReport& report, bool listenerTableRead) {
     std::string line = std::to_string(report.port) + ": " + outcomeText(report.outcome);
     if (!report.detail.empty()) {
-        line += ": " + platform::escapeControlBytes(report.detail);
+        line += ": " + text::escapeControlBytes(report.detail);
     }
     if (!listenerTableRead) {
         return line;

@@ -13,6 +13,10 @@ PortState probePort(int port) {
     return probe.reservedBySystem ? PortState::kReserved : PortState::kInUse;
 }
 
+std::string reservationsHint() {
+    return std::string(platform::reservedPortsCommand()) + " lists the reservations";
+}
+
 std::string reservedPortsLine(int firstPort, int lastPort, PortState (*probe)(int)) {
     std::string ports;
     for (int port = firstPort; port <= lastPort; ++port) {
@@ -20,6 +24,5 @@ std::string reservedPortsLine(int firstPort, int lastPort, PortState (*probe)(in
     }
     if (ports.empty()) return ports;
     return "Ports" + ports + " of " + std::to_string(firstPort) + "-" + std::to_string(lastPort) +
-           " are reserved by the system (" + platform::reservedPortsCommand() +
-           " lists the reservations)";
+           " are reserved by the system (" + reservationsHint() + ")";
 }

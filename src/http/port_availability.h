@@ -13,7 +13,10 @@ enum class PortState {
 // (platform/net.h); prints the socket layer's start-up error when there is one.
 PortState probePort(int port);
 
-// "Ports <a> <b> of <first>-<last> are reserved by the system (<command>
-// lists the reservations)" when any port of the range is kReserved; the
-// empty text otherwise. `probe` stands in for probePort in tests.
+// "<command> lists the reservations": where a user sees which ports the
+// system keeps back, said wherever a reserved port is reported.
+std::string reservationsHint();
+
+// "Ports <a> <b> of <first>-<last> are reserved by the system (<hint>)" when any port of the range
+// is kReserved; the empty text otherwise. `probe` stands in for probePort in tests.
 std::string reservedPortsLine(int firstPort, int lastPort, PortState (*probe)(int) = probePort);

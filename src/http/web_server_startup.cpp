@@ -9,10 +9,10 @@
 #include <mutex>
 
 #include "http/port_availability.h"
-#include "platform/escaped_text.h"
+#include "text/escaped_text.h"
 #include "platform/files.h"
 #include "protocol/rd_protocol.h"
-#include "platform/rotating_log.h"
+#include "logging/rotating_log.h"
 
 namespace {
 
@@ -37,12 +37,12 @@ void formatPortsText(char (&text)[128], const char* host, bool withTls, const Po
 // The one writer of each engine log file in the process (a RotatingLog must
 // be the only writer of its file); kept for the process's lifetime, as the
 // engine may log until its last thread ends.
-platform::RotatingLog& engineLog(const std::string& path) {
+RotatingLog& engineLog(const std::string& path) {
     static std::mutex mutex;
-    static std::map<std::string, std::unique_ptr<platform::RotatingLog>> logs;
+    static std::map<std::string, std::unique_ptr<RotatingLog>> logs;
     std::lock_guard<std::mutex> lock(mutex);
-    std::unique_ptr<platform::RotatingLog>& log = logs[path];
-    if (!log) log = std::make_unique<platform::RotatingLog>(path);
+    std::unique_ptr<RotatingLog>& log = logs[path];
+    if (!log) log = std::make_unique<RotatingLog>(path);
     return *log;
 }
 
@@ -51,13 +51,13 @@ platform::RotatingLog& engineLog(const std::string& path) {
 int writeEngineLog(const mg_connection* conn, const char* message) {
     const char* path = mg_get_option(mg_get_context(conn), "error_log_file");
     if (path == nullptr || *path == '\0') return 1;
-    platform::RotatingLog& log = engineLog(path);
+    RotatingLog& log = engineLog(path);
     const mg_request_info* info = mg_get_request_info(conn);
     std::string line = "[error] ";
     if (info != nullptr && info->remote_addr[0] != '\0') {
         line += std::string("[client ") + info->remote_addr + "] ";
     }
-    log.write(platform::escapeControlBytes(line + message));
+    log.write(text::escapeControlBytes(line + message));
     return 1;
 }
 

@@ -16,15 +16,23 @@ struct ServiceLimits {
     // Workers that forwards never take: discovery, preflights and refusals
     // are answered at once while the device holds the rest.
     int quickAnswerWorkers = 8;
-    // A client must send its whole request head (and each read of a body
-    // must progress) within this time, or its connection is closed: a hung
-    // or trickling client costs a worker for no longer.
+    // A client must send its whole request head within this time, or its
+    // connection is closed: a hung or trickling client costs a worker for no
+    // longer. Each read of a body also ends within it, with what has come.
     int requestTimeoutMs = 5000;
     // Largest request body accepted. A capture body is a PidOptions
     // document of a few hundred bytes; nothing a device accepts comes near
     // this. A declared length above it is refused unread; the engine refuses
     // a chunk that would take a body past it as soon as it reads its size.
     std::size_t maxRequestBodyBytes = 1024 * 1024;
+    // A request body must be in whole within this time, counted from the end
+    // of its head, or the request is answered INVALID_DATA; only then does a
+    // forward take its place. A capture body is a few hundred bytes sent
+    // right behind its head over loopback and arrives within a millisecond;
+    // two seconds leave room for a machine under load, while a client that
+    // trickles its body holds its worker for at most this plus one read's
+    // requestTimeoutMs (7 s).
+    int requestBodyDeadlineMs = 2000;
     // Longest wait of a request that arrives before the RD handler is
     // registered: none is answered before its handler exists.
     int handlerRegistrationWaitMs = 2000;

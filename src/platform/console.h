@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 #include "platform/stop_event.h"
@@ -32,11 +33,11 @@ void takeOverConsole(void (*onStop)(int), StopEvent& stop);
 void restoreConsole();
 
 // Service mode: a Windows service has no standard output, so everything the
-// program prints from now on also goes, a line at a time with a timestamp,
-// to the bounded log at `logPath` (platform/rotating_log.h). Elsewhere the
-// service manager keeps standard output already (systemd's journal): does
-// nothing and returns false. True when the copy runs.
-bool copyStdoutToLog(const std::string& logPath);
+// program prints from now on is handed to `writeLine`, a line at a time
+// without its line end, on a thread of the copy's own. Elsewhere the service
+// manager keeps standard output already (systemd's journal): does nothing
+// and returns false. True when the copy runs.
+bool copyStdoutToLog(std::function<void(const std::string& line)> writeLine);
 // Ends the copy: standard output goes nowhere from now on, and every line
 // printed before is in the log when this returns. Call it before the
 // service reports that it stopped (the process may end right after).

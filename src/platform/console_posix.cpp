@@ -33,7 +33,7 @@ void installOneShotSignalHandler(int signalNumber, void (*handler)(int)) {
 void takeOverConsole(void (*)(int), StopEvent&) {}
 void restoreConsole() {}
 
-bool copyStdoutToLog(const std::string&) { return false; }
+bool copyStdoutToLog(std::function<void(const std::string&)>) { return false; }
 
 void finishStdoutCopy() {}
 

@@ -5,13 +5,12 @@
 
 #include <csignal>
 #include <cstdio>
-#include <string>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <utility>
 
 #include "platform/console.h"
-#include "platform/escaped_text.h"
-#include "platform/rotating_log.h"
 
 namespace platform {
 
@@ -59,10 +58,9 @@ constexpr int kStdoutFd = 1;
 std::mutex copyMutex;
 std::thread copier;
 
-// Reads what the program prints and writes it to the log line by line,
-// until the last writer of the pipe has closed it.
-void copyLines(int readFd, const std::string& logPath) {
-    RotatingLog log(logPath);
+// Reads what the program prints and hands it on line by line, until the
+// last writer of the pipe has closed it.
+void copyLines(int readFd, const std::function<void(const std::string&)>& writeLine) {
     std::string pending;
     char buffer[1024];
     int n = 0;
@@ -74,7 +72,7 @@ void copyLines(int readFd, const std::string& logPath) {
             if (!line.empty() && line.back() == '\r') {
                 line.pop_back();
             }
-            log.write(escapeControlBytes(line));
+            writeLine(line);
             pending.erase(0, end + 1);
         }
     }
@@ -117,7 +115,7 @@ void restoreConsole() {
     inputModeSaved = false;
 }
 
-bool copyStdoutToLog(const std::string& logPath) {
+bool copyStdoutToLog(std::function<void(const std::string& line)> writeLine) {
     int fds[2];
     if (::_pipe(fds, kPipeBytes, _O_BINARY) != 0) {
         return false;
@@ -130,7 +128,7 @@ bool copyStdoutToLog(const std::string& logPath) {
     }
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     std::lock_guard<std::mutex> lock(copyMutex);
-    copier = std::thread(copyLines, fds[0], logPath);
+    copier = std::thread(copyLines, fds[0], std::move(writeLine));
     return true;
 }
 

@@ -114,8 +114,10 @@ class ServiceHandleOwner {
 
 // Settings of the platform's manager; only the systemd mapping reads them.
 struct ServiceManagerSettings {
-    // Folder that receives "<name>.service".
-    std::string unitDirectory = "/etc/systemd/system";
+    // Folder that receives "<name>.service"; empty: the system's,
+    // /etc/systemd/system (named in the Linux source only, so that no Unix
+    // path sits in the Windows executable).
+    std::string unitDirectory;
     // The systemctl program, looked up on PATH when it holds no '/'.
     std::string systemctl = "systemctl";
     // Longest wait for one systemctl call before it is killed.

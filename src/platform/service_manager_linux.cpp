@@ -14,7 +14,7 @@
 #include "platform/process_paths.h"
 #include "platform/service_manager.h"
 #include "platform/subprocess.h"
-#include "platform/unique_fd.h"
+#include "platform/unique_fd_posix.h"
 
 namespace platform {
 namespace {
@@ -205,6 +205,7 @@ class SystemdServiceManager : public ServiceManager {
   public:
     explicit SystemdServiceManager(const ServiceManagerSettings& settings) : settings_(settings) {
         if (settings_.isPrivileged == nullptr) settings_.isPrivileged = isRoot;
+        if (settings_.unitDirectory.empty()) settings_.unitDirectory = "/etc/systemd/system";
     }
 
     bool executablePath(std::string& path) override {

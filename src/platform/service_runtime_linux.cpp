@@ -15,7 +15,7 @@
 
 #include "platform/service_notify.h"
 #include "platform/service_runtime.h"
-#include "platform/unique_fd.h"
+#include "platform/unique_fd_posix.h"
 
 namespace platform {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "platform/unique_fd.h"
+#include "platform/unique_fd_posix.h"
 
 namespace platform {
 

@@ -2,10 +2,6 @@
 
 namespace platform {
 
-StopEvent::StopEvent() { openWakeup(); }
-
-StopEvent::~StopEvent() { closeWakeup(); }
-
 void StopEvent::request() {
     requested_ = true;
     notifyWakeup();

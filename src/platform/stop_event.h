@@ -2,7 +2,7 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <cstdint>
+#include <memory>
 #include <mutex>
 
 namespace platform {
@@ -34,15 +34,15 @@ class StopEvent {
     void finished();
 
   private:
-    // One async-signal-safe wake-up channel (a pipe, or an event object).
-    void openWakeup();
-    void closeWakeup();
+    // One async-signal-safe wake-up channel, defined per system (a pipe, or
+    // an event object); the constructor and destructor live beside it.
+    struct Wakeup;
     void notifyWakeup();
     // Waits for a notification; -1 = no limit. True when one arrived.
     bool waitWakeup(int timeoutMs);
 
     std::atomic<bool> requested_{false};
-    std::intptr_t wakeup_[2] = {-1, -1};
+    std::unique_ptr<Wakeup> wakeup_;
     std::mutex mutex_;
     std::condition_variable acknowledged_;
     bool finished_ = false;

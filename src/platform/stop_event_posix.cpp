@@ -9,49 +9,52 @@
 #include "platform/stop_event.h"
 
 namespace platform {
-namespace {
 
-void setFlags(int fd) {
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-}
+// Either end is -1 when the pipe could not be made: a stop is then seen
+// only by requested().
+struct StopEvent::Wakeup {
+    int readEnd = -1;
+    int writeEnd = -1;
 
-}  // namespace
-
-void StopEvent::openWakeup() {
-    int fds[2];
-    if (::pipe(fds) == 0) {
-        setFlags(fds[0]);
-        setFlags(fds[1]);
-        wakeup_[0] = fds[0];
-        wakeup_[1] = fds[1];
-    }
-}
-
-void StopEvent::closeWakeup() {
-    for (std::intptr_t fd : wakeup_) {
-        if (fd >= 0) {
-            ::close(static_cast<int>(fd));
+    Wakeup() {
+        int fds[2];
+        if (::pipe(fds) == 0) {
+            readEnd = nonBlockingNotInherited(fds[0]);
+            writeEnd = nonBlockingNotInherited(fds[1]);
         }
     }
-}
+    ~Wakeup() {
+        if (readEnd >= 0) ::close(readEnd);
+        if (writeEnd >= 0) ::close(writeEnd);
+    }
+
+    static int nonBlockingNotInherited(int fd) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+        return fd;
+    }
+};
+
+StopEvent::StopEvent() : wakeup_(new Wakeup) {}
+
+StopEvent::~StopEvent() = default;
 
 void StopEvent::notifyWakeup() {
     const int saved = errno;  // a signal handler must leave errno as it was
     const char byte = 1;
-    if (wakeup_[1] >= 0) {
-        (void)!::write(static_cast<int>(wakeup_[1]), &byte, 1);
+    if (wakeup_->writeEnd >= 0) {
+        (void)!::write(wakeup_->writeEnd, &byte, 1);
     }
     errno = saved;
 }
 
 bool StopEvent::waitWakeup(int timeoutMs) {
-    pollfd entry{static_cast<int>(wakeup_[0]), POLLIN, 0};
-    if (wakeup_[0] < 0 || ::poll(&entry, 1, timeoutMs) <= 0) {
+    pollfd entry{wakeup_->readEnd, POLLIN, 0};
+    if (wakeup_->readEnd < 0 || ::poll(&entry, 1, timeoutMs) <= 0) {
         return false;
     }
     char drained[64];
-    while (::read(static_cast<int>(wakeup_[0]), drained, sizeof drained) > 0) {
+    while (::read(wakeup_->readEnd, drained, sizeof drained) > 0) {
     }
     return true;
 }

@@ -6,26 +6,30 @@
 
 namespace platform {
 
-void StopEvent::openWakeup() {
-    wakeup_[0] = reinterpret_cast<std::intptr_t>(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
-}
+// Null when the event could not be made: a stop is then seen only by
+// requested().
+struct StopEvent::Wakeup {
+    HANDLE event = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
 
-void StopEvent::closeWakeup() {
-    if (wakeup_[0] != 0) {
-        ::CloseHandle(reinterpret_cast<HANDLE>(wakeup_[0]));
+    ~Wakeup() {
+        if (event != nullptr) ::CloseHandle(event);
     }
-}
+};
+
+StopEvent::StopEvent() : wakeup_(new Wakeup) {}
+
+StopEvent::~StopEvent() = default;
 
 void StopEvent::notifyWakeup() {
-    if (wakeup_[0] != 0) {
-        ::SetEvent(reinterpret_cast<HANDLE>(wakeup_[0]));
+    if (wakeup_->event != nullptr) {
+        ::SetEvent(wakeup_->event);
     }
 }
 
 bool StopEvent::waitWakeup(int timeoutMs) {
     const DWORD limit = timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs);
-    return wakeup_[0] != 0 &&
-           ::WaitForSingleObject(reinterpret_cast<HANDLE>(wakeup_[0]), limit) == WAIT_OBJECT_0;
+    return wakeup_->event != nullptr &&
+           ::WaitForSingleObject(wakeup_->event, limit) == WAIT_OBJECT_0;
 }
 
 }  // namespace platform

@@ -15,7 +15,7 @@
 #include <cstdint>
 
 #include "platform/clock.h"
-#include "platform/unique_fd.h"
+#include "platform/unique_fd_posix.h"
 
 extern char** environ;
 

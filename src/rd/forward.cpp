@@ -32,10 +32,15 @@ bool isChunked(mg_connection* conn) {
 
 // Reads until `wanted` bytes have arrived (or, for -1, the body's end). The
 // buffer grows only with what arrives and only as far as `share` grants.
-BodyRead readUpTo(mg_connection* conn, std::int64_t wanted, BudgetShare& share,
-                  std::size_t& charged, std::string& body) {
+// Each read ends within the engine's request time-out, so a body still
+// arriving at `deadline` is cut at most that much later.
+BodyRead readUpTo(mg_connection* conn, std::int64_t wanted, BodyDeadline deadline,
+                  BudgetShare& share, std::size_t& charged, std::string& body) {
     char chunk[kReadChunkBytes];
     while (wanted < 0 || static_cast<std::int64_t>(body.size()) < wanted) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return BodyRead::Invalid;  // trickled or stalled
+        }
         const std::int64_t left = wanted < 0 ? static_cast<std::int64_t>(sizeof chunk)
                                              : wanted - static_cast<std::int64_t>(body.size());
         const int n = mg_read(conn, chunk,
@@ -86,10 +91,10 @@ ForwardEnd refusalEnd(CallerRefusal refusal) {
                                                        : ForwardEnd::kHostNotLoopback;
 }
 
-// The caller, the path, the declared body size and a free place; false when
-// `outcome` says why not.
-bool admit(ForwardingState& state, ForwardHold& hold, const VerbRoute& route,
-           const CallerFacts& caller, mg_connection* conn, ForwardOutcome& outcome) {
+// The caller, the path and the declared body size; false when `outcome`
+// says why not.
+bool admit(ForwardingState& state, const VerbRoute& route, const CallerFacts& caller,
+           mg_connection* conn, ForwardOutcome& outcome) {
     const mg_request_info* request = mg_get_request_info(conn);
     if (caller.refusal != CallerRefusal::kNone) {
         end(outcome, refusalEnd(caller.refusal));
@@ -99,14 +104,13 @@ bool admit(ForwardingState& state, ForwardHold& hold, const VerbRoute& route,
                request->content_length >
                    static_cast<std::int64_t>(state.options.limits.maxRequestBodyBytes)) {
         end(outcome, ForwardEnd::kBodyInvalid);  // refused unread
-    } else if (!hold.takePlace()) {
-        end(outcome, ForwardEnd::kEveryPlaceTaken);
     }
     return outcome.end == ForwardEnd::kRelayed;
 }
 
-bool readBody(mg_connection* conn, BudgetShare& share, std::string& body, ForwardOutcome& outcome) {
-    switch (readRequestBody(conn, share, body)) {
+bool readBody(mg_connection* conn, BodyDeadline deadline, BudgetShare& share, std::string& body,
+              ForwardOutcome& outcome) {
+    switch (readRequestBody(conn, deadline, share, body)) {
         case BodyRead::Complete:
             return true;
         case BodyRead::Invalid:
@@ -202,12 +206,13 @@ bool ForwardHold::takePlace() {
     return state_.inFlight.fetch_add(1) < state_.options.limits.maxConcurrentForwards();
 }
 
-BodyRead readRequestBody(mg_connection* conn, BudgetShare& share, std::string& body) {
+BodyRead readRequestBody(mg_connection* conn, BodyDeadline deadline, BudgetShare& share,
+                         std::string& body) {
     const std::int64_t declared = mg_get_request_info(conn)->content_length;
     std::size_t charged = 0;
     body.clear();
     if (isChunked(conn)) {
-        return readUpTo(conn, -1, share, charged, body);
+        return readUpTo(conn, -1, deadline, share, charged, body);
     }
     if (declared <= 0) {
         return BodyRead::Complete;
@@ -217,7 +222,7 @@ BodyRead readRequestBody(mg_connection* conn, BudgetShare& share, std::string& b
         return BodyRead::OverBudget;
     }
     body.reserve(charged);
-    return readUpTo(conn, declared, share, charged, body);
+    return readUpTo(conn, declared, deadline, share, charged, body);
 }
 
 int errCodeOf(ForwardEnd end) {
@@ -244,14 +249,23 @@ int errCodeOf(ForwardEnd end) {
 ForwardOutcome forward(ForwardingState& state, ForwardHold& hold, UpstreamVerb verb,
                        const CallerFacts& caller, mg_connection* conn,
                        const std::vector<int>& ownPorts) {
+    // The head has just been read: the body's time starts now.
+    const BodyDeadline bodyDeadline =
+        std::chrono::steady_clock::now() +
+        std::chrono::milliseconds(state.options.limits.requestBodyDeadlineMs);
     const VerbRoute& route = routeOf(verb);
     ForwardOutcome outcome;
-    if (!admit(state, hold, route, caller, conn, outcome)) {
+    if (!admit(state, route, caller, conn, outcome)) {
         return outcome;
     }
     std::string body;
-    if (route.readsBody && !readBody(conn, hold.share(), body, outcome)) {
+    if (route.readsBody && !readBody(conn, bodyDeadline, hold.share(), body, outcome)) {
         return outcome;
+    }
+    // Only a whole request takes a place: clients that trickle their bodies
+    // keep none from the others.
+    if (!hold.takePlace()) {
+        return end(outcome, ForwardEnd::kEveryPlaceTaken);
     }
     RestResponse identifying;
     std::string connectAddress;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -14,8 +15,9 @@ struct mg_connection;
 // The requests that go to the upstream RD service. Each runs discovery anew
 // and is relayed under the RD header block, or answered with a PidData error
 // document. A forward is refused at once, before any of its body is read,
-// when no place for it is free or the buffers it needs would pass the
-// process's budget.
+// when the buffers it needs would pass the process's budget; it takes a
+// place among the forwards only once its body is in, and is refused when
+// none is free.
 
 // What a client's request becomes upstream: CAPTURE on "/rd/capture" (its
 // body goes upstream unchanged), DEVICEINFO on "/rd/info", and GET or
@@ -29,7 +31,7 @@ enum class ForwardEnd {
     kOriginNotAllowed,  // the caller's headers are refused (CallerRefusal)
     kHostNotLoopback,
     kUnsupportedPath,
-    kBodyInvalid,  // too large, cut, stalled or refused by the engine
+    kBodyInvalid,  // too large, cut, stalled, not in by its deadline, or refused by the engine
     kEveryPlaceTaken,
     kBudgetSpent,  // the buffers it needed would pass the process's budget
     kNoUpstreamFound,
@@ -83,9 +85,13 @@ ForwardOutcome forward(ForwardingState& state, ForwardHold& hold, UpstreamVerb v
 
 enum class BodyRead { Complete, Invalid, OverBudget };
 
+// When a request body must be in whole.
+using BodyDeadline = std::chrono::steady_clock::time_point;
+
 // Reads the request body into `body`: the bytes Content-Length announces, or
-// a chunked body to its end; no body without either. Invalid when it ends
-// or stalls before it is complete (or the engine refuses it: its cap);
-// OverBudget when `share` may not grow to hold it. `body` is to be used only
-// when Complete.
-BodyRead readRequestBody(mg_connection* conn, BudgetShare& share, std::string& body);
+// a chunked body to its end; no body without either. Invalid when it ends,
+// stalls or is still arriving at `deadline` before it is complete (or the
+// engine refuses it: its cap); OverBudget when `share` may not grow to hold
+// it. `body` is to be used only when Complete.
+BodyRead readRequestBody(mg_connection* conn, BodyDeadline deadline, BudgetShare& share,
+                         std::string& body);

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "client/rest_response.h"
-#include "platform/escaped_text.h"
+#include "text/escaped_text.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ std::string endText(const ForwardOutcome& outcome) {
             return "no upstream found";
         case ForwardEnd::kUpstreamNotTrusted:
             return upstreamText(outcome) + " not trusted: owned by " +
-                   platform::escapeControlBytes(outcome.refusedOwner);
+                   text::escapeControlBytes(outcome.refusedOwner);
         case ForwardEnd::kUpstreamFailed:
             return upstreamText(outcome) + failureText(code);
     }
@@ -71,9 +71,9 @@ ForwardRecord startForwardRecord(mg_connection* conn, const CallerFacts& caller)
 std::string formatForwardLine(const ForwardRecord& record, const ForwardOutcome& outcome,
                               long long elapsedMs) {
     const std::string caller =
-        record.origin ? "origin " + platform::escapeControlBytes(*record.origin) : "no origin";
-    return "Forward " + platform::escapeControlBytes(record.verb) + " " +
-           platform::escapeControlBytes(record.uri) + ", " + caller + ": " + outcomeText(outcome) +
+        record.origin ? "origin " + text::escapeControlBytes(*record.origin) : "no origin";
+    return "Forward " + text::escapeControlBytes(record.verb) + " " +
+           text::escapeControlBytes(record.uri) + ", " + caller + ": " + outcomeText(outcome) +
            ", " + std::to_string(elapsedMs) + " ms\n";
 }
 

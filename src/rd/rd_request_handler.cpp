@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "http/civet_server.h"
-#include "platform/escaped_text.h"
+#include "text/escaped_text.h"
 #include "rd/forward_log.h"
 #include "rd/rd_documents.h"
 
@@ -18,7 +18,7 @@ bool RDSWrapperRestfulRequestHandler::handleGet(CivetServer* server, mg_connecti
 
 bool RDSWrapperRestfulRequestHandler::handleRdService(CivetServer* server, mg_connection* conn) {
     // The URI is the client's: no byte of it may forge a line or drive a terminal.
-    const std::string uri = platform::escapeControlBytes(mg_get_request_info(conn)->request_uri);
+    const std::string uri = text::escapeControlBytes(mg_get_request_info(conn)->request_uri);
     std::printf("RDSERVICE, reqInfo->request_uri: %s \n", uri.c_str());
     std::fflush(stdout);
     return answerDiscovery(server, conn);

@@ -60,7 +60,7 @@ TEST(DataFolderTrust, LinkedDeviceConfigIsNotWritten) {
     std::filesystem::create_symlink(target, data.filePath(kDeviceConfigFileName), error);
     if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
     const DeviceModelRead read = loadDeviceModel(data, DeviceConfigAccess::kReadWrite);
-    EXPECT_EQ("Quillaris-USB ZR4410QX", read.model);
+    EXPECT_EQ(kDefaultDeviceModel, read.model);
     EXPECT_EQ(data.filePath(kDeviceConfigFileName) +
                   " is not used (the file is a link or junction): the default model is in "
                   "force and nothing is written",

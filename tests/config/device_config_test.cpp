@@ -27,7 +27,8 @@ const std::string kLineEnd = "\r\n";
 const std::string kLineEnd = "\n";
 #endif
 
-const std::string kDefaultFile = "<opts devicemodel=\"Quillaris-USB ZR4410QX\"/>" + kLineEnd;
+const std::string kDefaultFile =
+    std::string("<opts devicemodel=\"") + kDefaultDeviceModel + "\"/>" + kLineEnd;
 
 // Reads the device model from a data directory in a fresh temporary base folder.
 class DeviceConfigTest : public ::testing::Test {
@@ -74,10 +75,10 @@ TEST_F(DeviceConfigTest, DirectoryIsTheBaseFolderPlusTheProgramNameAndCreatedOnl
     EXPECT_EQ(base_.path().string() + "/Lumetra-RD-Service-Wrapper", directory.path());
     EXPECT_EQ(directory.path() + "/DeviceConfig.xml", directory.filePath("DeviceConfig.xml"));
     const DeviceModelRead readOnly = loadDeviceModel(directory, DeviceConfigAccess::kReadOnly);
-    EXPECT_EQ("Quillaris-USB ZR4410QX", readOnly.model);
+    EXPECT_EQ(kDefaultDeviceModel, readOnly.model);
     EXPECT_EQ("", readOnly.notice);
     EXPECT_FALSE(fs::exists(directory.path()));
-    EXPECT_EQ("Quillaris-USB ZR4410QX", readModel());
+    EXPECT_EQ(kDefaultDeviceModel, readModel());
     EXPECT_TRUE(fs::is_directory(directory.path()));
 }
 
@@ -92,7 +93,7 @@ TEST(DataDirectory, EmptyFolderFallsBackToProgramData) {
 
 TEST_F(DeviceConfigTest, NoDirectoryAndNoFileCreatesBoth) {
     ASSERT_FALSE(fs::exists(directory()));
-    EXPECT_EQ("Quillaris-USB ZR4410QX", readModel());
+    EXPECT_EQ(kDefaultDeviceModel, readModel());
     EXPECT_EQ(kDefaultFile, fileBytes());
     EXPECT_EQ(kDefaultFile.size(), fs::file_size(file()));
 #ifdef _WIN32
@@ -114,7 +115,7 @@ TEST_F(DeviceConfigTest, AttributeNameIgnoresCase) {
 }
 
 TEST_F(DeviceConfigTest, RootNameMustMatchExactly) {
-    EXPECT_EQ("Quillaris-USB ZR4410QX", modelFrom("<OPTS devicemodel=\"XYZ\"/>"));
+    EXPECT_EQ(kDefaultDeviceModel, modelFrom("<OPTS devicemodel=\"XYZ\"/>"));
     EXPECT_EQ(kDefaultFile, fileBytes());
 }
 
@@ -158,7 +159,7 @@ TEST_F(DeviceConfigTest, InvalidFilesAreKeptAsideBeforeTheDefaultIsWritten) {
                   loadDeviceModel(data, DeviceConfigAccess::kReadOnly).notice);
         EXPECT_EQ(c.bytes, fileBytes());
         const DeviceModelRead read = loadDeviceModel(data, DeviceConfigAccess::kReadWrite);
-        EXPECT_EQ("Quillaris-USB ZR4410QX", read.model);
+        EXPECT_EQ(kDefaultDeviceModel, read.model);
         EXPECT_EQ(invalid + ": kept as " + path + ".invalid, the default written", read.notice);
         EXPECT_EQ(kDefaultFile, fileBytes());
         EXPECT_EQ(c.bytes, base_.read("Lumetra-RD-Service-Wrapper/DeviceConfig.xml.invalid"));
@@ -178,7 +179,7 @@ TEST_F(DeviceConfigTest, Utf16FileWithByteOrderMark) {
 TEST_F(DeviceConfigTest, DirectoryThatCannotBeCreatedGivesTheDefault) {
     // The base "folder" is a file, so nothing can be created below it.
     const std::string blocker = base_.write("blocker", "x");
-    EXPECT_EQ("Quillaris-USB ZR4410QX", readDeviceModel(DataDirectory(blocker)));
+    EXPECT_EQ(kDefaultDeviceModel, readDeviceModel(DataDirectory(blocker)));
     EXPECT_EQ("x", base_.read("blocker"));
 }
 
@@ -195,7 +196,7 @@ TEST_F(DeviceConfigTest, ConcurrentCallsAllSeeAWholeFile) {
                 ++ready;
                 while (ready.load() < kThreads) std::this_thread::yield();
                 for (int i = 0; i < kCalls; ++i) {
-                    if (readModel() != "Quillaris-USB ZR4410QX") ++wrong;
+                    if (readModel() != kDefaultDeviceModel) ++wrong;
                 }
             });
         }

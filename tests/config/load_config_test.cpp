@@ -30,12 +30,13 @@ class LoadConfigTest : public ::testing::Test {
     // Calls loadConfig; keeps what it printed in `printed`.
     int run() {
         ::testing::internal::CaptureStdout();
-        const int result = loadConfig(settings);
+        const int result = loadConfig(settings, &load);
         printed = ::testing::internal::GetCapturedStdout();
         return result;
     }
 
     ServerSettings settings;
+    ConfigLoad load;
     std::string printed;
 
   private:
@@ -43,11 +44,24 @@ class LoadConfigTest : public ::testing::Test {
     std::filesystem::path savedDirectory_;
 };
 
-TEST_F(LoadConfigTest, MissingFileFailsSilentlyAndKeepsTheSettings) {
-    EXPECT_EQ(1, run());
-    EXPECT_EQ("", printed);
-    EXPECT_EQ(4242, settings.portRangeStart);
-    EXPECT_EQ("untouched.pem", settings.sslCertificatePath);
+// Only an unreadable file (a folder in its place) admits no Origin and says why.
+TEST_F(LoadConfigTest, MissingUnreadableAndReadableFiles) {
+    const std::string lineStart =
+        unreadableConfigLine(std::filesystem::current_path().string(), "");
+    for (const auto& [file, portRangeStart, origins] :
+         {std::tuple(ConfigFile::kMissing, 4242, "every origin"),
+          std::tuple(ConfigFile::kUnreadable, 4242, "none"),
+          std::tuple(ConfigFile::kRead, 12000, "https://a.example")}) {
+        if (file == ConfigFile::kUnreadable) std::filesystem::create_directory("config.ini");
+        if (file == ConfigFile::kRead && std::filesystem::remove("config.ini"))
+            writeConfig("SERVER_PORT_START = 12000\nALLOWED_ORIGINS = https://a.example\n");
+        EXPECT_EQ(file == ConfigFile::kRead ? 0 : 1, run());
+        EXPECT_EQ("", printed);
+        EXPECT_EQ(file, load.file);
+        EXPECT_EQ(portRangeStart, settings.portRangeStart);
+        EXPECT_EQ(origins, describeAllowedOrigins(settings.allowedOrigins));
+        EXPECT_EQ(file == ConfigFile::kUnreadable, load.unreadableLine.rfind(lineStart, 0) == 0);
+    }
 }
 
 TEST_F(LoadConfigTest, ReadsBothSettings) {
@@ -96,8 +110,7 @@ TEST_F(LoadConfigTest, AllowedOriginsHoldEvenWhenThePortStartFails) {
 }
 
 TEST_F(LoadConfigTest, ShippedSampleGivesTheInitialSettings) {
-    const auto sample = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() /
-                        "config" / "config.ini";
+    const std::filesystem::path sample(RDEXT_SAMPLE_CONFIG);
     std::ifstream in(sample, std::ios::binary);
     ASSERT_TRUE(in) << sample;
     std::ostringstream contents;

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "e2e/extension_fixture.h"
+#include "support/extension_fixture.h"
 #include "support/other_account.h"
 #include "support/rd_answer.h"
 
@@ -42,7 +42,7 @@ class DeviceOwnerTest : public ::testing::Test {
         return caller->output();
     }
 
-    e2e::ExtensionFixture extension;
+    testing_support::ExtensionFixture extension;
     std::unique_ptr<ChildProcess> nobodysDevice;
 };
 

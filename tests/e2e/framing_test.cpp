@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "e2e/extension_fixture.h"
+#include "support/extension_fixture.h"
 #include "support/rd_device.h"
 #include "rd/upstream.h"
 #include "support/raw_upstream.h"
 #include "support/rd_answer.h"
 #include "support/scripted_upstream.h"
 
-using e2e::ExtensionFixture;
+using testing_support::ExtensionFixture;
 using testing_support::LoopbackSocket;
 using testing_support::pidData;
 using testing_support::RawUpstream;
@@ -28,21 +28,12 @@ const std::string kChunkedCaptureHead =
 // request before it closes the connection.
 RawUpstream::Script answering(const std::string& bytes) {
     return testing_support::deviceScript(
-        [bytes](LoopbackSocket& connection, const std::string&, const std::atomic<bool>&) {
+        [bytes](LoopbackSocket& connection, const std::string&, const testing_support::Stopping&) {
             connection.sendAll(bytes);
         });
 }
 
-class FramingTest : public ::testing::Test {
-  protected:
-    void SetUp() override { ASSERT_TRUE(extension.start()); }
-
-    std::string answerWith(const std::string& path, const std::string& body) {
-        return testing_support::rdAnswer(extension.location(path), "(null)", body);
-    }
-
-    ExtensionFixture extension;
-};
+using FramingTest = testing_support::ExtensionTest;
 
 TEST_F(FramingTest, CutOrMalformedUpstreamAnswersAreNotAvailable) {
     const std::string body =
@@ -60,8 +51,7 @@ TEST_F(FramingTest, CutOrMalformedUpstreamAnswersAreNotAvailable) {
         SCOPED_TRACE(answer);
         RawUpstream device(extension.upstreamPort(4), answering(answer));
         ASSERT_TRUE(device.listening());
-        EXPECT_EQ(answerWith("/rd/info", pidData(5, "RDSERVICE_NOT_AVAILABLE")),
-                  extension.send("DEVICEINFO", "/rd/info"));
+        EXPECT_EQ(extension.notAvailable("/rd/info"), extension.send("DEVICEINFO", "/rd/info"));
     }
 }
 
@@ -69,7 +59,7 @@ TEST_F(FramingTest, UpstreamAnswerOfExactlyTheCapIsRelayedWhole) {
     const std::string body(kServiceLimits.maxUpstreamAnswerBytes, 'x');
     RawUpstream device(extension.upstreamPort(4), answering(testing_support::httpAnswer(body)));
     ASSERT_TRUE(device.listening());
-    EXPECT_TRUE(answerWith("/rd/info", body) == extension.send("DEVICEINFO", "/rd/info"));
+    EXPECT_TRUE(extension.answerWith("/rd/info", body) == extension.send("DEVICEINFO", "/rd/info"));
 }
 
 TEST_F(FramingTest, ChunkedRequestBodiesFollowHttp11AndTheCap) {
@@ -103,9 +93,9 @@ TEST_F(FramingTest, ChunkedRequestBodiesFollowHttp11AndTheCap) {
             client.shutdownWrite();
         }
         forwards += c.forwarded ? 1 : 0;
-        EXPECT_EQ(
-            answerWith("/rd/capture", c.forwarded ? "<PidData/>" : pidData(4, "INVALID_DATA")),
-            client.receiveUntilClosed(4000));
+        EXPECT_EQ(extension.answerWith("/rd/capture",
+                                       c.forwarded ? "<PidData/>" : pidData(4, "INVALID_DATA")),
+                  client.receiveUntilClosed(4000));
         ASSERT_EQ(forwards, device.count("CAPTURE"));
         if (c.forwarded) {
             EXPECT_EQ("<Pid/>", testing_support::bodyOf(device.requests().back()));
@@ -120,7 +110,7 @@ TEST_F(FramingTest, ClientStillSendingARefusedBodyReadsTheAnswer) {
     LoopbackSocket client;
     ASSERT_TRUE(client.connectTo(extension.port()));
     ASSERT_TRUE(client.sendAll(kChunkedCaptureHead + "zz\r\n"));
-    EXPECT_EQ(answerWith("/rd/capture", pidData(4, "INVALID_DATA")),
+    EXPECT_EQ(extension.answerWith("/rd/capture", pidData(4, "INVALID_DATA")),
               client.receiveUntilClosed(10000));
     // More than the socket buffers hold: the sends end only once the server
     // has read them, or with the reset of a server that closed instead.

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "e2e/extension_fixture.h"
+#include "support/extension_fixture.h"
 #include "support/loopback.h"
 #include "support/raw_upstream.h"
 #include "support/rd_answer.h"
 
-using e2e::ExtensionFixture;
+using testing_support::ExtensionFixture;
 
 namespace {
 
@@ -61,9 +61,8 @@ TEST(OversizedBody, DeclaredLengthsAboveTheCapAreRefusedWithoutGrowth) {
     ASSERT_TRUE(extension.start());
     const long before = residentBytes();
     for (const char* declared : {"4294967296", "17825792", "1048577"}) {
-        EXPECT_EQ(testing_support::rdAnswer(extension.location("/rd/capture"), "(null)",
-                                            testing_support::pidData(4, "INVALID_DATA")),
-                  extension.send("CAPTURE", "/rd/capture", "",
+        EXPECT_EQ(extension.answerWith("/rd/capture", testing_support::pidData(4, "INVALID_DATA")),
+                  extension.send("CAPTURE", "/rd/capture",
                                  std::string("Content-Length: ") + declared + "\r\n"))
             << declared;
     }

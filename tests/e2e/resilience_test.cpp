@@ -9,17 +9,16 @@
 #include <thread>
 #include <vector>
 
-#include "e2e/extension_fixture.h"
+#include "support/extension_fixture.h"
 #include "support/rd_device.h"
 #include "support/raw_upstream.h"
 #include "support/rd_answer.h"
 #include "support/scripted_upstream.h"
 
-using e2e::ExtensionFixture;
+using testing_support::ExtensionFixture;
 using testing_support::LoopbackSocket;
 using testing_support::pidData;
 using testing_support::RawUpstream;
-using testing_support::rdAnswer;
 
 namespace {
 
@@ -29,19 +28,10 @@ double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-class ResilienceTest : public ::testing::Test {
+// A short grace: the tests of it need not wait the real second.
+class ResilienceTest : public testing_support::ExtensionTest {
   protected:
-    void SetUp() override { ASSERT_TRUE(extension.start()); }
-
-    std::string answerWith(const std::string& path, const std::string& body) {
-        return rdAnswer(extension.location(path), "(null)", body);
-    }
-    std::string notAvailable(const std::string& path) {
-        return answerWith(path, pidData(5, "RDSERVICE_NOT_AVAILABLE"));
-    }
-
-    // A short grace: the tests of it need not wait the real second.
-    ExtensionFixture extension{250};
+    ResilienceTest() : ExtensionTest(250) {}
 };
 
 TEST_F(ResilienceTest, HungAndTricklingPortsBelowTheDeviceCostOnlyTheGrace) {
@@ -53,7 +43,7 @@ TEST_F(ResilienceTest, HungAndTricklingPortsBelowTheDeviceCostOnlyTheGrace) {
         ExtensionFixture::sendTo(extension.upstreamPort(4), "DEVICEINFO", "/rd/info");
 
     const Clock::time_point start = Clock::now();
-    EXPECT_EQ(answerWith("/rd/info", testing_support::bodyOf(direct)),
+    EXPECT_EQ(extension.answerWith("/rd/info", testing_support::bodyOf(direct)),
               extension.send("DEVICEINFO", "/rd/info"));
     EXPECT_LT(secondsSince(start), 10.0);  // was 90 s per hung port
 }
@@ -73,10 +63,10 @@ TEST_F(ResilienceTest, HeldCapturesLeaveDiscoveryAndPreflightsAnswered) {
     std::vector<std::thread> clients;
     for (int i = 0; i < kHeld; ++i) {
         clients.emplace_back(
-            [&, i] { answers[i] = extension.send("CAPTURE", "/rd/capture", "<PidOptions/>"); });
+            [&, i] { answers[i] = extension.send("CAPTURE", "/rd/capture", "", "<PidOptions/>"); });
     }
     const Clock::time_point start = Clock::now();
-    EXPECT_EQ(answerWith("/", testing_support::ownRdServiceDocument()),
+    EXPECT_EQ(extension.answerWith("/", testing_support::ownRdServiceDocument()),
               extension.send("RDSERVICE", "/"));
     EXPECT_NE(std::string::npos, extension.send("OPTIONS", "/rd/capture").find("200 OK"));
     EXPECT_LT(secondsSince(start), 5.0);
@@ -86,7 +76,7 @@ TEST_F(ResilienceTest, HeldCapturesLeaveDiscoveryAndPreflightsAnswered) {
         client.join();
     }
     for (const std::string& answer : answers) {
-        EXPECT_EQ(notAvailable("/rd/capture"), answer);
+        EXPECT_EQ(extension.notAvailable("/rd/capture"), answer);
     }
 }
 
@@ -95,8 +85,8 @@ TEST_F(ResilienceTest, HeldCapturesLeaveDiscoveryAndPreflightsAnswered) {
 TEST_F(ResilienceTest, BurstOfQuickForwardsIsServedWhole) {
     extension.startDevice(extension.upstreamPort(4));
     const std::string expected =
-        answerWith("/rd/info", testing_support::bodyOf(ExtensionFixture::sendTo(
-                                   extension.upstreamPort(4), "DEVICEINFO", "/rd/info")));
+        extension.answerWith("/rd/info", testing_support::bodyOf(ExtensionFixture::sendTo(
+                                             extension.upstreamPort(4), "DEVICEINFO", "/rd/info")));
     constexpr int kBurst = 50;
     std::vector<std::string> answers(kBurst);
     std::vector<std::thread> clients;
@@ -115,7 +105,7 @@ TEST_F(ResilienceTest, EndlessUpstreamAnswerIsCutAndNotAvailable) {
     RawUpstream device(extension.upstreamPort(4),
                        testing_support::deviceScript(testing_support::endlessBodyScript));
     ASSERT_TRUE(device.listening());
-    EXPECT_EQ(notAvailable("/rd/info"), extension.send("DEVICEINFO", "/rd/info"));
+    EXPECT_EQ(extension.notAvailable("/rd/info"), extension.send("DEVICEINFO", "/rd/info"));
 }
 
 TEST_F(ResilienceTest, IdleClientsNeitherStarveDiscoveryNorStayForever) {
@@ -128,7 +118,7 @@ TEST_F(ResilienceTest, IdleClientsNeitherStarveDiscoveryNorStayForever) {
         }
     }
     const Clock::time_point start = Clock::now();
-    EXPECT_EQ(answerWith("/", testing_support::ownRdServiceDocument()),
+    EXPECT_EQ(extension.answerWith("/", testing_support::ownRdServiceDocument()),
               extension.send("RDSERVICE", "/"));
     EXPECT_LT(secondsSince(start), 3.0);
     // An idle connection is closed after the request time-out (5 s), not 30 s.
@@ -140,14 +130,12 @@ TEST_F(ResilienceTest, ChunkedBodyGoesUpWholeAndACutBodyNotAtAll) {
     testing_support::ScriptedUpstream device(
         extension.upstreamPort(4), [](const std::string& request) {
             return testing_support::requestMethod(request) == "RDSERVICE"
-                       ? testing_support::httpAnswer(
-                             "<RDService status=\"READY\" info=\"Quillaris-USB ZR4410QX Registered "
-                             "Device Service\" />")
+                       ? testing_support::httpAnswer(testing_support::deviceRdServiceDocument())
                        : testing_support::httpAnswer("<PidData/>");
         });
     ASSERT_TRUE(device.listening());
-    EXPECT_EQ(answerWith("/rd/capture", "<PidData/>"),
-              extension.send("CAPTURE", "/rd/capture", "",
+    EXPECT_EQ(extension.answerWith("/rd/capture", "<PidData/>"),
+              extension.send("CAPTURE", "/rd/capture",
                              "Transfer-Encoding: chunked\r\n\r\n5\r\n<Pid/\r\n1\r\n>\r\n0\r\n"));
     ASSERT_EQ(2u, device.requests().size());
     EXPECT_EQ("<Pid/>", testing_support::bodyOf(device.requests().back()));
@@ -156,7 +144,7 @@ TEST_F(ResilienceTest, ChunkedBodyGoesUpWholeAndACutBodyNotAtAll) {
     ASSERT_TRUE(client.connectTo(extension.port()));
     client.sendAll("CAPTURE /rd/capture HTTP/1.1\r\nContent-Length: 100\r\n\r\n<PidOptions");
     client.shutdownWrite();
-    EXPECT_EQ(answerWith("/rd/capture", pidData(4, "INVALID_DATA")),
+    EXPECT_EQ(extension.answerWith("/rd/capture", pidData(4, "INVALID_DATA")),
               client.receiveUntilClosed(10000));
     EXPECT_EQ(2u, device.requests().size());  // nothing forwarded
 }
@@ -167,13 +155,12 @@ TEST_F(ResilienceTest, StopEndsAForwardHeldByAHungUpstream) {
     ASSERT_TRUE(device.listening());
     std::string answer;
     std::thread client([&] { answer = extension.send("DEVICEINFO", "/rd/info"); });
-    ASSERT_TRUE(
-        testing_support::eventually([&] { return device.count("DEVICEINFO") == 1; }, 10000));
+    ASSERT_TRUE(device.waitForRequests("DEVICEINFO", 1, 10000));
     const Clock::time_point start = Clock::now();
     extension.stop();
     EXPECT_LT(secondsSince(start), 3.0);  // was 85 s
     client.join();
-    EXPECT_EQ(notAvailable("/rd/info"), answer);
+    EXPECT_EQ(extension.notAvailable("/rd/info"), answer);
 }
 
 }  // namespace

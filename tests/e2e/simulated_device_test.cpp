@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "e2e/extension_fixture.h"
+#include "support/extension_fixture.h"
 #include "support/rd_device.h"
 
-using e2e::ExtensionFixture;
+using testing_support::ExtensionFixture;
 
 namespace {
 
@@ -27,8 +27,8 @@ std::string headOf(const std::string& answer) {
 TEST(SimulatedDevice, AnswersEchoTheOriginOrAllowAny) {
     ExtensionFixture fixture;
     fixture.startDevice(fixture.upstreamPort(7));
-    const std::string discovery = ExtensionFixture::sendTo(
-        fixture.upstreamPort(7), "RDSERVICE", "/", "", "Origin: http://page.example\r\n");
+    const std::string discovery = ExtensionFixture::sendTo(fixture.upstreamPort(7), "RDSERVICE",
+                                                           "/", "Origin: http://page.example\r\n");
     EXPECT_EQ(deviceHead(testing_support::bodyOf(discovery).size(), "http://page.example"),
               headOf(discovery));
     const std::string info =
@@ -42,13 +42,13 @@ TEST(SimulatedDevice, PreflightIsAnsweredAtOnceEvenByAHangingDevice) {
     EXPECT_EQ(deviceHead(0, "http://page.example",
                          "Access-Control-Allow-Headers: content-type\r\n"
                          "Access-Control-Allow-Private-Network: true\r\n"),
-              ExtensionFixture::sendTo(fixture.upstreamPort(7), "OPTIONS", "/rd/capture", "",
+              ExtensionFixture::sendTo(fixture.upstreamPort(7), "OPTIONS", "/rd/capture",
                                        "Origin: http://page.example\r\n"
                                        "Access-Control-Request-Method: CAPTURE\r\n"
                                        "Access-Control-Request-Headers: content-type\r\n"
                                        "Access-Control-Request-Private-Network: true\r\n"));
     EXPECT_EQ(deviceHead(0, "*"),
-              ExtensionFixture::sendTo(fixture.upstreamPort(7), "OPTIONS", "/", "",
+              ExtensionFixture::sendTo(fixture.upstreamPort(7), "OPTIONS", "/",
                                        "Access-Control-Request-Private-Network: false\r\n"));
 }
 

@@ -3,31 +3,29 @@
 
 #include <string>
 
-#include "e2e/extension_fixture.h"
+#include "support/extension_fixture.h"
 #include "support/rd_device.h"
 #include "platform/clock.h"
 #include "support/loopback.h"
 #include "support/rd_answer.h"
 #include "support/scripted_upstream.h"
 
-using e2e::ExtensionFixture;
+using testing_support::ExtensionFixture;
 using testing_support::httpAnswer;
-using testing_support::rdAnswer;
 using testing_support::requestMethod;
 using testing_support::ScriptedUpstream;
 
 namespace {
 
-const char* const kDiscoveryDocument =
-    "<RDService status=\"READY\" info=\"Quillaris-USB ZR4410QX Registered Device Service\">"
-    "<Interface id=\"CAPTURE\" path=\"/rd/capture\" /></RDService>";
+const std::string kDiscoveryDocument =
+    testing_support::deviceRdServiceDocument("<Interface id=\"CAPTURE\" path=\"/rd/capture\" />");
 
 // An upstream on the seventh probed port that answers discovery and
 // returns `answer` to anything else.
-class RecordingUpstreamTest : public ::testing::Test {
+class RecordingUpstreamTest : public testing_support::ExtensionTest {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(extension.start());
+        ASSERT_NO_FATAL_FAILURE(ExtensionTest::SetUp());
         ASSERT_TRUE(upstream.listening());
     }
     std::string lastForwarded() {
@@ -41,7 +39,6 @@ class RecordingUpstreamTest : public ::testing::Test {
     }
 
     std::string answer = std::string("<PidData>\0binary\0</PidData>", 27);
-    ExtensionFixture extension;
     ScriptedUpstream upstream{
         extension.upstreamPort(7), [this](const std::string& request) {
             return httpAnswer(requestMethod(request) == "RDSERVICE" ? kDiscoveryDocument : answer);
@@ -50,7 +47,7 @@ class RecordingUpstreamTest : public ::testing::Test {
 
 TEST_F(RecordingUpstreamTest, CaptureGoesUpstreamWithExactBodyAndNoContentType) {
     const std::string body = "<PidOptions ver=\"1.0\"><Opts fCount=\"1\" /></PidOptions>";
-    extension.send("CAPTURE", "/rd/capture", body, "Content-Type: text/xml\r\n");
+    extension.send("CAPTURE", "/rd/capture", "Content-Type: text/xml\r\n", body);
     const std::string forwarded = lastForwarded();
     EXPECT_EQ(0u, forwarded.find("CAPTURE /rd/capture HTTP/1.1\r\n")) << forwarded;
     EXPECT_NE(std::string::npos,
@@ -74,9 +71,9 @@ TEST_F(RecordingUpstreamTest, DiscoveryProbesAndDeviceInfoUseTheirVerbs) {
 
 TEST_F(RecordingUpstreamTest, BodiesWithNulBytesTravelWhole) {
     const std::string body = std::string("<PidOptions>\0\x01\xff</PidOptions>", 26);
-    const std::string reply = extension.send("CAPTURE", "/rd/capture", body);
+    const std::string reply = extension.send("CAPTURE", "/rd/capture", "", body);
     EXPECT_EQ(body, testing_support::bodyOf(lastForwarded()));
-    EXPECT_EQ(rdAnswer(extension.location("/rd/capture"), "(null)", answer), reply);
+    EXPECT_EQ(extension.answerWith("/rd/capture", answer), reply);
 }
 
 TEST_F(RecordingUpstreamTest, LargeBodyArrivesWhole) {
@@ -84,7 +81,7 @@ TEST_F(RecordingUpstreamTest, LargeBodyArrivesWhole) {
     for (int i = 0; body.size() < 200000; ++i) {
         body += "<Opt n=\"" + std::to_string(i) + "\"/>";
     }
-    extension.send("CAPTURE", "/rd/capture", body);
+    extension.send("CAPTURE", "/rd/capture", "", body);
     EXPECT_EQ(body, testing_support::bodyOf(lastForwarded()));
 }
 
@@ -100,15 +97,14 @@ TEST_F(RecordingUpstreamTest, BodySentInPiecesArrivesWhole) {
     }
     const std::string reply = client.receiveUntilClosed(30000);
     EXPECT_EQ(body, testing_support::bodyOf(lastForwarded()));
-    EXPECT_EQ(rdAnswer(extension.location("/rd/capture"), "(null)", answer), reply);
+    EXPECT_EQ(extension.answerWith("/rd/capture", answer), reply);
 }
 
 TEST_F(RecordingUpstreamTest, QueryStringIsDroppedAndTrailingSlashIsUnsupported) {
-    const std::string reply = extension.send("CAPTURE", "/rd/capture?session=7", "<x/>");
-    EXPECT_EQ(rdAnswer(extension.location("/rd/capture"), "(null)", answer), reply);
+    const std::string reply = extension.send("CAPTURE", "/rd/capture?session=7", "", "<x/>");
+    EXPECT_EQ(extension.answerWith("/rd/capture", answer), reply);
     const std::size_t before = upstream.requests().size();
-    EXPECT_EQ(rdAnswer(extension.location("/rd/info/"), "(null)",
-                       testing_support::pidData(2, "UNSUPPORTED")),
+    EXPECT_EQ(extension.answerWith("/rd/info/", testing_support::pidData(2, "UNSUPPORTED")),
               extension.send("DEVICEINFO", "/rd/info/"));
     EXPECT_EQ(before, upstream.requests().size());
 }
@@ -133,7 +129,7 @@ TEST(RelayedDiscovery, TheIdentifyingAnswerIsRelayedWithoutASecondRequest) {
         return httpAnswer(upstream.count("RDSERVICE") == 1 ? kDiscoveryDocument : "<Other/>");
     });
     ASSERT_TRUE(upstream.listening());
-    EXPECT_EQ(rdAnswer(extension.location("/rdservice"), "(null)", kDiscoveryDocument),
+    EXPECT_EQ(extension.answerWith("/rdservice", kDiscoveryDocument),
               extension.send("GET", "/rdservice"));
     EXPECT_EQ(1, upstream.count("RDSERVICE"));
 }
@@ -145,8 +141,7 @@ TEST(RelayedDeviceInfo, EmptyUpstreamBodyGivesLengthZero) {
         return httpAnswer(requestMethod(request) == "RDSERVICE" ? kDiscoveryDocument : "");
     });
     ASSERT_TRUE(upstream.listening());
-    EXPECT_EQ(rdAnswer(extension.location("/rd/info"), "(null)", ""),
-              extension.send("DEVICEINFO", "/rd/info"));
+    EXPECT_EQ(extension.answerWith("/rd/info", ""), extension.send("DEVICEINFO", "/rd/info"));
 }
 
 // A device on ::1 alone is probed and forwarded to there straight away, by
@@ -165,7 +160,7 @@ TEST(Ipv6OnlyDevice, IsFoundAndForwardedTo) {
         },
         true);
     ASSERT_TRUE(upstream.listening());
-    EXPECT_EQ(rdAnswer(extension.location("/rd/info"), "(null)", "<DeviceInfo six=\"1\"/>"),
+    EXPECT_EQ(extension.answerWith("/rd/info", "<DeviceInfo six=\"1\"/>"),
               extension.send("DEVICEINFO", "/rd/info"));
     const std::string host = "\r\nHost: localhost:" + std::to_string(port) + "\r\n";
     for (const std::string& request : upstream.requests()) {

@@ -19,24 +19,14 @@ using testing_support::ChildProcess;
 
 namespace {
 
-// A copy of the program in a folder of its own, with its own config.ini.
-class ConsoleProcessTest : public ::testing::Test {
+class ConsoleProcessTest : public testing_support::ProgramCopyTest {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(copy.ready());
-        program = copy.program();
-        base = copy.portRangeStart();
-    }
     std::unique_ptr<ChildProcess> startConsole() {
         auto process = std::make_unique<ChildProcess>(program, std::vector<std::string>{"-console"},
                                                       copy.environment());
         EXPECT_TRUE(process->waitForOutput("Web service hosted at", 10000)) << process->output();
         return process;
     }
-
-    testing_support::ProgramCopy copy;
-    std::string program;
-    int base = 0;
 };
 
 TEST_F(ConsoleProcessTest, InterruptPrintsCaughtSignalThenByeAndExitsZero) {
@@ -71,11 +61,8 @@ TEST_F(ConsoleProcessTest, StartupLinesNameCommandAndDirectories) {
 }
 
 TEST_F(ConsoleProcessTest, EveryPortBusyExitsOne) {
-    std::vector<std::unique_ptr<testing_support::LoopbackSocket>> busy;
-    for (int port = base; port <= base + 9; ++port) {
-        busy.push_back(std::make_unique<testing_support::LoopbackSocket>());
-        ASSERT_TRUE(busy.back()->listenOn(port));
-    }
+    const auto busy = testing_support::occupyPorts(base, 10);
+    ASSERT_FALSE(busy.empty());
     ChildProcess process(program, {"-console"}, copy.environment());
     EXPECT_EQ(1, process.wait(10000));
     EXPECT_NE(std::string::npos,

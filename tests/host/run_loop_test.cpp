@@ -90,11 +90,8 @@ TEST_F(RunLoopTest, AllowedOriginsArePrintedAndReachTheHandler) {
 
 TEST_F(RunLoopTest, EveryPortBusyReportsTheRangeAndFails) {
     ScopedWorkingDirectory inFolder(folder.path());
-    std::vector<std::unique_ptr<testing_support::LoopbackSocket>> busy;
-    for (int port = base; port <= base + 9; ++port) {
-        busy.push_back(std::make_unique<testing_support::LoopbackSocket>());
-        ASSERT_TRUE(busy.back()->listenOn(port));
-    }
+    const auto busy = testing_support::occupyPorts(base, 10);
+    ASSERT_FALSE(busy.empty());
     platform::StopEvent stop;
     testing::internal::CaptureStdout();
     EXPECT_EQ(1, runLoop(stop, options()));

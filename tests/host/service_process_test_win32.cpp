@@ -146,12 +146,10 @@ bool portOpen(int port) {
     return socket.connectTo(port);
 }
 
-class ServiceProcessTest : public ::testing::Test {
+class ServiceProcessTest : public testing_support::ProgramCopyTest {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(copy.ready());
-        program = copy.program();
-        base = copy.portRangeStart();
+        ASSERT_NO_FATAL_FAILURE(ProgramCopyTest::SetUp());
         removeLeftovers();
     }
 
@@ -203,10 +201,6 @@ class ServiceProcessTest : public ::testing::Test {
         ASSERT_EQ(0u, answer.find("HTTP/1.1 200 OK\r\n")) << answer;
         ASSERT_NE(std::string::npos, answer.find("<RDService status=\"READY\"")) << answer;
     }
-
-    testing_support::ProgramCopy copy;
-    std::string program;
-    int base = 0;
 };
 
 TEST_F(ServiceProcessTest, InstallTwiceReportsThatTheServiceExists) {
@@ -289,11 +283,8 @@ TEST_F(ServiceProcessTest, RemoveStopsARunningServiceFirst) {
 }
 
 TEST_F(ServiceProcessTest, ServerThatCannotStartLeavesTheServiceStopped) {
-    std::vector<std::unique_ptr<testing_support::LoopbackSocket>> busy;
-    for (int port = base; port <= base + 9; ++port) {
-        busy.push_back(std::make_unique<testing_support::LoopbackSocket>());
-        ASSERT_TRUE(busy.back()->listenOn(port, false));
-    }
+    auto busy = testing_support::occupyPorts(base, 10, false);
+    ASSERT_FALSE(busy.empty());
     ASSERT_EQ(0, run({"-install", "0"}).exitCode);
     const CommandResult start = run({"-start", "0"});
     EXPECT_EQ(1, start.exitCode);  // the start waits for the service's verdict

@@ -53,11 +53,26 @@ TEST(WriteSettings, ARefusedWordLeavesTheFileUntouched) {
         {"SERVER_PORT_START=11200", "SERVER_PORT_START=12ab"},
         {"SERVER_PORT_START=11200", "OTHER_KEY=1"},
         {"SERVER_PORT_START=11200", "no equals sign"},
+        // Entries the service would ignore, so the list would not say what was meant.
+        {"SERVER_PORT_START=11200", "ALLOWED_ORIGINS=https://a.example, *"},
+        // The service looks the certificate up as the system: nothing off this computer.
+        {"SERVER_PORT_START=11200", "SERVER_SSL_CERTICICATE=\\\\host\\share\\x.pem"},
+        {"SERVER_PORT_START=11200", "SERVER_SSL_CERTICICATE=\\\\?\\UNC\\host\\x.pem"},
+        {"SERVER_PORT_START=11200", "SERVER_SSL_CERTICICATE=\\??\\UNC\\host\\x.pem"},
+        {"SERVER_PORT_START=11200", "SERVER_SSL_CERTICICATE=C:x.pem"},
+        {"SERVER_PORT_START=11200", "SERVER_SSL_CERTICICATE=certs\\Com1.pem"},
     };
     for (const auto& words : refused) {
         std::string after;
         EXPECT_EQ(1, writeSettings(kShipped, words, after)) << words.back();
         EXPECT_EQ(kShipped, after) << words.back();
+    }
+}
+
+TEST(WriteSettings, LocalCertificatePathsAreWritten) {
+    for (const std::string path : {"C:\\c\\x.pem", "C:/c/x.pem", "\\c\\x.pem", "c\\console.pem"}) {
+        std::string after;
+        EXPECT_EQ(0, writeSettings("", {"SERVER_SSL_CERTICICATE=" + path}, after)) << path;
     }
 }
 

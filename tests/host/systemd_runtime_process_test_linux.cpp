@@ -16,18 +16,7 @@ using testing_support::NotifyReceiver;
 
 namespace {
 
-class SystemdRuntimeTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(copy.ready());
-        program = copy.program();
-        base = copy.portRangeStart();
-    }
-
-    testing_support::ProgramCopy copy;
-    std::string program;
-    int base = 0;
-};
+using SystemdRuntimeTest = testing_support::ProgramCopyTest;
 
 TEST_F(SystemdRuntimeTest, ReportsReadyServesAndStopsOnTerm) {
     const std::string socketPath = (copy.folder().path() / "notify.sock").string();
@@ -47,11 +36,8 @@ TEST_F(SystemdRuntimeTest, ReportsReadyServesAndStopsOnTerm) {
 }
 
 TEST_F(SystemdRuntimeTest, ServerThatCannotStartEndsWithExitCodeOne) {
-    std::vector<std::unique_ptr<testing_support::LoopbackSocket>> busy;
-    for (int port = base; port <= base + 9; ++port) {
-        busy.push_back(std::make_unique<testing_support::LoopbackSocket>());
-        ASSERT_TRUE(busy.back()->listenOn(port));
-    }
+    const auto busy = testing_support::occupyPorts(base, 10);
+    ASSERT_FALSE(busy.empty());
     const std::string socketPath = (copy.folder().path() / "notify.sock").string();
     NotifyReceiver manager(socketPath);
     ChildProcess service(program, {},

@@ -12,12 +12,9 @@
 #include "support/port_range.h"
 #include "support/temp_folder.h"
 
-using testing_support::LoopbackSocket;
-
 namespace {
 
-// A ten-port range that is free when the test starts, with helpers to make
-// some of its ports busy.
+// A ten-port range that is free when the test starts.
 class PortSelectionTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -26,10 +23,6 @@ class PortSelectionTest : public ::testing::Test {
         certificatePath = (folder.path() / "missing.pem").string();
     }
 
-    void occupy(int port) {
-        busy.push_back(std::make_unique<LoopbackSocket>());
-        ASSERT_TRUE(busy.back()->listenOn(port));
-    }
     std::unique_ptr<CivetServer> start(std::string* printed) {
         testing::internal::CaptureStdout();
         std::unique_ptr<CivetServer> server =
@@ -46,7 +39,6 @@ class PortSelectionTest : public ::testing::Test {
     int base = 0;
     std::string certificatePath;
     testing_support::TempFolder folder;
-    std::vector<std::unique_ptr<LoopbackSocket>> busy;
 };
 
 TEST_F(PortSelectionTest, FirstFreePortServesHttpOnly) {
@@ -58,8 +50,8 @@ TEST_F(PortSelectionTest, FirstFreePortServesHttpOnly) {
 }
 
 TEST_F(PortSelectionTest, BusyPortsAreSkipped) {
-    occupy(base);
-    occupy(base + 1);
+    const auto busy = testing_support::occupyPorts(base, 2);
+    ASSERT_FALSE(busy.empty());
     std::string printed;
     std::unique_ptr<CivetServer> server = start(&printed);
     ASSERT_NE(nullptr, server);
@@ -67,9 +59,8 @@ TEST_F(PortSelectionTest, BusyPortsAreSkipped) {
 }
 
 TEST_F(PortSelectionTest, EveryPortBusyGivesNoServerAndNoLine) {
-    for (int port = base; port <= base + 9; ++port) {
-        occupy(port);
-    }
+    const auto busy = testing_support::occupyPorts(base, 10);
+    ASSERT_FALSE(busy.empty());
     std::string printed;
     EXPECT_EQ(nullptr, start(&printed));
     EXPECT_EQ("", printed);
@@ -88,17 +79,16 @@ TEST_F(PortSelectionTest, EngineRefusalGivesItsReason) {
 }
 
 TEST_F(PortSelectionTest, PortBusyOnLoopbackOnlyCountsAsBusy) {
-    busy.push_back(std::make_unique<LoopbackSocket>());
-    ASSERT_TRUE(busy.back()->listenOn(base, false));
+    const auto busy = testing_support::occupyPorts(base, 1, false);
+    ASSERT_FALSE(busy.empty());
     EXPECT_TRUE(isPortInUse(base));
     EXPECT_FALSE(isPortInUse(base + 1));
 }
 
 TEST_F(PortSelectionTest, CertificateWithOnlyTheLastPortFreeGivesNoServer) {
     certificatePath = folder.write("configured.pem", "not used by the engine");
-    for (int port = base; port < base + 9; ++port) {
-        occupy(port);
-    }
+    const auto busy = testing_support::occupyPorts(base, 9);
+    ASSERT_FALSE(busy.empty());
     std::string printed;
     EXPECT_EQ(nullptr, start(&printed));
     EXPECT_EQ("", printed);

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The installer's browser policy under Wine's msiexec: with BROWSER_POLICY=1
-# and two origins it adds both, as URL patterns, to the Chrome and Edge
-# local-network lists in free numbers beside a value an administrator set
-# before; uninstalling removes only its own values. Without the property it
-# writes nothing.
+# the origins the program admits go, as URL patterns, to the Chrome and Edge
+# local-network lists in free numbers beside an administrator's value (a
+# subdomain wildcard only with its host); uninstalling removes only its own
+# values. Without the property it writes nothing. (Wine sets AdminUser
+# whatever the command line says, so a standard user's repair is checked in
+# the MSI's tables by shipped_files_test.sh.)
 #
 #   browser_policy_test.sh <package.msi>
 #
@@ -44,14 +46,16 @@ bounded_wine reg add "$admin_list" /v 1 /t REG_SZ /d 'https://admin.example' /f 
   || fail "could not set the administrator's value"
 before="$(policy_values)"
 
-echo "install with BROWSER_POLICY=1 and two origins"
+echo "install with BROWSER_POLICY=1 and four origins"
 bounded_wine msiexec /i "$msi" BROWSER_POLICY=1 SERVER_PORT_START=$port_start \
-  ALLOWED_ORIGINS='https://portal.bank.example https://*.bank.example' /qn || fail "msiexec /i failed ($?)"
+  ALLOWED_ORIGINS='https://portal.bank.example https://*.bank.example https://bank.example https://*.branch.example' \
+  /qn || fail "msiexec /i failed ($?)"
 expected="$before"
 for list in "${lists[@]}"; do
   first=1
   [ "$list" != "${lists[0]}" ] || first=2  # 1 is the administrator's
   expected+=$'\n'"$list $first https://portal.bank.example"$'\n'"$list $((first + 1)) https://[*.]bank.example"
+  expected+=$'\n'"$list $((first + 2)) https://bank.example"
 done
 expected="$(sort <<< "$expected" | sed '/^$/d')"
 [ "$(policy_values)" = "$expected" ] || fail "after the install: $(diff <(echo "$expected") <(policy_values))"

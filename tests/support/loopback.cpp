@@ -5,6 +5,69 @@
 
 namespace testing_support {
 
+LoopbackSocket::LoopbackSocket() : handle_(openSocket(Address::kAnyIpv4)) {}
+LoopbackSocket::LoopbackSocket(std::intptr_t handle) : handle_(handle) {}
+LoopbackSocket::LoopbackSocket(LoopbackSocket&& other) noexcept : handle_(other.handle_) {
+    other.handle_ = kNoSocket;
+}
+LoopbackSocket::~LoopbackSocket() { close(); }
+
+bool LoopbackSocket::valid() const { return handle_ != kNoSocket; }
+
+void LoopbackSocket::close() {
+    if (valid()) {
+        closeSocket();
+        handle_ = kNoSocket;
+    }
+}
+
+bool LoopbackSocket::connectTo(int port) { return valid() && connectToLoopback(port); }
+
+bool LoopbackSocket::listenOn(int port, bool allInterfaces) {
+    const auto address = allInterfaces ? Address::kAnyIpv4 : Address::kLoopbackIpv4;
+    return valid() && bindAndListen(address, port);
+}
+
+bool LoopbackSocket::listenOnIpv6Loopback(int port) {
+    close();
+    handle_ = openSocket(Address::kLoopbackIpv6Only);
+    return valid() && bindAndListen(Address::kLoopbackIpv6Only, port);
+}
+
+LoopbackSocket LoopbackSocket::acceptOne(int timeoutMs) {
+    if (!valid() || !waitReadable(timeoutMs)) {
+        return LoopbackSocket(kNoSocket);
+    }
+    return LoopbackSocket(acceptSocket());
+}
+
+bool LoopbackSocket::sendAll(const std::string& bytes) {
+    for (std::size_t sent = 0; sent < bytes.size();) {
+        const long n = sendNow(bytes.data() + sent, bytes.size() - sent);
+        if (n <= 0) {
+            return false;
+        }
+        sent += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+long LoopbackSocket::receiveSome(char* buffer, std::size_t size, int timeoutMs) {
+    if (!valid() || !waitReadable(timeoutMs)) {
+        return 0;
+    }
+    const long n = receiveNow(buffer, size);
+    return n > 0 ? n : 0;
+}
+
+std::vector<LoopbackSocket> occupyPorts(int first, int count, bool allInterfaces) {
+    std::vector<LoopbackSocket> busy(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        if (!busy[static_cast<std::size_t>(i)].listenOn(first + i, allInterfaces)) return {};
+    }
+    return busy;
+}
+
 std::string exchange(int port, const std::string& request, int timeoutMs) {
     LoopbackSocket socket;
     if (!socket.connectTo(port) || !socket.sendAll(request)) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -38,8 +39,31 @@ class LoopbackSocket {
     // One receive of at most `size` bytes; 0 on close, error or time-out.
     long receiveSome(char* buffer, std::size_t size, int timeoutMs);
     std::string receive(const std::string& marker, int timeoutMs, std::size_t limit);
+
+    // The system's socket calls (loopback_posix.cpp, loopback_win32.cpp).
+    // No socket is -1 on every system (INVALID_SOCKET has every bit set).
+    static constexpr std::intptr_t kNoSocket = -1;
+    enum class Address { kAnyIpv4, kLoopbackIpv4, kLoopbackIpv6Only };
+    static std::intptr_t openSocket(Address address);  // starts the socket layer once
+    void closeSocket();
+    // Test servers reuse a port right after an earlier test closed it; where a
+    // second bind beside a listener is allowed (Windows), the bind is
+    // exclusive so that a bind probe fails as on POSIX.
+    bool bindAndListen(Address address, int port);
+    bool connectToLoopback(int port);
+    std::intptr_t acceptSocket();
+    // Counts of bytes, 0 or less on error or close.
+    long sendNow(const char* bytes, std::size_t size);
+    long receiveNow(char* buffer, std::size_t size);
+    bool waitReadable(int timeoutMs);
+
     std::intptr_t handle_;
 };
+
+// Listeners on the `count` ports from `first` (on every interface, or on
+// 127.0.0.1 alone), so that nothing else listens there while they live;
+// none when one of them could not listen.
+std::vector<LoopbackSocket> occupyPorts(int first, int count, bool allInterfaces = true);
 
 // Sends `request` to 127.0.0.1:`port` and returns every byte answered until
 // the server closes the connection.

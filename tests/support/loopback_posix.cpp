@@ -4,7 +4,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstring>
 
 #include "support/loopback.h"
@@ -12,109 +11,73 @@
 namespace testing_support {
 namespace {
 
-sockaddr_in addressOf(int port, bool allInterfaces) {
-    sockaddr_in address;
-    std::memset(&address, 0, sizeof address);
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(allInterfaces ? INADDR_ANY : INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    return address;
-}
+// The port sits at the same place in both families.
+union SocketAddress {
+    sockaddr any;
+    sockaddr_in v4;
+    sockaddr_in6 v6;
+};
 
-bool waitReadable(int fd, int timeoutMs) {
-    pollfd p{fd, POLLIN, 0};
-    return ::poll(&p, 1, timeoutMs) > 0;
+socklen_t fill(SocketAddress& a, bool ipv6, bool anyAddress, int port) {
+    std::memset(&a, 0, sizeof a);
+    a.v4.sin_port = htons(static_cast<uint16_t>(port));
+    if (ipv6) {
+        a.v6.sin6_family = AF_INET6;
+        a.v6.sin6_addr = in6addr_loopback;
+        return sizeof a.v6;
+    }
+    a.v4.sin_family = AF_INET;
+    a.v4.sin_addr.s_addr = htonl(anyAddress ? INADDR_ANY : INADDR_LOOPBACK);
+    return sizeof a.v4;
 }
 
 }  // namespace
 
-LoopbackSocket::LoopbackSocket() : handle_(::socket(AF_INET, SOCK_STREAM, 0)) {}
-LoopbackSocket::LoopbackSocket(std::intptr_t handle) : handle_(handle) {}
-LoopbackSocket::LoopbackSocket(LoopbackSocket&& other) noexcept : handle_(other.handle_) {
-    other.handle_ = -1;
-}
-LoopbackSocket::~LoopbackSocket() { close(); }
-
-bool LoopbackSocket::valid() const { return handle_ >= 0; }
-
-void LoopbackSocket::close() {
-    if (handle_ >= 0) {
-        ::close(static_cast<int>(handle_));
-        handle_ = -1;
-    }
+std::intptr_t LoopbackSocket::openSocket(Address address) {
+    return ::socket(address == Address::kLoopbackIpv6Only ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
 }
 
-bool LoopbackSocket::connectTo(int port) {
-    sockaddr_in address = addressOf(port, false);
-    return valid() && ::connect(static_cast<int>(handle_), reinterpret_cast<sockaddr*>(&address),
-                                sizeof address) == 0;
-}
+void LoopbackSocket::closeSocket() { ::close(static_cast<int>(handle_)); }
 
-bool LoopbackSocket::listenOn(int port, bool allInterfaces) {
-    sockaddr_in address = addressOf(port, allInterfaces);
-    // Test servers reuse fixed ports right after an earlier test closed them.
-    int reuse = 1;
-    ::setsockopt(static_cast<int>(handle_), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-    return valid() &&
-           ::bind(static_cast<int>(handle_), reinterpret_cast<sockaddr*>(&address),
-                  sizeof address) == 0 &&
-           ::listen(static_cast<int>(handle_), 64) == 0;
-}
-
-bool LoopbackSocket::listenOnIpv6Loopback(int port) {
-    close();
-    handle_ = ::socket(AF_INET6, SOCK_STREAM, 0);
-    sockaddr_in6 address;
-    std::memset(&address, 0, sizeof address);
-    address.sin6_family = AF_INET6;
-    address.sin6_addr = in6addr_loopback;
-    address.sin6_port = htons(static_cast<uint16_t>(port));
+bool LoopbackSocket::bindAndListen(Address address, int port) {
+    const int fd = static_cast<int>(handle_);
+    const bool ipv6 = address == Address::kLoopbackIpv6Only;
     int on = 1;
-    ::setsockopt(static_cast<int>(handle_), IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
-    ::setsockopt(static_cast<int>(handle_), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    return valid() &&
-           ::bind(static_cast<int>(handle_), reinterpret_cast<sockaddr*>(&address),
-                  sizeof address) == 0 &&
-           ::listen(static_cast<int>(handle_), 64) == 0;
+    if (ipv6) ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    SocketAddress a;
+    const socklen_t length = fill(a, ipv6, address == Address::kAnyIpv4, port);
+    return ::bind(fd, &a.any, length) == 0 && ::listen(fd, 64) == 0;
 }
 
-LoopbackSocket LoopbackSocket::acceptOne(int timeoutMs) {
-    if (!valid() || !waitReadable(static_cast<int>(handle_), timeoutMs)) {
-        return LoopbackSocket(-1);
-    }
-    return LoopbackSocket(::accept(static_cast<int>(handle_), nullptr, nullptr));
+bool LoopbackSocket::connectToLoopback(int port) {
+    SocketAddress a;
+    const socklen_t length = fill(a, false, false, port);
+    return ::connect(static_cast<int>(handle_), &a.any, length) == 0;
+}
+
+std::intptr_t LoopbackSocket::acceptSocket() {
+    return ::accept(static_cast<int>(handle_), nullptr, nullptr);
 }
 
 int LoopbackSocket::localPort() const {
-    // Room for either family; the port sits at the same place in both.
-    sockaddr_storage address;
-    socklen_t length = sizeof address;
-    if (::getsockname(static_cast<int>(handle_), reinterpret_cast<sockaddr*>(&address), &length) !=
-        0) {
-        return -1;
-    }
-    return ntohs(reinterpret_cast<const sockaddr_in*>(&address)->sin_port);
+    SocketAddress a;
+    socklen_t length = sizeof a;
+    const bool named = ::getsockname(static_cast<int>(handle_), &a.any, &length) == 0;
+    return named ? ntohs(a.v4.sin_port) : -1;
 }
 
-bool LoopbackSocket::sendAll(const std::string& bytes) {
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n = ::send(static_cast<int>(handle_), bytes.data() + sent,
-                                 bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) {
-            return false;
-        }
-        sent += static_cast<std::size_t>(n);
-    }
-    return true;
+long LoopbackSocket::sendNow(const char* bytes, std::size_t size) {
+    return static_cast<long>(::send(static_cast<int>(handle_), bytes, size, MSG_NOSIGNAL));
 }
 
-long LoopbackSocket::receiveSome(char* buffer, std::size_t size, int timeoutMs) {
-    if (!valid() || !waitReadable(static_cast<int>(handle_), timeoutMs)) {
-        return 0;
-    }
-    const ssize_t n = ::recv(static_cast<int>(handle_), buffer, size, 0);
-    return n > 0 ? static_cast<long>(n) : 0;
+long LoopbackSocket::receiveNow(char* buffer, std::size_t size) {
+    return static_cast<long>(::recv(static_cast<int>(handle_), buffer, size, 0));
+}
+
+bool LoopbackSocket::waitReadable(int timeoutMs) {
+    pollfd entry{static_cast<int>(handle_), POLLIN, 0};
+    return ::poll(&entry, 1, timeoutMs) > 0;
 }
 
 void LoopbackSocket::shutdownWrite() { ::shutdown(static_cast<int>(handle_), SHUT_WR); }

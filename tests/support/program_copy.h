@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -32,6 +34,19 @@ class ProgramCopy {
     std::string program_;
     PortRange ports_{10};
     int portRangeStart_ = -1;
+};
+
+// A test of the program as a process, run from a copy of its own.
+class ProgramCopyTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(copy.ready());
+        program = copy.program();
+        base = copy.portRangeStart();
+    }
+    ProgramCopy copy;
+    std::string program;
+    int base = 0;
 };
 
 }  // namespace testing_support

@@ -3,21 +3,35 @@
 #include <chrono>
 
 #include "platform/clock.h"
+#include "support/rd_answer.h"
 #include "support/scripted_upstream.h"
 
 namespace testing_support {
 namespace {
 
-constexpr int kSliceMs = 50;
+// How soon the acceptor sees a stop: it waits for a connection in slices.
+constexpr int kAcceptSliceMs = 100;
 constexpr int kReceiveMs = 10000;
-
-void waitSlices(const std::atomic<bool>& stopping, int milliseconds) {
-    for (int waited = 0; waited < milliseconds && !stopping.load(); waited += kSliceMs) {
-        platform::sleepMs(kSliceMs);
-    }
-}
+// A hung script's wait is woken by the stop; the slice only bounds each wait.
+constexpr int kHangSliceMs = 60 * 1000;
 
 }  // namespace
+
+void Stopping::request() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    requested_ = true;
+    set_.notify_all();
+}
+
+bool Stopping::requested() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requested_;
+}
+
+bool Stopping::waitFor(int timeoutMs) const {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return set_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return requested_; });
+}
 
 RawUpstream::RawUpstream(int port, Script script, bool ipv6) : script_(std::move(script)) {
     if (ipv6 ? listener_.listenOnIpv6Loopback(port) : listener_.listenOn(port, false)) {
@@ -27,7 +41,7 @@ RawUpstream::RawUpstream(int port, Script script, bool ipv6) : script_(std::move
 }
 
 RawUpstream::~RawUpstream() {
-    stopping_ = true;
+    stopping_.request();
     acceptor_.join();
     for (std::thread& connection : connections_) {
         connection.join();
@@ -48,17 +62,28 @@ std::vector<std::string> RawUpstream::requests() {
     return requests_;
 }
 
-int RawUpstream::count(const std::string& method) {
+int RawUpstream::countLocked(const std::string& method) const {
     int n = 0;
-    for (const std::string& request : requests()) {
+    for (const std::string& request : requests_) {
         n += requestMethod(request) == method ? 1 : 0;
     }
     return n;
 }
 
+int RawUpstream::count(const std::string& method) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return countLocked(method);
+}
+
+bool RawUpstream::waitForRequests(const std::string& method, int n, int timeoutMs) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return arrived_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                             [&] { return countLocked(method) >= n; });
+}
+
 void RawUpstream::acceptLoop() {
-    while (!stopping_.load() && listening()) {
-        LoopbackSocket accepted = listener_.acceptOne(kSliceMs * 2);
+    while (!stopping_.requested() && listening()) {
+        LoopbackSocket accepted = listener_.acceptOne(kAcceptSliceMs);
         if (!accepted.valid()) {
             continue;
         }
@@ -68,52 +93,49 @@ void RawUpstream::acceptLoop() {
                 std::lock_guard<std::mutex> lock(mutex_);
                 requests_.push_back(request);
             }
+            arrived_.notify_all();
             script_(connection, request, stopping_);
         });
     }
 }
 
-void hangScript(LoopbackSocket&, const std::string&, const std::atomic<bool>& stopping) {
-    while (!stopping.load()) {
-        platform::sleepMs(kSliceMs);
+void hangScript(LoopbackSocket&, const std::string&, const Stopping& stopping) {
+    while (!stopping.waitFor(kHangSliceMs)) {
     }
 }
 
 RawUpstream::Script trickleScript(int intervalMs) {
-    return [intervalMs](LoopbackSocket& connection, const std::string&,
-                        const std::atomic<bool>& stopping) {
+    return [intervalMs](LoopbackSocket& connection, const std::string&, const Stopping& stopping) {
         const std::string line = "HTTP/1.1 200 OK\r\nX-Slow: ";
-        for (std::size_t sent = 0; !stopping.load(); ++sent) {
+        for (std::size_t sent = 0; !stopping.requested(); ++sent) {
             if (!connection.sendAll(sent < line.size() ? line.substr(sent, 1) : "x")) {
                 return;
             }
-            waitSlices(stopping, intervalMs);
+            stopping.waitFor(intervalMs);
         }
     };
 }
 
 RawUpstream::Script deviceScript(RawUpstream::Script other) {
-    return [other](LoopbackSocket& connection, const std::string& request,
-                   const std::atomic<bool>& stopping) {
-        if (requestMethod(request) != "RDSERVICE") {
-            other(connection, request, stopping);
-            return;
-        }
-        connection.sendAll(httpAnswer(
-            "<RDService status=\"READY\" info=\"Quillaris-USB ZR4410QX Registered Device "
-            "Service\"><Interface id=\"DEVICEINFO\" path=\"/rd/info\" /></RDService>"));
-    };
+    return
+        [other](LoopbackSocket& connection, const std::string& request, const Stopping& stopping) {
+            if (requestMethod(request) != "RDSERVICE") {
+                other(connection, request, stopping);
+                return;
+            }
+            connection.sendAll(httpAnswer(
+                deviceRdServiceDocument("<Interface id=\"DEVICEINFO\" path=\"/rd/info\" />")));
+        };
 }
 
-void endlessBodyScript(LoopbackSocket& connection, const std::string&,
-                       const std::atomic<bool>& stopping) {
+void endlessBodyScript(LoopbackSocket& connection, const std::string&, const Stopping& stopping) {
     constexpr std::size_t kBlock = 64 * 1024;
     constexpr std::size_t kBound = 256u * 1024 * 1024;
     if (!connection.sendAll("HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\n\r\n")) {
         return;
     }
     const std::string block(kBlock, 'x');
-    for (std::size_t sent = 0; sent < kBound && !stopping.load(); sent += kBlock) {
+    for (std::size_t sent = 0; sent < kBound && !stopping.requested(); sent += kBlock) {
         if (!connection.sendAll(block)) {
             return;  // the extension gave up on us: what we want
         }

@@ -1,5 +1,7 @@
 #include "support/rd_answer.h"
 
+#include "protocol/rd_protocol.h"
+
 namespace testing_support {
 
 std::string rdAnswer(const std::string& location, const std::string& origin,
@@ -22,9 +24,14 @@ std::string pidData(int code, const std::string& info) {
            "\" /></PidData>";
 }
 
+std::string deviceRdServiceDocument(const std::string& interfaces) {
+    return std::string("<RDService status=\"READY\" info=\"") + kDefaultDeviceModel + " " +
+           kServiceMarker + "\">" + interfaces + "</RDService>";
+}
+
 std::string ownRdServiceDocument() {
-    return "<RDService status=\"READY\" info=\"Quillaris-USB-ZR4410QX Registered Device "
-           "Service Extension\">\n\t<Interface id=\"CAPTURE\" path=\"/rd/capture\" />\n"
+    return std::string("<RDService status=\"READY\" info=\"") + kExtensionInfo +
+           "\">\n\t<Interface id=\"CAPTURE\" path=\"/rd/capture\" />\n"
            "\t<Interface id=\"DEVICEINFO\" path=\"/rd/info\" />\n</RDService>";
 }
 

@@ -14,6 +14,9 @@ std::string rdAnswerAdmittingNoOrigin(const std::string& location, const std::st
 // The PidData error document for a code and its name.
 std::string pidData(int code, const std::string& info);
 
+// The discovery document of a device of the default model with `interfaces`.
+std::string deviceRdServiceDocument(const std::string& interfaces = "");
+
 // This extension's own RDService discovery document.
 std::string ownRdServiceDocument();
 

@@ -50,8 +50,9 @@ std::string httpAnswer(const std::string& body, int status) {
 ScriptedUpstream::ScriptedUpstream(int port, Responder respond, bool ipv6)
     : RawUpstream(
           port,
-          [respond](LoopbackSocket& connection, const std::string& request,
-                    const std::atomic<bool>&) { connection.sendAll(respond(request)); },
+          [respond](LoopbackSocket& connection, const std::string& request, const Stopping&) {
+              connection.sendAll(respond(request));
+          },
           ipv6) {}
 
 ScriptedUpstream::ScriptedUpstream(const std::string& answer)

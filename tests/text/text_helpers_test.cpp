@@ -1,4 +1,5 @@
 #include "text/text_helpers.h"
+#include "text/escaped_text.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,11 @@
 #include <string>
 
 namespace {
+
+TEST(EscapedTextTest, ControlBytesAreEscaped) {
+    EXPECT_EQ("a\\x0d\\x0ab\\x1b[31m\\x7f\xc3\xa9",
+              text::escapeControlBytes("a\r\nb\x1b[31m\x7f\xc3\xa9"));
+}
 
 TEST(TextHelpersTest, LowerCaseAndTrimmedTouchOnlyWhatTheyMust) {
     EXPECT_EQ("chunked-\xC3\x89z09", text::lowerCase("ChUnKeD-\xC3\x89Z09"));

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "protocol/rd_protocol.h"
 #include "xml/xml_tables.h"
 #include "xml_test_util.h"
 
@@ -22,7 +23,7 @@ std::string encoded(const char* text) {
 
 XmlNodeRef deviceConfigNode() {
     XmlNodeRef node = makeRootNode("opts");
-    node.setAttribute("devicemodel", "Quillaris-USB ZR4410QX");
+    node.setAttribute("devicemodel", kDefaultDeviceModel);
     return node;
 }
 
@@ -31,9 +32,10 @@ XmlNodeRef deviceConfigNode() {
 TEST(XmlWriter, SettingsElement) {
     const XmlNodeRef node = deviceConfigNode();
     const std::string text = formatted(node);
-    EXPECT_EQ("<opts devicemodel=\"Quillaris-USB ZR4410QX\"/>\n", text);
+    const std::string element = std::string("<opts devicemodel=\"") + kDefaultDeviceModel + "\"/>";
+    EXPECT_EQ(element + "\n", text);
     EXPECT_EQ(45u, text.size());
-    EXPECT_EQ("<opts devicemodel=\"Quillaris-USB ZR4410QX\"/>", compact(node));
+    EXPECT_EQ(element, compact(node));
 }
 
 TEST(XmlWriter, ElementWithChildrenAndText) {

@@ -1,6 +1,6 @@
-#include "platform/escaped_text.h"
+#include "text/escaped_text.h"
 
-namespace platform {
+namespace text {
 
 std::string escapeControlBytes(const std::string& text) {
     static const char kHex[] = "0123456789abcdef";
@@ -19,4 +19,4 @@ std::string escapeControlBytes(const std::string& text) {
     return escaped;
 }
 
-}  // namespace platform
+}  // namespace text

@@ -1,5 +1,7 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +13,20 @@
 #include "support/child_process.h"
 
 namespace testing_support {
+namespace {
+
+// Waits until `pid` ends or `timeoutMs` pass, on the process's own descriptor
+// (readable once it has ended); false where the kernel offers none.
+bool awaitEnd(pid_t pid, int timeoutMs) {
+    const int pidFd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (pidFd < 0) return false;
+    pollfd entry{pidFd, POLLIN, 0};
+    ::poll(&entry, 1, timeoutMs);
+    ::close(pidFd);
+    return true;
+}
+
+}  // namespace
 
 std::string builtProgram(const std::string& name) {
     const char* dir = std::getenv("RDEXT_PROGRAM_DIR");
@@ -63,10 +79,14 @@ int ChildProcess::wait(int timeoutMs) {
             exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
             break;
         }
-        if (std::chrono::steady_clock::now() >= deadline) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
             break;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!awaitEnd(static_cast<pid_t>(pid_), static_cast<int>(left.count()))) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
     }
     return exitCode_;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 #include <thread>
@@ -12,7 +14,7 @@
 #include "support/port_range.h"
 #include "support/temp_folder.h"
 
-namespace e2e {
+namespace testing_support {
 
 // The extension's run loop on a thread of this process, in a folder of its
 // own (config.ini with the range start at 21 reserved ports, a private data
@@ -34,32 +36,48 @@ class ExtensionFixture {
     // The port `offset` places above the first probed (the extension's own
     // range starts there too): where a test puts a device.
     int upstreamPort(int offset) const { return firstPort_ + offset; }
+    // The folder with config.ini and the limits, for a test to vary before start().
+    const std::filesystem::path& folder() const { return folder_.path(); }
+    ServiceLimits limits;
     // Writes DeviceConfig.xml with `model` into the private data folder.
     void setDeviceModel(const std::string& model);
 
     // Starts rdservice_sim on `port` with extra options; waits until it listens.
-    testing_support::ChildProcess& startDevice(int port,
-                                               const std::vector<std::string>& options = {});
+    ChildProcess& startDevice(int port, const std::vector<std::string>& options = {});
 
-    // Sends one request to the extension and returns the whole answer.
+    // Sends one request (support/rd_device.h's requestText, with a Host
+    // line first) to the extension and returns the whole answer.
     std::string send(const std::string& method, const std::string& target,
-                     const std::string& body = "", const std::string& headers = "");
+                     const std::string& headers = "", const std::string& body = "");
     // Same, straight to a device.
     static std::string sendTo(int port, const std::string& method, const std::string& target,
-                              const std::string& body = "", const std::string& headers = "");
+                              const std::string& headers = "", const std::string& body = "");
     std::string location(const std::string& path) const;
+    // The extension's answer for `path` to a caller without an origin.
+    std::string answerWith(const std::string& path, const std::string& body) const;
+    // The same with the RDSERVICE_NOT_AVAILABLE document.
+    std::string notAvailable(const std::string& path) const;
 
   private:
-    testing_support::TempFolder folder_;
-    testing_support::TempFolder dataFolder_;
-    std::unique_ptr<testing_support::ScopedWorkingDirectory> inFolder_;
+    TempFolder folder_;
+    TempFolder dataFolder_;
+    std::unique_ptr<ScopedWorkingDirectory> inFolder_;
     platform::StopEvent stop_;
     std::thread loop_;
-    testing_support::PortRange ports_;
+    PortRange ports_;
     int firstPort_;
     int graceMs_;
     int port_ = -1;
-    std::vector<std::unique_ptr<testing_support::ChildProcess>> devices_;
+    std::vector<std::unique_ptr<ChildProcess>> devices_;
 };
 
-}  // namespace e2e
+// A test of an extension that serves from SetUp on.
+class ExtensionTest : public ::testing::Test {
+  protected:
+    explicit ExtensionTest(int graceMs = kServiceLimits.discoveryGraceMs) : extension(graceMs) {}
+    void SetUp() override { ASSERT_TRUE(extension.start()); }
+
+    ExtensionFixture extension;
+};
+
+}  // namespace testing_support

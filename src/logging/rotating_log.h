@@ -4,8 +4,6 @@
 #include <mutex>
 #include <string>
 
-namespace platform {
-
 // An append-only log file of bounded size: before a line would take the file
 // past its cap, the file becomes "<path>.1" (replacing an older one) and a new
 // file is started, so at most two files of at most `capBytes` each exist.
@@ -36,5 +34,3 @@ class RotatingLog {
     // Lines left out since a rename failed; said in the next file.
     unsigned long droppedLines_ = 0;
 };
-
-}  // namespace platform

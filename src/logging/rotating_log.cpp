@@ -1,4 +1,4 @@
-#include "platform/rotating_log.h"
+#include "logging/rotating_log.h"
 
 #include <cstdio>
 #include <ctime>
@@ -8,13 +8,12 @@
 #include "platform/file_handle.h"
 #include "platform/files.h"
 
-namespace platform {
 namespace {
 
 std::string localTimestamp() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
-    if (!localTime(now, local)) {
+    if (!platform::localTime(now, local)) {
         return "[?] ";
     }
     char text[32];
@@ -23,7 +22,7 @@ std::string localTimestamp() {
 }
 
 long fileSize(const std::string& path) {
-    FileHandle file = openFile(path.c_str(), "rb");
+    platform::FileHandle file = platform::openFile(path.c_str(), "rb");
     if (!file) {
         return 0;
     }
@@ -43,7 +42,7 @@ bool RotatingLog::write(const std::string& text) {
         size_ = fileSize(path_);
     }
     if (static_cast<std::size_t>(size_) + line.size() > capBytes_) {
-        if (replaceFile(path_, path_ + ".1")) {
+        if (platform::replaceFile(path_, path_ + ".1")) {
             size_ = 0;
         } else if (static_cast<std::size_t>(size_) > capBytes_) {
             // Another program holds the file (a viewer without delete
@@ -59,7 +58,7 @@ bool RotatingLog::write(const std::string& text) {
         entry = localTimestamp() + std::to_string(droppedLines_) +
                 " lines were dropped while the full log could not be renamed\n" + line;
     }
-    FileHandle file = openPrivateLog(path_);
+    platform::FileHandle file = platform::openPrivateLog(path_);
     if (!file) {
         return false;
     }
@@ -68,5 +67,3 @@ bool RotatingLog::write(const std::string& text) {
     if (freshFile) droppedLines_ = 0;
     return std::fclose(file.release()) == 0 && written;
 }
-
-}  // namespace platform

@@ -7,7 +7,6 @@
 #include <memory>
 
 #include "host/service_control.h"
-#include "host/service_removal.h"
 #include "platform/clock.h"
 #include "platform/process_paths.h"
 #include "platform/subprocess.h"

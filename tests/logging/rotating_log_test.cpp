@@ -1,6 +1,5 @@
 // The one bounded log of the program (the engine's error log, the service log).
-#include "platform/escaped_text.h"
-#include "platform/rotating_log.h"
+#include "logging/rotating_log.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +15,7 @@ namespace {
 TEST(RotatingLog, StaysUnderItsCapWithOneOlderFile) {
     testing_support::TempFolder folder;
     const std::string path = (folder.path() / "x.log").string();
-    platform::RotatingLog log(path, 1000);
+    RotatingLog log(path, 1000);
     for (int i = 0; i < 100; ++i) {
         ASSERT_TRUE(log.write("line " + std::to_string(i) + std::string(40, '.')));
     }
@@ -38,7 +37,7 @@ TEST(RotatingLog, FailedRenameStopsOneLinePastTheCapCountsAndRetries) {
     testing_support::TempFolder folder;
     const std::string path = (folder.path() / "x.log").string();
     std::filesystem::create_directories(path + ".1/held");
-    platform::RotatingLog log(path, 1000);
+    RotatingLog log(path, 1000);
     const std::string text(90, '.');  // 113 bytes with the timestamp
     int written = 0;
     for (int i = 0; i < 20; ++i) written += log.write(text) ? 1 : 0;
@@ -52,11 +51,6 @@ TEST(RotatingLog, FailedRenameStopsOneLinePastTheCapCountsAndRetries) {
     EXPECT_EQ(20u, fresh.find("] 11 lines were dropped while the full log could not be renamed\n["))
         << fresh;
     EXPECT_NE(std::string::npos, fresh.find("] after\n")) << fresh;
-}
-
-TEST(RotatingLog, ControlBytesAreEscaped) {
-    EXPECT_EQ("a\\x0d\\x0ab\\x1b[31m\\x7f\xc3\xa9",
-              platform::escapeControlBytes("a\r\nb\x1b[31m\x7f\xc3\xa9"));
 }
 
 }  // namespace

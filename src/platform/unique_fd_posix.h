@@ -1,6 +1,6 @@
 #pragma once
 
-// POSIX only: included by the _posix and _linux sources of this folder.
+// Included only by the _posix and _linux sources of this folder.
 #include <unistd.h>
 
 namespace platform {

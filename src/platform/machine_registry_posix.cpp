@@ -1,0 +1,7 @@
+#include "platform/machine_registry.h"
+
+namespace platform {
+
+std::unique_ptr<MachineRegistry> makeMachineRegistry() { return nullptr; }
+
+}  // namespace platform
