@@ -95,11 +95,14 @@ int probeAndDiscover(const std::string& model, const ForwardingOptions& forwardi
     HandlePool handles;  // outlives the discovery thread and the survey
     TransferLimits base;
     base.handles = &handles;
+    // Judged for a caller of the account running -check, served by this account.
+    const platform::AccountIdentity self = platform::processAccount();
     int port = -1;
     std::thread discovery([&] {
         try {
-            port =
-                discoverUpstreamPort(options, forwarding.limits, std::vector<int>(), model, base);
+            ListenerTrust trust(self, self);
+            port = discoverUpstreamPort(options, forwarding.limits, std::vector<int>(), trust,
+                                        model, base);
         } catch (const std::exception&) {
             // A transfer that could not be set up: the survey reports the same.
         }
@@ -112,7 +115,8 @@ int probeAndDiscover(const std::string& model, const ForwardingOptions& forwardi
             }
         }
     } joinedAtExit{discovery};
-    const UpstreamSurvey survey = surveyUpstreamPorts(model, options, forwarding.limits, base);
+    const UpstreamSurvey survey =
+        surveyUpstreamPorts(model, options, forwarding.limits, {self, self}, base);
     if (!survey.listenerTableRead) {
         printLine("  (the system's table of listeners is not read here: every port is probed)");
     }

@@ -10,7 +10,7 @@
 namespace {
 
 PortReport report(int port, ProbeOutcome outcome, std::string detail = std::string()) {
-    return PortReport{port, outcome, std::move(detail), std::string()};
+    return PortReport{port, outcome, std::move(detail), std::string(), {}, true};
 }
 
 // Why a 200 answer is no discovery answer, or its info text.
@@ -49,16 +49,39 @@ std::string listedAddresses(const platform::LoopbackListener& listener) {
 }
 
 // The listener table of the range, by port; false when it cannot be read.
-bool readListedAddresses(const DiscoveryOptions& options, std::map<int, std::string>& listed) {
+bool readListeners(const DiscoveryOptions& options,
+                   std::map<int, platform::LoopbackListener>& listed) {
     std::vector<platform::LoopbackListener> listeners;
     if (options.listListeners == nullptr ||
         !options.listListeners(options.firstPort, options.lastPort, listeners)) {
         return false;
     }
     for (const platform::LoopbackListener& listener : listeners) {
-        listed[listener.port] = listedAddresses(listener);
+        listed[listener.port] = listener;
     }
     return true;
+}
+
+std::string kindText(platform::AccountKind kind) {
+    switch (kind) {
+        case platform::AccountKind::kSystem:
+            return "a system account";
+        case platform::AccountKind::kThisProcess:
+            return "this program's account";
+        case platform::AccountKind::kOrdinary:
+        case platform::AccountKind::kUnknown:
+            break;
+    }
+    return "an ordinary account";
+}
+
+std::string ownerText(const PortReport& report) {
+    const std::string trust = report.trusted ? "trusted" : "not trusted";
+    if (!report.owner.known()) {
+        return "owner cannot be read: " + trust + " as before";
+    }
+    return "owned by " + text::escapeControlBytes(report.owner.name) + " (" + report.owner.id +
+           ", " + kindText(report.owner.kind) + "): " + trust;
 }
 
 // Every target's answer, by port: all probes at once, each to its end.
@@ -105,10 +128,11 @@ PortReport classifyProbe(int port, const RestResponse& response, const std::stri
 }
 
 UpstreamSurvey surveyUpstreamPorts(const std::string& deviceModel, const DiscoveryOptions& options,
-                                   const ServiceLimits& limits, const TransferLimits& base) {
+                                   const ServiceLimits& limits, const ForwardAccounts& accounts,
+                                   const TransferLimits& base) {
     UpstreamSurvey survey;
-    std::map<int, std::string> listed;
-    survey.listenerTableRead = readListedAddresses(options, listed);
+    std::map<int, platform::LoopbackListener> listed;
+    survey.listenerTableRead = readListeners(options, listed);
     std::map<int, RestResponse> answers =
         probeAll(upstreamProbeTargets(options, {}), probeLimits(limits, base));
     for (int port = options.firstPort; port <= options.lastPort; ++port) {
@@ -120,7 +144,12 @@ UpstreamSurvey surveyUpstreamPorts(const std::string& deviceModel, const Discove
         PortReport portReport =
             classifyProbe(port, answer->second, deviceModel,
                           survey.listenerTableRead ? listedAsInUse : isPortInUse);
-        portReport.listedOn = listed[port];
+        const auto listener = listed.find(port);
+        if (listener != listed.end()) {
+            portReport.listedOn = listedAddresses(listener->second);
+            portReport.owner = listener->second.owner;
+            portReport.trusted = mayReceiveForward(portReport.owner, accounts);
+        }
         survey.ports.push_back(std::move(portReport));
     }
     return survey;
@@ -135,5 +164,6 @@ std::string formatPortReport(const PortReport& report, bool listenerTableRead) {
         return line;
     }
     return line + (report.listedOn.empty() ? " (no listener listed)"
-                                           : " (listener listed on " + report.listedOn + ")");
+                                           : " (listener listed on " + report.listedOn + "; " +
+                                                 ownerText(report) + ")");
 }

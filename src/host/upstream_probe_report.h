@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "client/rest_response.h"
+#include "platform/account_identity.h"
+#include "rd/listener_trust.h"
 #include "rd/upstream.h"
 
 // What each port of the upstream range answers to the discovery probe a
@@ -24,6 +26,9 @@ struct PortReport {
     // Where the system's listener table shows a listener ("127.0.0.1",
     // "::1", "127.0.0.1 and ::1"), empty when it shows none or was not read.
     std::string listedOn;
+    // The listed listener's owner, and whether a forward may reach it.
+    platform::AccountIdentity owner;
+    bool trusted = true;
 };
 
 // Classifies the answer `response` of `port` to queryUpstreamRdService.
@@ -44,10 +49,14 @@ struct UpstreamSurvey {
 // lists (every port when it cannot be read), as a forward's discovery does
 // (same request, address and probeLimits(limits, base)), so the whole takes
 // at most one time-out; a port the table does not list is reported as
-// nothing listening without a probe.
+// nothing listening without a probe. Each listed port's owner is judged for
+// a forward of a caller of `accounts`; an untrusted one is probed all the
+// same, to show what it claims to be.
 UpstreamSurvey surveyUpstreamPorts(const std::string& deviceModel, const DiscoveryOptions& options,
-                                   const ServiceLimits& limits, const TransferLimits& base = {});
+                                   const ServiceLimits& limits, const ForwardAccounts& accounts,
+                                   const TransferLimits& base = {});
 
-// "<port>: <outcome>[: <detail>][ (listener listed on <address>)]", control
-// bytes escaped; a port the table does not list says so.
+// "<port>: <outcome>[: <detail>][ (listener listed on <address>; <owner>:
+// trusted|not trusted)]", control bytes escaped; a port the table does not
+// list says so.
 std::string formatPortReport(const PortReport& report, bool listenerTableRead);

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/account_identity.h"
+
 namespace platform {
 
 // Which loopback addresses accept a TCP connection on one port: a listener
@@ -12,6 +14,11 @@ struct LoopbackListener {
     int port = 0;
     bool ipv4 = false;
     bool ipv6 = false;
+    // Who owns the socket that a connection to the port reaches: the IPv4
+    // one where both families listen (as discovery connects), and of those
+    // the one bound to the loopback address over a wildcard one. Unknown
+    // when the system would not tell (the port is listed all the same).
+    AccountIdentity owner;
 };
 
 // The system's table of listening TCP sockets for ports `firstPort` to

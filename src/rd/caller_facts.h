@@ -4,6 +4,7 @@
 #include <string>
 
 #include "config/allowed_origins.h"
+#include "platform/connection_owner.h"
 #include "rd/origin_policy.h"
 #include "rd/rd_response.h"
 
@@ -20,6 +21,9 @@ struct CallerFacts {
     CallerRefusal refusal = CallerRefusal::kNone;
     // The cross-origin lines of every answer to it; a preflight's too.
     CrossOriginGrant grant;
+    // The connection it came on: its own end, and ours.
+    platform::TcpEndpoint remote;
+    platform::TcpEndpoint local;
 };
 
 // The caller of the request on `conn`, judged against `allowed`.

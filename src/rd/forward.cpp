@@ -153,20 +153,31 @@ bool readBody(mg_connection* conn, BodyDeadline deadline, BudgetShare& share, st
 // Runs discovery, its answers held within the forward's share too; the
 // one that identified the upstream goes to `identifying` when the verb
 // relays it. False when `outcome` says why no upstream is asked.
+// Only listeners of a system account, of this process's account or of the
+// caller's own are probed (rd/listener_trust.h).
 bool discover(ForwardingState& state, ForwardHold& hold, const VerbRoute& route,
-              const std::vector<int>& ownPorts, RestResponse& identifying,
-              std::string& connectAddress, ForwardOutcome& outcome) {
+              const CallerFacts& caller, const std::vector<int>& ownPorts,
+              RestResponse& identifying, std::string& connectAddress, ForwardOutcome& outcome) {
     TransferLimits base;
     base.cancel = &state.stop;
     base.budget = &hold.share();
     base.handles = &state.handles;
-    const int port =
-        discoverUpstreamPort(state.options.discovery, state.options.limits, ownPorts,
-                             readDeviceModel(state.options.dataDirectory()), base,
-                             route.ask == nullptr ? &identifying : nullptr, &connectAddress);
+    ListenerTrust trust(state.account, caller.local, caller.remote);
+    RefusedListener refused;
+    const int port = discoverUpstreamPort(state.options.discovery, state.options.limits, ownPorts,
+                                          trust, readDeviceModel(state.options.dataDirectory()),
+                                          base, route.ask == nullptr ? &identifying : nullptr,
+                                          &connectAddress, &refused);
+    if (port < 0 && hold.share().refused()) {
+        end(outcome, ForwardEnd::kBudgetSpent);
+    } else if (port < 0 && refused.port > 0) {
+        end(outcome, ForwardEnd::kUpstreamNotTrusted);
+        outcome.upstreamPort = refused.port;
+        outcome.refusedOwner = refused.owner.name;
+    } else if (port < 0) {
+        end(outcome, ForwardEnd::kNoUpstreamFound);
+    }
     if (port < 0) {
-        end(outcome,
-            hold.share().refused() ? ForwardEnd::kBudgetSpent : ForwardEnd::kNoUpstreamFound);
         return false;
     }
     outcome.upstreamPort = port;
@@ -236,6 +247,7 @@ int errCodeOf(ForwardEnd end) {
         case ForwardEnd::kEveryPlaceTaken:
         case ForwardEnd::kBudgetSpent:
         case ForwardEnd::kNoUpstreamFound:
+        case ForwardEnd::kUpstreamNotTrusted:
         case ForwardEnd::kUpstreamFailed:
             break;
     }
@@ -265,7 +277,7 @@ ForwardOutcome forward(ForwardingState& state, ForwardHold& hold, UpstreamVerb v
     }
     RestResponse identifying;
     std::string connectAddress;
-    if (!discover(state, hold, route, ownPorts, identifying, connectAddress, outcome)) {
+    if (!discover(state, hold, route, caller, ownPorts, identifying, connectAddress, outcome)) {
         return outcome;
     }
     if (route.ask == nullptr) {

@@ -34,18 +34,22 @@ enum class ForwardEnd {
     kEveryPlaceTaken,
     kBudgetSpent,  // the buffers it needed would pass the process's budget
     kNoUpstreamFound,
-    kUpstreamFailed,  // no usable answer from the port found
+    kUpstreamNotTrusted,  // none found, and a listener was left out for its owner
+    kUpstreamFailed,      // no usable answer from the port found
 };
 
 // What became of one forwarded request: all its answer and its log line need.
 struct ForwardOutcome {
     ForwardEnd end = ForwardEnd::kRelayed;
-    // The port discovery found; 0 when none was found or asked.
+    // The port discovery found (for kUpstreamNotTrusted: the lowest one left
+    // out for its owner); 0 when none was found or asked.
     int upstreamPort = 0;
     // The code of the request sent to upstreamPort (RestResponse::code), when one was sent.
     std::optional<int> upstreamCode;
     // The upstream's body to relay, byte for byte.
     std::string answer;
+    // For kUpstreamNotTrusted, upstreamPort's owner as people name it.
+    std::string refusedOwner;
 };
 
 // The PidData errCode of a forward that ended so; 0 for kRelayed.

@@ -43,6 +43,9 @@ std::string endText(const ForwardOutcome& outcome) {
                    "refused, buffer budget spent";
         case ForwardEnd::kNoUpstreamFound:
             return "no upstream found";
+        case ForwardEnd::kUpstreamNotTrusted:
+            return upstreamText(outcome) + " not trusted: owned by " +
+                   text::escapeControlBytes(outcome.refusedOwner);
         case ForwardEnd::kUpstreamFailed:
             return upstreamText(outcome) + failureText(code);
     }

@@ -14,6 +14,7 @@
 #include "config/data_directory.h"
 #include "events/device_availability.h"
 #include "limits/service_limits.h"
+#include "platform/account_identity.h"
 #include "rd/upstream.h"
 
 // What a deployment or a test may vary in how requests are forwarded.
@@ -43,6 +44,8 @@ struct ForwardingState {
     const ForwardingOptions options;
     // Who may call; unrestricted by default.
     const AllowedOrigins allowedOrigins;
+    // The account this process runs as, whose listeners every caller may reach.
+    const platform::AccountIdentity account = platform::processAccount();
     Cancellation stop;
     // The transfer handles of finished forwards, for the next ones.
     HandlePool handles;

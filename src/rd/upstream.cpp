@@ -102,18 +102,32 @@ std::vector<ProbeTarget> upstreamProbeTargets(const DiscoveryOptions& options,
         !options.listListeners(options.firstPort, options.lastPort, listeners)) {
         for (int port = options.firstPort; port <= options.lastPort; ++port) {
             if (!isOwnPort(port, ownPorts)) {
-                targets.push_back(ProbeTarget{port, std::string()});
+                targets.push_back(ProbeTarget{port, std::string(), {}});
             }
         }
         return targets;
     }
     for (const platform::LoopbackListener& listener : listeners) {
         if (!isOwnPort(listener.port, ownPorts) && (listener.ipv4 || listener.ipv6)) {
-            targets.push_back(
-                ProbeTarget{listener.port, listener.ipv4 ? kLoopbackAddress : kLoopbackAddress6});
+            targets.push_back(ProbeTarget{listener.port,
+                                          listener.ipv4 ? kLoopbackAddress : kLoopbackAddress6,
+                                          listener.owner});
         }
     }
     return targets;
+}
+
+std::vector<ProbeTarget> trustedProbeTargets(const std::vector<ProbeTarget>& targets,
+                                             ListenerTrust& trust, RefusedListener& refused) {
+    std::vector<ProbeTarget> trusted;
+    for (const ProbeTarget& target : targets) {
+        if (trust.trusts(target.owner)) {
+            trusted.push_back(target);
+        } else if (refused.port == 0) {
+            refused = RefusedListener{target.port, target.owner};
+        }
+    }
+    return trusted;
 }
 
 std::string upstreamUrl(int port, const char* path) {
@@ -139,10 +153,16 @@ bool identifiesUpstream(const RestResponse& response, const std::string& deviceM
 
 // Probes in ascending order until the winner is certain; see the header.
 int discoverUpstreamPort(const DiscoveryOptions& options, const ServiceLimits& limits,
-                         const std::vector<int>& ownPorts, const std::string& deviceModel,
-                         const TransferLimits& base, RestResponse* winningAnswer,
-                         std::string* connectAddress) {
-    const std::vector<ProbeTarget> targets = upstreamProbeTargets(options, ownPorts);
+                         const std::vector<int>& ownPorts, ListenerTrust& trust,
+                         const std::string& deviceModel, const TransferLimits& base,
+                         RestResponse* winningAnswer, std::string* connectAddress,
+                         RefusedListener* refused) {
+    RefusedListener firstRefused;
+    const std::vector<ProbeTarget> targets =
+        trustedProbeTargets(upstreamProbeTargets(options, ownPorts), trust, firstRefused);
+    if (refused != nullptr) {
+        *refused = firstRefused;
+    }
     std::vector<int> ports;
     for (const ProbeTarget& target : targets) {
         ports.push_back(target.port);

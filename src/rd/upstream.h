@@ -9,6 +9,7 @@
 #include "limits/service_limits.h"
 #include "platform/loopback_listeners.h"
 #include "protocol/rd_protocol.h"
+#include "rd/listener_trust.h"
 
 // Finding and calling the upstream RD service on the local ports
 // upstreamFirstPort..upstreamLastPort. Nothing is cached: every call stands
@@ -28,6 +29,12 @@ struct DiscoveryOptions {
         platform::listLoopbackListenersIfCheap;
 };
 
+// A listener discovery left out for its owner; port 0 when none was.
+struct RefusedListener {
+    int port = 0;
+    platform::AccountIdentity owner;
+};
+
 // Probes the range with RDSERVICE in ascending order, all remaining ports at
 // once after one stays silent for limits.probeStaggerMs, and returns the lowest port
 // whose RDService answer names `deviceModel` and "Registered Device Service"
@@ -41,18 +48,28 @@ struct DiscoveryOptions {
 // (this server's own listeners) are skipped: a probe of ourselves would tie
 // up a second worker and could even forward a request to ourselves. The
 // probes' answers are held within base.budget (may be null): a probe it
-// refuses fails. Each probe runs within probeLimits(limits, base).
+// refuses fails. Each probe runs within probeLimits(limits, base). A
+// listener whose owner `trust` refuses fails at once, unprobed: it never
+// receives a byte; the lowest such goes to `refused` when not null.
 int discoverUpstreamPort(const DiscoveryOptions& options, const ServiceLimits& limits,
-                         const std::vector<int>& ownPorts, const std::string& deviceModel,
-                         const TransferLimits& base = {}, RestResponse* winningAnswer = nullptr,
-                         std::string* connectAddress = nullptr);
+                         const std::vector<int>& ownPorts, ListenerTrust& trust,
+                         const std::string& deviceModel, const TransferLimits& base = {},
+                         RestResponse* winningAnswer = nullptr,
+                         std::string* connectAddress = nullptr, RefusedListener* refused = nullptr);
 
 // A port of the range worth probing, and the loopback address to connect to
 // (empty: by name).
 struct ProbeTarget {
     int port = 0;
     std::string address;
+    // Its owner as the listener table names it; unknown when probed by name.
+    platform::AccountIdentity owner;
 };
+
+// The targets `trust` lets receive a forward, in their order; the lowest one
+// it refuses goes to `refused`.
+std::vector<ProbeTarget> trustedProbeTargets(const std::vector<ProbeTarget>& targets,
+                                             ListenerTrust& trust, RefusedListener& refused);
 
 // The ports of `options`' range that discovery probes, ascending, without
 // `ownPorts`: those the listener table lists, each on its address (IPv4 where

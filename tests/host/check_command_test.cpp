@@ -24,6 +24,19 @@ std::string deviceAnswer(const std::string&) {
                       " Registered Device Service\" />");
 }
 
+// How -check names the owner of a listener of this process: unknown where
+// the system names none (Wine's tables).
+std::string ownOwnerText(int port) {
+    std::vector<platform::LoopbackListener> listeners;
+    platform::listLoopbackListeners(port, port, listeners);
+    const platform::AccountIdentity owner = listeners.at(0).owner;
+    const bool system = owner.kind == platform::AccountKind::kSystem;
+    return !owner.known()
+               ? "owner cannot be read: trusted as before"
+               : "owned by " + owner.name + " (" + owner.id + ", " +
+                     (system ? "a system account" : "this program's account") + "): trusted";
+}
+
 class CheckCommandTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -70,7 +83,7 @@ TEST_F(CheckCommandTest, NamesTheSettingsEachPortAndTheDevicesPort) {
     EXPECT_EQ(0, run()) << printed;
     EXPECT_TRUE(printedLine("HTTPS: no: ./none.pem does not exist")) << printed;
     EXPECT_TRUE(printedLine("Allowed origins: https://*.bank.example")) << printed;
-    const std::string listed = " (listener listed on 127.0.0.1)";
+    const std::string listed = " (listener listed on 127.0.0.1; " + ownOwnerText(first) + ")";
     EXPECT_TRUE(printedLine("  " + std::to_string(first) +
                             ": answers but does not name the device: status 404" + listed))
         << printed;
