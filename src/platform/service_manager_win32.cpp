@@ -30,12 +30,14 @@ constexpr DWORD kFailureCountResetSeconds = 24 * 60 * 60;
 
 // The privileges the service keeps, as a multi-string. It serves loopback
 // sockets, reads and writes files its folders' access lists already grant
-// SYSTEM, and asks the system for the listener table's owners: opening
-// another account's process for limited query and its token for query is
-// granted to SYSTEM by their default access lists, so no debug privilege.
-// Traversing folders needs SeChangeNotifyPrivilege, which Windows never
-// takes away; it is listed so that the list says all the service uses.
-constexpr wchar_t kRequiredPrivileges[] = L"SeChangeNotifyPrivilege\0";
+// SYSTEM, and asks the system for the listener table's owners. A user may
+// deny SYSTEM access to a process of their own, and a listener whose owner
+// cannot be read is trusted as before the owner check: SeDebugPrivilege
+// (enabled in LocalSystem's token) opens every process but protected ones
+// for limited query, so such a listener is still named. Traversing folders
+// needs SeChangeNotifyPrivilege, which Windows never takes away; it is
+// listed so that the list says all the service uses.
+constexpr wchar_t kRequiredPrivileges[] = L"SeChangeNotifyPrivilege\0SeDebugPrivilege\0";
 
 SC_HANDLE toScHandle(ServiceHandle handle) { return reinterpret_cast<SC_HANDLE>(handle); }
 

@@ -5,6 +5,9 @@
 #include "events/event_reporter.h"
 
 DeviceAvailability::Sighting sightingOf(const ForwardOutcome& outcome) {
+    // Its port is the listener left out, not a device found.
+    if (outcome.end == ForwardEnd::kUpstreamNotTrusted)
+        return DeviceAvailability::Sighting::kNotFound;
     if (outcome.upstreamPort > 0) return DeviceAvailability::Sighting::kFound;
     if (outcome.end == ForwardEnd::kNoUpstreamFound) return DeviceAvailability::Sighting::kNotFound;
     return DeviceAvailability::Sighting::kNotAsked;

@@ -15,6 +15,7 @@ TEST(AvailabilityReportTest, AForwardSeesTheDeviceOnlyThroughDiscovery) {
         {ForwardEnd::kRelayed, 11101, Sighting::kFound},
         {ForwardEnd::kUpstreamFailed, 11101, Sighting::kFound},  // found, then failed
         {ForwardEnd::kNoUpstreamFound, 0, Sighting::kNotFound},
+        {ForwardEnd::kUpstreamNotTrusted, 11100, Sighting::kNotFound},  // port left out
         {ForwardEnd::kBudgetSpent, 0, Sighting::kNotAsked},
         {ForwardEnd::kOriginNotAllowed, 0, Sighting::kNotAsked},
         {ForwardEnd::kEveryPlaceTaken, 0, Sighting::kNotAsked},
