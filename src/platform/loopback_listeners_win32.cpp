@@ -3,6 +3,7 @@
 #include <mstcpip.h>
 
 #include "platform/loopback_listener_table.h"
+#include "platform/own_account_win32.h"
 
 #include <cstring>
 
@@ -58,9 +59,7 @@ bool readLoopbackListenerTable(int firstPort, int lastPort, std::vector<Listener
 
 bool listLoopbackListenersIfCheap(int firstPort, int lastPort,
                                   std::vector<LoopbackListener>& listeners) {
-    static const bool underWine =
-        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-    return !underWine && listLoopbackListeners(firstPort, lastPort, listeners);
+    return !runningUnderWine() && listLoopbackListeners(firstPort, lastPort, listeners);
 }
 
 int failLoopbackConnectFast(std::uintptr_t socket) {

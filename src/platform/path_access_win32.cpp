@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "platform/own_account_win32.h"
 #include "platform/path_access.h"
 #include "platform/wide_text_win32.h"
 
@@ -35,21 +36,11 @@ SecurityDescriptor fromSddl(const wchar_t* sddl) {
     return SecurityDescriptor(descriptor);
 }
 
-// The SID of the account this process runs as, in `buffer`.
-PSID currentUserSid(BYTE (&buffer)[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)]) {
-    HANDLE token = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return nullptr;
-    DWORD size = 0;
-    const BOOL read = ::GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size);
-    ::CloseHandle(token);
-    return read ? reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid : nullptr;
-}
-
 PathOwner ownerOf(PSID owner) {
     if (owner == nullptr || !::IsValidSid(owner)) return PathOwner::kUnknown;
     if (::IsWellKnownSid(owner, WinLocalSystemSid)) return PathOwner::kSystem;
     if (::IsWellKnownSid(owner, WinBuiltinAdministratorsSid)) return PathOwner::kAdministrators;
-    BYTE buffer[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)];
+    OwnAccountBuffer buffer;
     const PSID self = currentUserSid(buffer);
     return self != nullptr && ::EqualSid(owner, self) ? PathOwner::kCurrentUser
                                                       : PathOwner::kOtherUser;

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/change_rights.h"
+#include "platform/own_account_win32.h"
 #include "platform/program_location.h"
 #include "platform/wide_text_win32.h"
 
@@ -45,21 +46,6 @@ Trustee trusteeOf(PSID sid, const TrustedSids& trusted) {
         return Trustee::kTrustedInstaller;
     }
     return Trustee::kOther;
-}
-
-bool runningUnderWine() {
-    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-    return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
-// The account this process runs as, in `buffer`; null when unreadable.
-PSID ownAccount(BYTE (&buffer)[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)]) {
-    HANDLE token = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return nullptr;
-    DWORD size = 0;
-    const BOOL read = ::GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size);
-    ::CloseHandle(token);
-    return read ? reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid : nullptr;
 }
 
 // The entries that grant or deny rights; object and callback entries name
@@ -116,8 +102,8 @@ std::string changeablePartOfProgram(const std::string& executable) {
     TrustedSids trusted;
     ::ConvertStringSidToSidW(kTrustedInstallerSid, &trusted.trustedInstaller);
     LocalMemory heldSid(trusted.trustedInstaller);
-    BYTE account[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)];
-    if (runningUnderWine()) trusted.wineAccount = ownAccount(account);
+    OwnAccountBuffer account;
+    if (runningUnderWine()) trusted.wineAccount = currentUserSid(account);
     const std::size_t cut = executable.find_last_of("\\/");
     if (cut == std::string::npos) return executable;  // not a full path
     std::string folder = executable.substr(0, cut);
