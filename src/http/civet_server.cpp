@@ -174,13 +174,14 @@ void CivetServer::readListeningPorts(mg_context* context) {
     }
 }
 
-std::size_t CivetServer::trackedConnections() {
-    mg_context* context = context_.load();
-    if (context == nullptr) {
-        return 0;
-    }
-    ContextLock lock(context);
-    return connections_.size();
+bool CivetServer::waitUntilNoConnections(int timeoutMs) {
+    std::unique_lock<std::mutex> lock(emptiedMutex_);
+    return emptied_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] {
+        mg_context* context = context_.load();
+        if (context == nullptr) return true;
+        ContextLock tableLock(context);
+        return connections_.empty();
+    });
 }
 
 int CivetServer::dispatchRequest(mg_connection* conn, void* handlerData) {
@@ -246,6 +247,14 @@ void CivetServer::onConnectionClose(const mg_connection* conn) {
     if (server->savedCloseCallback_ != nullptr) {
         server->savedCloseCallback_(conn);
     }
-    ContextLock lock(context);
-    server->connections_.erase(conn);
+    bool empty = false;
+    {
+        ContextLock lock(context);
+        server->connections_.erase(conn);
+        empty = server->connections_.empty();
+    }
+    if (empty) {
+        std::lock_guard<std::mutex> lock(server->emptiedMutex_);
+        server->emptied_.notify_all();
+    }
 }

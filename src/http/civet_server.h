@@ -57,8 +57,8 @@ class CivetServer {
     static int onLogMessage(const mg_connection* conn, const char* message);
     static int onBeginRequest(mg_connection* conn);
 
-    // Number of connections currently in the table (for diagnostics and tests).
-    std::size_t trackedConnections();
+    // Waits until no connection is in the table; false after `timeoutMs`.
+    bool waitUntilNoConnections(int timeoutMs);
 
   private:
     using CloseCallback = void (*)(const mg_connection*);
@@ -77,7 +77,11 @@ class CivetServer {
     // runs, and the engine frees its listener records while stopping, when
     // a handler may still be asking for them.
     std::vector<int> listeningPorts_;
+    // Guarded by the engine's context lock; `emptied_` is signalled (under
+    // `emptiedMutex_`) whenever a close leaves the table empty.
     std::map<const mg_connection*, ConnectionEntry> connections_;
+    std::mutex emptiedMutex_;
+    std::condition_variable emptied_;
     CloseCallback savedCloseCallback_ = nullptr;
     LogCallback savedLogCallback_ = nullptr;
     // Open once the first handler is registered (or the server closes). Read

@@ -10,45 +10,34 @@ namespace {
 
 u_short tablePort(int port) { return htons(static_cast<u_short>(port)); }
 
-// The owning process of the caller's socket in the IPv4 connection table.
-bool ownerIpv4(const TcpEndpoint& local, const TcpEndpoint& remote, DWORD& owner) {
-    in_addr localAddress;
-    in_addr remoteAddress;
-    std::vector<char> buffer;
-    if (inet_pton(AF_INET, local.address.c_str(), &localAddress) != 1 ||
-        inet_pton(AF_INET, remote.address.c_str(), &remoteAddress) != 1 ||
-        !readTcpTable(AF_INET, TCP_TABLE_OWNER_PID_CONNECTIONS, buffer)) {
-        return false;
-    }
-    const auto* table = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(buffer.data());
-    for (DWORD i = 0; i < table->dwNumEntries; ++i) {
-        const MIB_TCPROW_OWNER_PID& row = table->table[i];
-        if (row.dwLocalAddr == remoteAddress.s_addr &&
-            static_cast<u_short>(row.dwLocalPort) == tablePort(remote.port) &&
-            row.dwRemoteAddr == localAddress.s_addr &&
-            static_cast<u_short>(row.dwRemotePort) == tablePort(local.port)) {
-            owner = row.dwOwningPid;
-            return true;
-        }
-    }
-    return false;
+// Whether a row's addresses are these, in the table's own byte order.
+bool sameAddresses(const MIB_TCPROW_OWNER_PID& row, const in_addr& local, const in_addr& remote) {
+    return row.dwLocalAddr == local.s_addr && row.dwRemoteAddr == remote.s_addr;
 }
 
-bool ownerIpv6(const TcpEndpoint& local, const TcpEndpoint& remote, DWORD& owner) {
-    in6_addr localAddress;
-    in6_addr remoteAddress;
+bool sameAddresses(const MIB_TCP6ROW_OWNER_PID& row, const in6_addr& local,
+                   const in6_addr& remote) {
+    return std::memcmp(row.ucLocalAddr, &local, sizeof local) == 0 &&
+           std::memcmp(row.ucRemoteAddr, &remote, sizeof remote) == 0;
+}
+
+// The owning process of the caller's socket in one family's connection table:
+// the row whose local end is the caller's remote end, and the other way round.
+template <typename Table, typename Address>
+bool findOwner(int family, const TcpEndpoint& local, const TcpEndpoint& remote, DWORD& owner) {
+    Address localAddress;
+    Address remoteAddress;
     std::vector<char> buffer;
-    if (inet_pton(AF_INET6, local.address.c_str(), &localAddress) != 1 ||
-        inet_pton(AF_INET6, remote.address.c_str(), &remoteAddress) != 1 ||
-        !readTcpTable(AF_INET6, TCP_TABLE_OWNER_PID_CONNECTIONS, buffer)) {
+    if (inet_pton(family, local.address.c_str(), &localAddress) != 1 ||
+        inet_pton(family, remote.address.c_str(), &remoteAddress) != 1 ||
+        !readTcpTable(family, TCP_TABLE_OWNER_PID_CONNECTIONS, buffer)) {
         return false;
     }
-    const auto* table = reinterpret_cast<const MIB_TCP6TABLE_OWNER_PID*>(buffer.data());
+    const auto* table = reinterpret_cast<const Table*>(buffer.data());
     for (DWORD i = 0; i < table->dwNumEntries; ++i) {
-        const MIB_TCP6ROW_OWNER_PID& row = table->table[i];
-        if (std::memcmp(row.ucLocalAddr, &remoteAddress, sizeof remoteAddress) == 0 &&
+        const auto& row = table->table[i];
+        if (sameAddresses(row, remoteAddress, localAddress) &&
             static_cast<u_short>(row.dwLocalPort) == tablePort(remote.port) &&
-            std::memcmp(row.ucRemoteAddr, &localAddress, sizeof localAddress) == 0 &&
             static_cast<u_short>(row.dwRemotePort) == tablePort(local.port)) {
             owner = row.dwOwningPid;
             return true;
@@ -61,9 +50,10 @@ bool ownerIpv6(const TcpEndpoint& local, const TcpEndpoint& remote, DWORD& owner
 
 AccountIdentity accountOfLoopbackPeer(const TcpEndpoint& local, const TcpEndpoint& remote) {
     DWORD owner = 0;
-    const bool found = remote.address.find(':') == std::string::npos
-                           ? ownerIpv4(local, remote, owner)
-                           : ownerIpv6(local, remote, owner);
+    const bool found =
+        remote.address.find(':') == std::string::npos
+            ? findOwner<MIB_TCPTABLE_OWNER_PID, in_addr>(AF_INET, local, remote, owner)
+            : findOwner<MIB_TCP6TABLE_OWNER_PID, in6_addr>(AF_INET6, local, remote, owner);
     return found ? accountOfSocketOwner(owner) : AccountIdentity{};
 }
 

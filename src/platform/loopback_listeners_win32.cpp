@@ -11,42 +11,40 @@ namespace platform {
 
 namespace {
 
-// Notes a listening socket of the table in `sockets` when it is in the range
-// and takes connections to its family's loopback address.
-void note(DWORD tablePort, bool wildcard, bool loopback, bool ipv6, DWORD owner, int firstPort,
-          int lastPort, std::vector<ListenerSocket>& sockets) {
-    const int port = ntohs(static_cast<u_short>(tablePort));
-    if ((wildcard || loopback) && port >= firstPort && port <= lastPort) {
-        sockets.push_back(ListenerSocket{port, ipv6, wildcard, owner});
-    }
+// What a listener's local address admits: every address, or loopback alone.
+struct LocalAddress {
+    bool wildcard;
+    bool loopback;
+};
+
+LocalAddress localAddressOf(const MIB_TCPROW_OWNER_PID& row) {
+    const ULONG address = ntohl(row.dwLocalAddr);
+    return {address == INADDR_ANY, address == INADDR_LOOPBACK};
 }
 
-bool addIpv4(int firstPort, int lastPort, std::vector<ListenerSocket>& sockets) {
-    std::vector<char> buffer;
-    if (!readTcpTable(AF_INET, TCP_TABLE_OWNER_PID_LISTENER, buffer)) {
-        return false;
-    }
-    const auto* table = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(buffer.data());
-    for (DWORD i = 0; i < table->dwNumEntries; ++i) {
-        const ULONG address = ntohl(table->table[i].dwLocalAddr);
-        note(table->table[i].dwLocalPort, address == INADDR_ANY, address == INADDR_LOOPBACK, false,
-             table->table[i].dwOwningPid, firstPort, lastPort, sockets);
-    }
-    return true;
+LocalAddress localAddressOf(const MIB_TCP6ROW_OWNER_PID& row) {
+    in6_addr address;
+    std::memcpy(&address, row.ucLocalAddr, sizeof address);
+    return {IN6_IS_ADDR_UNSPECIFIED(&address) != 0, IN6_IS_ADDR_LOOPBACK(&address) != 0};
 }
 
-bool addIpv6(int firstPort, int lastPort, std::vector<ListenerSocket>& sockets) {
+// Adds the listening sockets of one family's table that are in the range and
+// take connections to the family's loopback address.
+template <typename Table>
+bool addListeners(int family, int firstPort, int lastPort, std::vector<ListenerSocket>& sockets) {
     std::vector<char> buffer;
-    if (!readTcpTable(AF_INET6, TCP_TABLE_OWNER_PID_LISTENER, buffer)) {
+    if (!readTcpTable(family, TCP_TABLE_OWNER_PID_LISTENER, buffer)) {
         return false;
     }
-    const auto* table = reinterpret_cast<const MIB_TCP6TABLE_OWNER_PID*>(buffer.data());
+    const auto* table = reinterpret_cast<const Table*>(buffer.data());
     for (DWORD i = 0; i < table->dwNumEntries; ++i) {
-        in6_addr address;
-        std::memcpy(&address, table->table[i].ucLocalAddr, sizeof address);
-        note(table->table[i].dwLocalPort, IN6_IS_ADDR_UNSPECIFIED(&address),
-             IN6_IS_ADDR_LOOPBACK(&address), true, table->table[i].dwOwningPid, firstPort, lastPort,
-             sockets);
+        const auto& row = table->table[i];
+        const LocalAddress address = localAddressOf(row);
+        const int port = ntohs(static_cast<u_short>(row.dwLocalPort));
+        if ((address.wildcard || address.loopback) && port >= firstPort && port <= lastPort) {
+            sockets.push_back(
+                ListenerSocket{port, family == AF_INET6, address.wildcard, row.dwOwningPid});
+        }
     }
     return true;
 }
@@ -54,7 +52,8 @@ bool addIpv6(int firstPort, int lastPort, std::vector<ListenerSocket>& sockets) 
 }  // namespace
 
 bool readLoopbackListenerTable(int firstPort, int lastPort, std::vector<ListenerSocket>& sockets) {
-    return addIpv4(firstPort, lastPort, sockets) && addIpv6(firstPort, lastPort, sockets);
+    return addListeners<MIB_TCPTABLE_OWNER_PID>(AF_INET, firstPort, lastPort, sockets) &&
+           addListeners<MIB_TCP6TABLE_OWNER_PID>(AF_INET6, firstPort, lastPort, sockets);
 }
 
 bool listLoopbackListenersIfCheap(int firstPort, int lastPort,

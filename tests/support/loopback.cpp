@@ -21,7 +21,13 @@ void LoopbackSocket::close() {
     }
 }
 
-bool LoopbackSocket::connectTo(int port) { return valid() && connectToLoopback(port); }
+bool LoopbackSocket::connectTo(int port, bool ipv6) {
+    if (ipv6) {
+        close();
+        handle_ = openSocket(Address::kLoopbackIpv6Only);
+    }
+    return valid() && connectToLoopback(ipv6, port);
+}
 
 bool LoopbackSocket::listenOn(int port, bool allInterfaces) {
     const auto address = allInterfaces ? Address::kAnyIpv4 : Address::kLoopbackIpv4;

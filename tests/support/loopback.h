@@ -16,7 +16,8 @@ class LoopbackSocket {
     LoopbackSocket(LoopbackSocket&& other) noexcept;
     LoopbackSocket& operator=(LoopbackSocket&& other) noexcept;
 
-    bool connectTo(int port);
+    // Connects to 127.0.0.1 (or ::1) on `port`.
+    bool connectTo(int port, bool ipv6 = false);
     // Binds 0.0.0.0 (or 127.0.0.1) on `port` (0 = any) and listens.
     bool listenOn(int port, bool allInterfaces = true);
     // Listens on ::1 alone (IPv6 only) instead, on `port` (0 = any).
@@ -50,7 +51,7 @@ class LoopbackSocket {
     // second bind beside a listener is allowed (Windows), the bind is
     // exclusive so that a bind probe fails as on POSIX.
     bool bindAndListen(Address address, int port);
-    bool connectToLoopback(int port);
+    bool connectToLoopback(bool ipv6, int port);
     std::intptr_t acceptSocket();
     // Counts of bytes, 0 or less on error or close.
     long sendNow(const char* bytes, std::size_t size);

@@ -4,34 +4,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstring>
-
 #include "support/loopback.h"
+#include "support/loopback_address.h"
 
 namespace testing_support {
-namespace {
-
-// The port sits at the same place in both families.
-union SocketAddress {
-    sockaddr any;
-    sockaddr_in v4;
-    sockaddr_in6 v6;
-};
-
-socklen_t fill(SocketAddress& a, bool ipv6, bool anyAddress, int port) {
-    std::memset(&a, 0, sizeof a);
-    a.v4.sin_port = htons(static_cast<uint16_t>(port));
-    if (ipv6) {
-        a.v6.sin6_family = AF_INET6;
-        a.v6.sin6_addr = in6addr_loopback;
-        return sizeof a.v6;
-    }
-    a.v4.sin_family = AF_INET;
-    a.v4.sin_addr.s_addr = htonl(anyAddress ? INADDR_ANY : INADDR_LOOPBACK);
-    return sizeof a.v4;
-}
-
-}  // namespace
 
 std::intptr_t LoopbackSocket::openSocket(Address address) {
     return ::socket(address == Address::kLoopbackIpv6Only ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
@@ -46,13 +22,14 @@ bool LoopbackSocket::bindAndListen(Address address, int port) {
     if (ipv6) ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     SocketAddress a;
-    const socklen_t length = fill(a, ipv6, address == Address::kAnyIpv4, port);
+    const auto length =
+        static_cast<socklen_t>(fillAddress(a, ipv6, address == Address::kAnyIpv4, port));
     return ::bind(fd, &a.any, length) == 0 && ::listen(fd, 64) == 0;
 }
 
-bool LoopbackSocket::connectToLoopback(int port) {
+bool LoopbackSocket::connectToLoopback(bool ipv6, int port) {
     SocketAddress a;
-    const socklen_t length = fill(a, false, false, port);
+    const auto length = static_cast<socklen_t>(fillAddress(a, ipv6, false, port));
     return ::connect(static_cast<int>(handle_), &a.any, length) == 0;
 }
 

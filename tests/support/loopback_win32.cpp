@@ -1,9 +1,8 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include <cstring>
-
 #include "support/loopback.h"
+#include "support/loopback_address.h"
 
 namespace testing_support {
 namespace {
@@ -18,26 +17,6 @@ struct WinsockSession {
 };
 
 SOCKET native(std::intptr_t handle) { return static_cast<SOCKET>(handle); }
-
-// The port sits at the same place in both families.
-union SocketAddress {
-    sockaddr any;
-    sockaddr_in v4;
-    sockaddr_in6 v6;
-};
-
-int fill(SocketAddress& a, bool ipv6, bool anyAddress, int port) {
-    std::memset(&a, 0, sizeof a);
-    a.v4.sin_port = htons(static_cast<u_short>(port));
-    if (ipv6) {
-        a.v6.sin6_family = AF_INET6;
-        a.v6.sin6_addr = in6addr_loopback;
-        return sizeof a.v6;
-    }
-    a.v4.sin_family = AF_INET;
-    a.v4.sin_addr.s_addr = htonl(anyAddress ? INADDR_ANY : INADDR_LOOPBACK);
-    return sizeof a.v4;
-}
 
 }  // namespace
 
@@ -56,13 +35,13 @@ bool LoopbackSocket::bindAndListen(Address address, int port) {
     if (ipv6) ::setsockopt(native(handle_), IPPROTO_IPV6, IPV6_V6ONLY, value, sizeof on);
     ::setsockopt(native(handle_), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, value, sizeof on);
     SocketAddress a;
-    const int length = fill(a, ipv6, address == Address::kAnyIpv4, port);
+    const int length = fillAddress(a, ipv6, address == Address::kAnyIpv4, port);
     return ::bind(native(handle_), &a.any, length) == 0 && ::listen(native(handle_), 64) == 0;
 }
 
-bool LoopbackSocket::connectToLoopback(int port) {
+bool LoopbackSocket::connectToLoopback(bool ipv6, int port) {
     SocketAddress a;
-    const int length = fill(a, false, false, port);
+    const int length = fillAddress(a, ipv6, false, port);
     return ::connect(native(handle_), &a.any, length) == 0;
 }
 

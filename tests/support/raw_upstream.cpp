@@ -10,8 +10,8 @@
 namespace testing_support {
 namespace {
 
-// How soon the acceptor sees a stop: it waits for a connection in slices.
-constexpr int kAcceptSliceMs = 100;
+// The longest wait for a request, and for a connection between two stops'
+// checks: a stop wakes the acceptor with a connection of its own.
 constexpr int kReceiveMs = 10000;
 
 }  // namespace
@@ -27,7 +27,8 @@ bool Stopping::waitFor(int timeoutMs) const {
     return set_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return requested_; });
 }
 
-RawUpstream::RawUpstream(int port, Script script, bool ipv6) : script_(std::move(script)) {
+RawUpstream::RawUpstream(int port, Script script, bool ipv6)
+    : script_(std::move(script)), ipv6_(ipv6) {
     if (ipv6 ? listener_.listenOnIpv6Loopback(port) : listener_.listenOn(port, false)) {
         port_ = listener_.localPort();
     }
@@ -36,6 +37,7 @@ RawUpstream::RawUpstream(int port, Script script, bool ipv6) : script_(std::move
 
 RawUpstream::~RawUpstream() {
     stopping_.request();
+    if (listening()) LoopbackSocket().connectTo(port_, ipv6_);
     acceptor_.join();
     for (std::thread& connection : connections_) {
         connection.join();
@@ -77,8 +79,8 @@ bool RawUpstream::waitForRequests(const std::string& method, int n, int timeoutM
 
 void RawUpstream::acceptLoop() {
     while (!stopping_.requested() && listening()) {
-        LoopbackSocket accepted = listener_.acceptOne(kAcceptSliceMs);
-        if (!accepted.valid()) {
+        LoopbackSocket accepted = listener_.acceptOne(kReceiveMs);
+        if (!accepted.valid() || stopping_.requested()) {
             continue;
         }
         connections_.emplace_back([this, connection = std::move(accepted)]() mutable {

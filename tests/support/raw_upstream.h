@@ -64,6 +64,7 @@ class RawUpstream {
     LoopbackSocket listener_;
     int port_ = -1;
     Script script_;
+    const bool ipv6_;
     Stopping stopping_;
     std::mutex mutex_;
     std::condition_variable arrived_;
