@@ -13,17 +13,22 @@ namespace {
 // A loopback listener answers a connect at once; a reserved port has none.
 constexpr long kListenerAnswerUs = 500 * 1000;
 
+sockaddr_in ipv4Address(ULONG host, int port) {
+    sockaddr_in address;
+    std::memset(&address, 0, sizeof address);
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(host);
+    address.sin_port = htons(static_cast<u_short>(port));
+    return address;
+}
+
 bool loopbackListenerAnswers(int port) {
     const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (s == INVALID_SOCKET) return false;
     u_long nonBlocking = 1;
     ::ioctlsocket(s, FIONBIO, &nonBlocking);
-    sockaddr_in address;
-    std::memset(&address, 0, sizeof address);
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<u_short>(port));
-    bool answered = ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    const sockaddr_in address = ipv4Address(INADDR_LOOPBACK, port);
+    bool answered = ::connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     if (!answered && ::WSAGetLastError() == WSAEWOULDBLOCK) {
         fd_set writable;
         FD_ZERO(&writable);
@@ -50,12 +55,8 @@ BindProbe probeBindAllInterfaces(int port) {
         WSACleanup();
         return probe;
     }
-    sockaddr_in address;
-    std::memset(&address, 0, sizeof address);
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    address.sin_port = htons(static_cast<u_short>(port));
-    const bool bound = ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    const sockaddr_in address = ipv4Address(INADDR_ANY, port);
+    const bool bound = ::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     const bool refused = !bound && ::WSAGetLastError() == WSAEACCES;
     const bool closed = ::closesocket(s) == 0;
     // A listener that holds its port exclusively (SO_EXCLUSIVEADDRUSE) is

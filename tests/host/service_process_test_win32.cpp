@@ -10,9 +10,7 @@
 #include "support/service_query.h"
 
 #include <chrono>
-#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/child_process.h"
@@ -27,6 +25,11 @@ const char kName[] = "Lumetra_RD_ServiceExt";
 const std::string kUsage = "Usage:\nApp.exe -[install|start|stop|remove|console|check]\n";
 const std::string kDoesNotExist = "The specified service does not exist.\n";
 const std::string kDiscovery = "RDSERVICE / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+
+// What a command that did `what` ("installed", "started", ...) prints.
+std::string succeeded(const std::string& what) {
+    return std::string(kName) + " was " + what + " successfully.\n";
+}
 
 // Longest wait for one command: past the 30 s stop limit, so that even a
 // stop that gives up ends within it.
@@ -181,6 +184,16 @@ class ServiceProcessTest : public testing_support::ProgramCopyTest {
         return result;
     }
 
+    // Runs a command, checks its exit code and what it printed, and returns it
+    // for the checks of its duration.
+    CommandResult expectRun(const std::vector<std::string>& arguments, int exitCode,
+                            const std::string& output) {
+        const CommandResult result = run(arguments);
+        EXPECT_EQ(exitCode, result.exitCode) << arguments[0] << ": " << result.output;
+        EXPECT_EQ(output, result.output) << arguments[0];
+        return result;
+    }
+
     // The discovery answer of the service. A start succeeds only once the
     // service listens, so no wait is needed after it.
     std::string discovery() { return testing_support::exchange(base, kDiscovery); }
@@ -197,9 +210,7 @@ class ServiceProcessTest : public testing_support::ProgramCopyTest {
 };
 
 TEST_F(ServiceProcessTest, InstallTwiceReportsThatTheServiceExists) {
-    const CommandResult first = run({"-install", "0"});
-    EXPECT_EQ(0, first.exitCode);
-    EXPECT_EQ("Lumetra_RD_ServiceExt was installed successfully.\n", first.output);
+    expectRun({"-install", "0"}, 0, succeeded("installed"));
     const ServiceState state = queryService();
     EXPECT_TRUE(state.registered);
     EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), state.state);  // installing does not start
@@ -213,16 +224,12 @@ TEST_F(ServiceProcessTest, InstallTwiceReportsThatTheServiceExists) {
     EXPECT_EQ("Forwards no longer find the device.\r\nno port",
               testing_support::formatModuleMessage(source.messageFile, 2000, "no port"));
 
-    const CommandResult second = run({"-install", "0"});
-    EXPECT_EQ(1, second.exitCode);
-    EXPECT_EQ("The specified service already exists.\n", second.output);
+    expectRun({"-install", "0"}, 1, "The specified service already exists.\n");
 }
 
 TEST_F(ServiceProcessTest, StartedServiceAnswersDiscoveryAndRefusesASecondStart) {
     ASSERT_EQ(0, run({"-install", "0"}).exitCode);
-    const CommandResult start = run({"-start", "0"});
-    EXPECT_EQ(0, start.exitCode);
-    EXPECT_EQ("Lumetra_RD_ServiceExt was started successfully.\n", start.output);
+    expectRun({"-start", "0"}, 0, succeeded("started"));
     // Reported running only once it listens: no wait needed after the command.
     EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), queryService().state);
     EXPECT_TRUE(portOpen(base));
@@ -237,9 +244,7 @@ TEST_F(ServiceProcessTest, StartedServiceAnswersDiscoveryAndRefusesASecondStart)
     const std::string image = processImage(state.processId);
     EXPECT_TRUE(samePath(program, image)) << program << " / " << image;
 
-    const CommandResult again = run({"-start", "0"});
-    EXPECT_EQ(1, again.exitCode);
-    EXPECT_EQ("An instance of the application is already running.\n", again.output);
+    expectRun({"-start", "0"}, 1, "An instance of the application is already running.\n");
 }
 
 TEST_F(ServiceProcessTest, StopEndsTheServiceQuicklyAndClosesItsPort) {
@@ -248,19 +253,14 @@ TEST_F(ServiceProcessTest, StopEndsTheServiceQuicklyAndClosesItsPort) {
     ServiceProcess process(running.processId);
     ASSERT_TRUE(process.valid()) << running.processId;
 
-    const CommandResult stop = run({"-stop", "0"});
-    EXPECT_EQ(0, stop.exitCode);
-    EXPECT_EQ("Lumetra_RD_ServiceExt was stopped successfully.\n", stop.output);
-    EXPECT_LT(stop.seconds, 5.0);
+    EXPECT_LT(expectRun({"-stop", "0"}, 0, succeeded("stopped")).seconds, 5.0);
     EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), queryService().state);
     EXPECT_FALSE(portOpen(base));
     EXPECT_TRUE(process.exitsWithin(5000));
     EXPECT_EQ(0u, process.exitCode());
 
     // Already stopped: nothing to send, still a success.
-    const CommandResult again = run({"-stop", "0"});
-    EXPECT_EQ(0, again.exitCode);
-    EXPECT_EQ("Lumetra_RD_ServiceExt was stopped successfully.\n", again.output);
+    expectRun({"-stop", "0"}, 0, succeeded("stopped"));
     EXPECT_TRUE(queryService().registered);
 }
 
@@ -269,42 +269,24 @@ TEST_F(ServiceProcessTest, RemoveStopsARunningServiceFirst) {
     ServiceProcess process(queryService().processId);
     ASSERT_TRUE(process.valid());
 
-    const CommandResult remove = run({"-remove", "0"});
-    EXPECT_EQ(0, remove.exitCode);
-    EXPECT_EQ("Lumetra_RD_ServiceExt was removed successfully.\n", remove.output);
+    expectRun({"-remove", "0"}, 0, succeeded("removed"));
     EXPECT_TRUE(process.exitsWithin(5000));
     EXPECT_FALSE(portOpen(base));
     EXPECT_FALSE(queryService().registered);
     EXPECT_EQ("", testing_support::registeredEventSource(kName).messageFile);
 
-    const CommandResult start = run({"-start", "0"});
-    EXPECT_EQ(1, start.exitCode);
-    EXPECT_EQ(kDoesNotExist, start.output);
+    expectRun({"-start", "0"}, 1, kDoesNotExist);
 }
 
 TEST_F(ServiceProcessTest, ServerThatCannotStartLeavesTheServiceStopped) {
     auto busy = testing_support::occupyPorts(base, 10, false);
     ASSERT_FALSE(busy.empty());
     ASSERT_EQ(0, run({"-install", "0"}).exitCode);
-    const CommandResult start = run({"-start", "0"});
-    EXPECT_EQ(1, start.exitCode);  // the start waits for the service's verdict
-    EXPECT_EQ("The service stopped while starting (exit code 1066, service-specific code 1).\n",
-              start.output);
-
-    // The process may be gone before it is first seen; when seen, it must end.
-    ServiceState state = queryService();
-    std::unique_ptr<ServiceProcess> process;
-    for (int attempt = 0; attempt < 75 && state.state != SERVICE_STOPPED; ++attempt) {
-        if (!process && state.processId != 0) {
-            process = std::make_unique<ServiceProcess>(state.processId);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        state = queryService();
-    }
+    // The start waits for the service's verdict, so it is stopped already.
+    expectRun({"-start", "0"}, 1,
+              "The service stopped while starting (exit code 1066, service-specific code 1).\n");
+    const ServiceState state = queryService();
     EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), state.state);
-    if (process) {
-        EXPECT_TRUE(process->exitsWithin(5000));
-    }
     EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR), state.win32ExitCode);
     EXPECT_EQ(1u, state.specificExitCode);
     // The service has no console: its reason is in its log, with a timestamp.
@@ -314,34 +296,21 @@ TEST_F(ServiceProcessTest, ServerThatCannotStartLeavesTheServiceStopped) {
         << log;
 
     // Nothing waits for an acknowledgement that cannot come.
-    const CommandResult stop = run({"-stop", "0"});
-    EXPECT_EQ(0, stop.exitCode);
-    EXPECT_EQ("Lumetra_RD_ServiceExt was stopped successfully.\n", stop.output);
-    EXPECT_LT(stop.seconds, 5.0);
+    EXPECT_LT(expectRun({"-stop", "0"}, 0, succeeded("stopped")).seconds, 5.0);
 
     // Once the ports are free the same registration starts and serves.
     busy.clear();
-    const CommandResult again = run({"-start", "0"});
-    EXPECT_EQ(0, again.exitCode) << again.output;
+    expectRun({"-start", "0"}, 0, succeeded("started"));
     EXPECT_NE(std::string::npos, discovery().find("<RDService status=\"READY\""));
 }
 
 TEST_F(ServiceProcessTest, RemoveOfAMissingServiceFailsTwice) {
-    const CommandResult remove = run({"-remove", "0"});
-    EXPECT_EQ(1, remove.exitCode);
-    EXPECT_EQ(kDoesNotExist + kDoesNotExist, remove.output);
+    expectRun({"-remove", "0"}, 1, kDoesNotExist + kDoesNotExist);
 }
 
 TEST_F(ServiceProcessTest, ClosingWaitIsTwoSecondsUnlessArgumentTwoIsZero) {
-    const CommandResult waited = run({"-install"});
-    EXPECT_EQ(0, waited.exitCode);
-    EXPECT_EQ("Lumetra_RD_ServiceExt was installed successfully.\n", waited.output);
-    EXPECT_GE(waited.seconds, 1.9);
-
-    const CommandResult quick = run({"-remove", "0"});
-    EXPECT_EQ(0, quick.exitCode);
-    EXPECT_EQ("Lumetra_RD_ServiceExt was removed successfully.\n", quick.output);
-    EXPECT_LT(quick.seconds, 1.5);
+    EXPECT_GE(expectRun({"-install"}, 0, succeeded("installed")).seconds, 1.9);
+    EXPECT_LT(expectRun({"-remove", "0"}, 0, succeeded("removed")).seconds, 1.5);
 
     // The number is no duration: 5 waits the same two seconds.
     const CommandResult five = run({"-install", "5"});
@@ -351,32 +320,16 @@ TEST_F(ServiceProcessTest, ClosingWaitIsTwoSecondsUnlessArgumentTwoIsZero) {
 }
 
 TEST_F(ServiceProcessTest, LowerCaseIeForcesSuccessUpperCaseDoesNot) {
-    const CommandResult forced = run({"-stop", "1", "/ie"});
-    EXPECT_EQ(0, forced.exitCode);
-    EXPECT_EQ(kDoesNotExist, forced.output);  // the failure is still printed
-    EXPECT_GE(forced.seconds, 1.9);
-
-    const CommandResult notForced = run({"-stop", "0", "/IE"});
-    EXPECT_EQ(1, notForced.exitCode);
-    EXPECT_EQ(kDoesNotExist, notForced.output);
+    // The failure is still printed.
+    EXPECT_GE(expectRun({"-stop", "1", "/ie"}, 0, kDoesNotExist).seconds, 1.9);
+    expectRun({"-stop", "0", "/IE"}, 1, kDoesNotExist);
 }
 
 TEST_F(ServiceProcessTest, UnknownOrUpperCaseOptionPrintsUsage) {
-    const CommandResult upper = run({"-Install"});
-    EXPECT_EQ(1, upper.exitCode);
-    EXPECT_EQ(kUsage, upper.output);
-    EXPECT_GE(upper.seconds, 1.9);
+    EXPECT_GE(expectRun({"-Install"}, 1, kUsage).seconds, 1.9);
     EXPECT_FALSE(queryService().registered);
-
-    const CommandResult unknown = run({"-restart", "0"});
-    EXPECT_EQ(1, unknown.exitCode);
-    EXPECT_EQ(kUsage, unknown.output);
-    EXPECT_LT(unknown.seconds, 1.5);
-
-    const CommandResult forced = run({"-restart", "0", "/ie"});
-    EXPECT_EQ(0, forced.exitCode);
-    EXPECT_EQ(kUsage, forced.output);
-    EXPECT_LT(forced.seconds, 1.5);
+    EXPECT_LT(expectRun({"-restart", "0"}, 1, kUsage).seconds, 1.5);
+    EXPECT_LT(expectRun({"-restart", "0", "/ie"}, 0, kUsage).seconds, 1.5);
 }
 
 }  // namespace
