@@ -93,8 +93,8 @@ int main(int argc, char** argv) {
         readCaller();
     });
     std::printf("listed %zu, first owner %s, caller %s\n", table.size(),
-                table.empty() ? "-" : table[0].owner.name.c_str(),
-                platform::accountOfLoopbackPeer(local, remote).name.c_str());
+                table.empty() ? "-" : platform::accountName(table[0].owner).c_str(),
+                platform::accountName(platform::accountOfLoopbackPeer(local, remote)).c_str());
     ::close(caller);
     for (int fd : listeners) ::close(fd);
     return 0;

@@ -80,8 +80,8 @@ std::string ownerText(const PortReport& report) {
     if (!report.owner.known()) {
         return "owner cannot be read: " + trust + " as before";
     }
-    return "owned by " + text::escapeControlBytes(report.owner.name) + " (" + report.owner.id +
-           ", " + kindText(report.owner.kind) + "): " + trust;
+    return "owned by " + text::escapeControlBytes(platform::accountName(report.owner)) + " (" +
+           report.owner.id + ", " + kindText(report.owner.kind) + "): " + trust;
 }
 
 // Every target's answer, by port: all probes at once, each to its end.

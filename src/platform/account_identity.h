@@ -20,12 +20,14 @@ struct AccountIdentity {
     AccountKind kind = AccountKind::kUnknown;
     // Linux: the uid in decimal; Windows: the SID string. Empty when unknown.
     std::string id;
-    // For people: Linux the passwd name (else the uid); Windows DOMAIN\user
-    // (else the SID).
-    std::string name;
 
     bool known() const { return kind != AccountKind::kUnknown; }
 };
+
+// The account's name for people: Linux the passwd name (else the uid);
+// Windows DOMAIN\user (else the SID). Asked of the name service only when a
+// line names the account, since that service may be a directory server.
+std::string accountName(const AccountIdentity& account);
 
 // The account this process runs as (its effective user, its token's user).
 AccountIdentity processAccount();

@@ -3,7 +3,10 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <limits>
 #include <vector>
+
+#include "text/text_helpers.h"
 
 namespace platform {
 
@@ -38,7 +41,15 @@ AccountIdentity processAccount() { return accountOfSocketOwner(::geteuid()); }
 
 AccountIdentity accountOfSocketOwner(std::uint32_t owner) {
     const auto uid = static_cast<uid_t>(owner);
-    return AccountIdentity{kindOf(uid), std::to_string(uid), passwdName(uid)};
+    return AccountIdentity{kindOf(uid), std::to_string(uid)};
+}
+
+std::string accountName(const AccountIdentity& account) {
+    std::uint64_t uid = 0;
+    if (!text::parseDecimal(account.id, std::numeric_limits<uid_t>::max(), uid)) {
+        return account.id;
+    }
+    return passwdName(static_cast<uid_t>(uid));
 }
 
 }  // namespace platform

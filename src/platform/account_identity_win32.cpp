@@ -42,7 +42,7 @@ std::string sidText(PSID sid) {
 }
 
 // DOMAIN\user, or `fallback` when the SID names no account the system knows.
-std::string accountName(PSID sid, const std::string& fallback) {
+std::string lookupName(PSID sid, const std::string& fallback) {
     wchar_t name[kNameChars];
     wchar_t domain[kNameChars];
     DWORD nameChars = kNameChars;
@@ -110,20 +110,20 @@ AccountIdentity accountOfToken(HANDLE token) {
     } else if (id == ownSid()) {
         kind = AccountKind::kThisProcess;
     }
-    return AccountIdentity{kind, id, accountName(user, id)};
-}
-
-AccountIdentity localSystem() {
-    AccountIdentity account{AccountKind::kSystem, kLocalSystemSid, kLocalSystemSid};
-    PSID sid = nullptr;
-    if (::ConvertStringSidToSidA(kLocalSystemSid, &sid)) {
-        account.name = accountName(sid, account.id);
-        ::LocalFree(sid);
-    }
-    return account;
+    return AccountIdentity{kind, id};
 }
 
 }  // namespace
+
+std::string accountName(const AccountIdentity& account) {
+    PSID sid = nullptr;
+    if (!::ConvertStringSidToSidA(account.id.c_str(), &sid)) {
+        return account.id;
+    }
+    const std::string name = lookupName(sid, account.id);
+    ::LocalFree(sid);
+    return name;
+}
 
 AccountIdentity processAccount() {
     OwnedHandle token = processToken(::GetCurrentProcess());
@@ -135,7 +135,7 @@ AccountIdentity accountOfSocketOwner(std::uint32_t owner) {
         return AccountIdentity{};
     }
     if (owner == kSystemProcessId) {
-        return localSystem();
+        return AccountIdentity{AccountKind::kSystem, kLocalSystemSid};
     }
     // Limited query access is what a service may have to any process, a
     // protected one included; a process that refuses it stays unknown.

@@ -11,6 +11,7 @@
 
 #include "client/rest_response.h"
 #include "config/device_model.h"
+#include "platform/account_identity.h"
 #include "platform/memory.h"
 #include "rd/rd_error.h"
 #include "rd/upstream.h"
@@ -173,7 +174,7 @@ bool discover(ForwardingState& state, ForwardHold& hold, const VerbRoute& route,
     } else if (port < 0 && refused.port > 0) {
         end(outcome, ForwardEnd::kUpstreamNotTrusted);
         outcome.upstreamPort = refused.port;
-        outcome.refusedOwner = refused.owner.name;
+        outcome.refusedOwner = platform::accountName(refused.owner);
     } else if (port < 0) {
         end(outcome, ForwardEnd::kNoUpstreamFound);
     }

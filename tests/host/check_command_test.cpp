@@ -33,7 +33,7 @@ std::string ownOwnerText(int port) {
     const bool system = owner.kind == platform::AccountKind::kSystem;
     return !owner.known()
                ? "owner cannot be read: trusted as before"
-               : "owned by " + owner.name + " (" + owner.id + ", " +
+               : "owned by " + platform::accountName(owner) + " (" + owner.id + ", " +
                      (system ? "a system account" : "this program's account") + "): trusted";
 }
 

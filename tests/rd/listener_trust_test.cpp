@@ -10,10 +10,10 @@ using platform::AccountIdentity;
 using platform::AccountKind;
 
 const AccountIdentity kUnknown{};
-const AccountIdentity kRoot{AccountKind::kSystem, "0", "root"};
-const AccountIdentity kExtension{AccountKind::kThisProcess, "990", "rdext"};
-const AccountIdentity kAlice{AccountKind::kOrdinary, "1001", "alice"};
-const AccountIdentity kBob{AccountKind::kOrdinary, "1002", "bob"};
+const AccountIdentity kRoot{AccountKind::kSystem, "0"};
+const AccountIdentity kExtension{AccountKind::kThisProcess, "990"};
+const AccountIdentity kAlice{AccountKind::kOrdinary, "1001"};
+const AccountIdentity kBob{AccountKind::kOrdinary, "1002"};
 
 constexpr int kFirst = 11100;
 // Ports kFirst.. kFirst+4, one per owner; all unknown when `ownersRead` is false.
