@@ -110,26 +110,32 @@ TEST_F(DeviceConfigTest, ValidFileIsReadAndNeverRewritten) {
     EXPECT_EQ(bytes, fileBytes());
 }
 
-TEST_F(DeviceConfigTest, AttributeNameIgnoresCase) {
-    EXPECT_EQ("XYZ", modelFrom("<opts DeviceModel=\"XYZ\"/>"));
-}
-
-TEST_F(DeviceConfigTest, RootNameMustMatchExactly) {
-    EXPECT_EQ(kDefaultDeviceModel, modelFrom("<OPTS devicemodel=\"XYZ\"/>"));
-    EXPECT_EQ(kDefaultFile, fileBytes());
-}
-
-TEST_F(DeviceConfigTest, MissingSettingGivesTheEmptyTextAndKeepsTheFile) {
-    EXPECT_EQ("", modelFrom("<opts/>"));
-    EXPECT_EQ("<opts/>", fileBytes());
-    EXPECT_EQ("", modelFrom("<opts other=\"1\"/>"));
-    EXPECT_EQ("<opts other=\"1\"/>", fileBytes());
-    EXPECT_EQ("", modelFrom("<opts devicemodel/>"));
-}
-
-TEST_F(DeviceConfigTest, ValueIsDecodedAndTheFirstOfTwoWins) {
-    EXPECT_EQ("A & B", modelFrom("<opts devicemodel='A &amp; B'/>"));
-    EXPECT_EQ("first", modelFrom("<opts devicemodel='first' devicemodel='second'/>"));
+// A file that loads gives its model and is left as it is; one whose element
+// is not exactly <opts> is replaced by the default.
+TEST_F(DeviceConfigTest, EachValidFileGivesItsModel) {
+    const std::string kept = "(kept)";
+    const struct {
+        std::string bytes;
+        std::string model;
+        std::string fileAfter;  // "(kept)": the same bytes; empty: not checked
+    } rows[] = {
+        {"<opts DeviceModel=\"XYZ\"/>", "XYZ", ""},  // the attribute name ignores case
+        {"<OPTS devicemodel=\"XYZ\"/>", kDefaultDeviceModel, kDefaultFile},
+        {"<opts/>", "", kept},  // a missing setting gives the empty text
+        {"<opts other=\"1\"/>", "", kept},
+        {"<opts devicemodel/>", "", ""},
+        {"<opts devicemodel='A &amp; B'/>", "A & B", ""},  // decoded
+        {"<opts devicemodel='first' devicemodel='second'/>", "first", ""},
+        {"\xEF\xBB\xBF<opts devicemodel=\"XYZ\"/>", "XYZ", ""},
+        {"\xFF\xFE" + utf16le("<opts devicemodel=\"XYZ\"/>\r\n"), "XYZ", kept},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.bytes);
+        EXPECT_EQ(row.model, modelFrom(row.bytes));
+        if (!row.fileAfter.empty()) {
+            EXPECT_EQ(row.fileAfter == kept ? row.bytes : row.fileAfter, fileBytes());
+        }
+    }
 }
 
 // An existing file that does not load is kept byte for byte beside the
@@ -164,16 +170,6 @@ TEST_F(DeviceConfigTest, InvalidFilesAreKeptAsideBeforeTheDefaultIsWritten) {
         EXPECT_EQ(kDefaultFile, fileBytes());
         EXPECT_EQ(c.bytes, base_.read("Lumetra-RD-Service-Wrapper/DeviceConfig.xml.invalid"));
     }
-}
-
-TEST_F(DeviceConfigTest, Utf8FileWithByteOrderMark) {
-    EXPECT_EQ("XYZ", modelFrom("\xEF\xBB\xBF<opts devicemodel=\"XYZ\"/>"));
-}
-
-TEST_F(DeviceConfigTest, Utf16FileWithByteOrderMark) {
-    const std::string bytes = "\xFF\xFE" + utf16le("<opts devicemodel=\"XYZ\"/>\r\n");
-    EXPECT_EQ("XYZ", modelFrom(bytes));
-    EXPECT_EQ(bytes, fileBytes());
 }
 
 TEST_F(DeviceConfigTest, DirectoryThatCannotBeCreatedGivesTheDefault) {

@@ -4,6 +4,8 @@
 
 #include <climits>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "support/temp_folder.h"
 
@@ -21,114 +23,105 @@ class IniFileTest : public ::testing::Test {
     IniFile ini;
 };
 
-TEST_F(IniFileTest, ReadsSpacedDefinitionsAndDropsQuotes) {
-    load("SERVER_PORT_START = 12000\nSERVER_SSL_CERTICICATE = \"C:/certs/x.pem\"\n");
-    EXPECT_EQ(12000, ini.getInt("SERVER_PORT_START"));
-    EXPECT_EQ("C:/certs/x.pem", ini.getString("SERVER_SSL_CERTICICATE"));
+// The value at `path`: a key, or groups and a key joined by '/'.
+std::string valueAt(const IniFile& ini, const std::string& path) {
+    const IniFile* node = &ini;
+    std::string key = path;
+    for (std::size_t slash; (slash = key.find('/')) != std::string::npos;
+         key = key.substr(slash + 1)) {
+        node = node->group(key.substr(0, slash));
+        if (node == nullptr) {
+            ADD_FAILURE() << "no group on the way to " << path;
+            return "<no group>";
+        }
+    }
+    return node->getString(key);
 }
 
-TEST_F(IniFileTest, QuotesKeepTheBlanksInside) {
-    load("PADDED = \"  a b  \"\nQUOTE = \"\nHALF = \"open\n");
-    EXPECT_EQ("  a b  ", ini.getString("PADDED"));
-    EXPECT_EQ("\"", ini.getString("QUOTE"));  // one character is never shortened
-    EXPECT_EQ("open", ini.getString("HALF"));
-}
+struct IniRow {
+    const char* name;
+    std::string contents;
+    std::vector<std::pair<std::string, std::string>> strings;  // path, getString
+    std::vector<std::pair<std::string, int>> ints = {};        // key, getInt
+};
 
-TEST_F(IniFileTest, TheCharacterBeforeEqualsIsNotPartOfTheKey) {
-    load("SERVER_PORT_START=12000\n");
-    EXPECT_EQ("", ini.getString("SERVER_PORT_START"));
-    EXPECT_EQ("12000", ini.getString("SERVER_PORT_STAR"));
-}
-
-TEST_F(IniFileTest, EqualsAtPositionZeroOrOneGivesTheEmptyKey) {
-    load("= first\nA= second\nREF = <%%>\n");
-    EXPECT_EQ("second", ini.getString(""));
-    EXPECT_EQ("", ini.getString("A"));
-    EXPECT_EQ("<second>", ini.getString("REF"));
-}
-
-TEST_F(IniFileTest, LineWithoutEqualsDefinesAnEmptyValue) {
-    load("JUSTKEY\nB = x%JUSTKEY%y\n");
-    EXPECT_EQ("xy", ini.getString("B"));
-}
-
-TEST_F(IniFileTest, NothingButBlanksAfterEqualsStoresALineFeed) {
-    load("KEY =   \nCRLF =  \r\n");
-    EXPECT_EQ("\n", ini.getString("KEY"));
-    EXPECT_EQ("\n", ini.getString("CRLF"));
-    EXPECT_EQ(0, ini.getInt("KEY"));
-}
-
-TEST_F(IniFileTest, LaterDefinitionWinsAndKeysAreCaseSensitive) {
-    load("SERVER_PORT_START = 1\nSERVER_PORT_START = 2\nserver_port_start = 3\n");
-    EXPECT_EQ(2, ini.getInt("SERVER_PORT_START"));
-    EXPECT_EQ(3, ini.getInt("server_port_start"));
-    EXPECT_EQ("", ini.getString("Server_Port_Start"));
-}
-
-TEST_F(IniFileTest, CommentsOnlyInTheFirstColumnAndShortLinesAreIgnored) {
-    load("#A = 1\n  #B = 2\nC\nDE\nREF = %C%%DE%\n");
-    EXPECT_EQ("", ini.getString("#A"));
-    EXPECT_EQ("", ini.getString("A"));
-    EXPECT_EQ("2", ini.getString("#B"));
-    EXPECT_EQ("%C%", ini.getString("REF"));  // "C\n" is too short to define C
-}
-
-TEST_F(IniFileTest, GroupKeysAreInvisibleAtTheTopLevel) {
-    load("G = (\n  INNER = 1\n)\nOUTER = 2\n");
-    EXPECT_EQ("", ini.getString("INNER"));
-    EXPECT_EQ("2", ini.getString("OUTER"));
-    ASSERT_NE(nullptr, ini.group("G"));
-    EXPECT_EQ("1", ini.group("G")->getString("INNER"));
-    EXPECT_EQ("", ini.group("G")->getString("OUTER"));
-}
-
-TEST_F(IniFileTest, NestedGroupsSeeOuterValuesUntilTheyClose) {
-    load("A = 1\nG = (\nB = %A%\nH = (\nC = %A%%B%\n)\n)\nD = %B%\n");
-    const IniFile* g = ini.group("G");
-    ASSERT_NE(nullptr, g);
-    ASSERT_NE(nullptr, g->group("H"));
-    EXPECT_EQ("1", g->getString("B"));
-    EXPECT_EQ("11", g->group("H")->getString("C"));
-    EXPECT_EQ("%B%", ini.getString("D"));
-}
-
-TEST_F(IniFileTest, ReopenedGroupReplacesTheEarlierOne) {
-    load("G = (\nX = 1\n)\nG = (\nY = 2\n)\n");
-    ASSERT_NE(nullptr, ini.group("G"));
-    EXPECT_EQ("", ini.group("G")->getString("X"));
-    EXPECT_EQ("2", ini.group("G")->getString("Y"));
-}
-
-TEST_F(IniFileTest, ParenthesisInAValueClosesTheGroupInstead) {
-    load("G = (\nA = f(x) = 3\nB = 1\n");
-    ASSERT_NE(nullptr, ini.group("G"));
-    EXPECT_EQ("", ini.group("G")->getString("A"));
-    EXPECT_EQ("", ini.getString("A"));
-    EXPECT_EQ("1", ini.getString("B"));
-}
-
-TEST_F(IniFileTest, ClosingLineAtTheTopLevelIsIgnored) {
-    load(")\n)\nA = 1\nG = (\nB = 2\n)\n");
-    EXPECT_EQ("1", ini.getString("A"));
-    ASSERT_NE(nullptr, ini.group("G"));
-    EXPECT_EQ("2", ini.group("G")->getString("B"));
-}
-
-TEST_F(IniFileTest, ReferencesExpandFromEarlierDefinitions) {
-    load("A = 1\nB = x%A%y\nC = %Z%\nD = %A%-%A%\nE = %LATER%\nLATER = 9\nF = %B%%E%\n");
-    EXPECT_EQ("x1y", ini.getString("B"));
-    EXPECT_EQ("%Z%", ini.getString("C"));
-    EXPECT_EQ("1-1", ini.getString("D"));
-    EXPECT_EQ("%LATER%", ini.getString("E"));
-    EXPECT_EQ("x1y9", ini.getString("F"));
-}
-
-TEST_F(IniFileTest, SelfReferenceStopsAfterTheReplacementLimit) {
-    load("B = y%A%\nA = %B%\nC = %A%\nLOOP = %C%\n");
-    EXPECT_EQ("y%A%", ini.getString("A"));
-    const std::string stopped = std::string(kIniMaxReferenceReplacements, 'y') + "%A%";
-    EXPECT_EQ(stopped, ini.getString("C"));
+TEST_F(IniFileTest, EachFileGivesItsValues) {
+    const IniRow rows[] = {
+        {"ReadsSpacedDefinitionsAndDropsQuotes",
+         "SERVER_PORT_START = 12000\nSERVER_SSL_CERTICICATE = \"C:/certs/x.pem\"\n",
+         {{"SERVER_SSL_CERTICICATE", "C:/certs/x.pem"}},
+         {{"SERVER_PORT_START", 12000}}},
+        {"QuotesKeepTheBlanksInside",
+         "PADDED = \"  a b  \"\nQUOTE = \"\nHALF = \"open\n",
+         {{"PADDED", "  a b  "}, {"QUOTE", "\""}, {"HALF", "open"}}},  // one character stays
+        {"TheCharacterBeforeEqualsIsNotPartOfTheKey",
+         "SERVER_PORT_START=12000\n",
+         {{"SERVER_PORT_START", ""}, {"SERVER_PORT_STAR", "12000"}}},
+        {"EqualsAtPositionZeroOrOneGivesTheEmptyKey",
+         "= first\nA= second\nREF = <%%>\n",
+         {{"", "second"}, {"A", ""}, {"REF", "<second>"}}},
+        {"LineWithoutEqualsDefinesAnEmptyValue", "JUSTKEY\nB = x%JUSTKEY%y\n", {{"B", "xy"}}},
+        {"NothingButBlanksAfterEqualsStoresALineFeed",
+         "KEY =   \nCRLF =  \r\n",
+         {{"KEY", "\n"}, {"CRLF", "\n"}},
+         {{"KEY", 0}}},
+        {"LaterDefinitionWinsAndKeysAreCaseSensitive",
+         "SERVER_PORT_START = 1\nSERVER_PORT_START = 2\nserver_port_start = 3\n",
+         {{"Server_Port_Start", ""}},
+         {{"SERVER_PORT_START", 2}, {"server_port_start", 3}}},
+        // "C\n" is too short to define C
+        {"CommentsOnlyInTheFirstColumnAndShortLinesAreIgnored",
+         "#A = 1\n  #B = 2\nC\nDE\nREF = %C%%DE%\n",
+         {{"#A", ""}, {"A", ""}, {"#B", "2"}, {"REF", "%C%"}}},
+        {"GroupKeysAreInvisibleAtTheTopLevel",
+         "G = (\n  INNER = 1\n)\nOUTER = 2\n",
+         {{"INNER", ""}, {"OUTER", "2"}, {"G/INNER", "1"}, {"G/OUTER", ""}}},
+        {"NestedGroupsSeeOuterValuesUntilTheyClose",
+         "A = 1\nG = (\nB = %A%\nH = (\nC = %A%%B%\n)\n)\nD = %B%\n",
+         {{"G/B", "1"}, {"G/H/C", "11"}, {"D", "%B%"}}},
+        {"ReopenedGroupReplacesTheEarlierOne",
+         "G = (\nX = 1\n)\nG = (\nY = 2\n)\n",
+         {{"G/X", ""}, {"G/Y", "2"}}},
+        {"ParenthesisInAValueClosesTheGroupInstead",
+         "G = (\nA = f(x) = 3\nB = 1\n",
+         {{"G/A", ""}, {"A", ""}, {"B", "1"}}},
+        {"ClosingLineAtTheTopLevelIsIgnored",
+         ")\n)\nA = 1\nG = (\nB = 2\n)\n",
+         {{"A", "1"}, {"G/B", "2"}}},
+        {"ReferencesExpandFromEarlierDefinitions",
+         "A = 1\nB = x%A%y\nC = %Z%\nD = %A%-%A%\nE = %LATER%\nLATER = 9\nF = %B%%E%\n",
+         {{"B", "x1y"}, {"C", "%Z%"}, {"D", "1-1"}, {"E", "%LATER%"}, {"F", "x1y9"}}},
+        {"SelfReferenceStopsAfterTheReplacementLimit",
+         "B = y%A%\nA = %B%\nC = %A%\nLOOP = %C%\n",
+         {{"A", "y%A%"}, {"C", std::string(kIniMaxReferenceReplacements, 'y') + "%A%"}}},
+        // a CR not before LF stays
+        {"CrLfFilesReadLikeLfFiles",
+         "A = 1\r\nG = (\r\nB = \"x y\"\r\n)\r\nC = a\rb\r\nD = %A%\r\n",
+         {{"A", "1"}, {"G/B", "x y"}, {"C", "a\rb"}, {"D", "1"}}},
+        // 1024 bytes before CR LF: the cut leaves "x" and the line end, which is
+        // two characters, too short to define x, only when the CR is gone.
+        {"CarriageReturnIsDroppedBeforeTheLineIsCut",
+         "K = " + std::string(1019, 'k') + "x\r\nREF = %x%\r\n",
+         {{"K", std::string(1019, 'k')}, {"REF", "%x%"}}},
+        {"GetIntConvertsLikeAtoiAndClamps",
+         "A = -42abc\nB = abc\nC = +7\nD = 99999999999\nE = -99999999999\nF = \" 5\"\n",
+         {},
+         {{"A", -42},
+          {"B", 0},
+          {"C", 7},
+          {"D", INT_MAX},
+          {"E", INT_MIN},
+          {"F", 5},
+          {"MISSING", 0}}},
+        {"LastLineWithoutLineEndIsRead", "A = 5", {}, {{"A", 5}}},
+    };
+    for (const IniRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        IniFile file;
+        EXPECT_TRUE(file.load(folder.write("test.ini", row.contents)));
+        for (const auto& [path, value] : row.strings) EXPECT_EQ(value, valueAt(file, path)) << path;
+        for (const auto& [key, value] : row.ints) EXPECT_EQ(value, file.getInt(key)) << key;
+    }
 }
 
 TEST_F(IniFileTest, ExpansionStopsBeforeTheLengthLimit) {
@@ -154,39 +147,6 @@ TEST_F(IniFileTest, LongLinesAreReadIn1023BytePieces) {
     EXPECT_EQ(std::string(1016, 'l'), ini.getString("LONG"));
     EXPECT_EQ("", ini.getString(std::string(84, 'l')));  // the rest is a line of its own
     EXPECT_EQ("t", ini.getString("TAIL"));
-}
-
-TEST_F(IniFileTest, CrLfFilesReadLikeLfFiles) {
-    load("A = 1\r\nG = (\r\nB = \"x y\"\r\n)\r\nC = a\rb\r\nD = %A%\r\n");
-    EXPECT_EQ("1", ini.getString("A"));
-    ASSERT_NE(nullptr, ini.group("G"));
-    EXPECT_EQ("x y", ini.group("G")->getString("B"));
-    EXPECT_EQ("a\rb", ini.getString("C"));  // a CR not before LF stays
-    EXPECT_EQ("1", ini.getString("D"));
-}
-
-TEST_F(IniFileTest, CarriageReturnIsDroppedBeforeTheLineIsCut) {
-    // 1024 bytes before CR LF: the cut leaves "x" and the line end, which is
-    // two characters, too short to define x, only when the CR is gone.
-    load("K = " + std::string(1019, 'k') + "x\r\nREF = %x%\r\n");
-    EXPECT_EQ(std::string(1019, 'k'), ini.getString("K"));
-    EXPECT_EQ("%x%", ini.getString("REF"));
-}
-
-TEST_F(IniFileTest, GetIntConvertsLikeAtoiAndClamps) {
-    load("A = -42abc\nB = abc\nC = +7\nD = 99999999999\nE = -99999999999\nF = \" 5\"\n");
-    EXPECT_EQ(-42, ini.getInt("A"));
-    EXPECT_EQ(0, ini.getInt("B"));
-    EXPECT_EQ(7, ini.getInt("C"));
-    EXPECT_EQ(INT_MAX, ini.getInt("D"));
-    EXPECT_EQ(INT_MIN, ini.getInt("E"));
-    EXPECT_EQ(5, ini.getInt("F"));
-    EXPECT_EQ(0, ini.getInt("MISSING"));
-}
-
-TEST_F(IniFileTest, LastLineWithoutLineEndIsRead) {
-    load("A = 5");
-    EXPECT_EQ(5, ini.getInt("A"));
 }
 
 TEST_F(IniFileTest, MissingFileIsReportedAndReadsNothing) {

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "support/temp_folder.h"
 
@@ -64,25 +65,24 @@ TEST_F(LoadConfigTest, MissingUnreadableAndReadableFiles) {
     }
 }
 
+// Both settings are read; a missing certificate key gives an empty path, and
+// the highest usable start leaves room for ten ports.
 TEST_F(LoadConfigTest, ReadsBothSettings) {
-    writeConfig("SERVER_PORT_START = 12000\nSERVER_SSL_CERTICICATE = \"C:/certs/x.pem\"\n");
-    EXPECT_EQ(0, run());
-    EXPECT_EQ("", printed);
-    EXPECT_EQ(12000, settings.portRangeStart);
-    EXPECT_EQ("C:/certs/x.pem", settings.sslCertificatePath);
-}
-
-TEST_F(LoadConfigTest, MissingCertificateKeyGivesAnEmptyPath) {
-    writeConfig("SERVER_PORT_START = 12000\r\n");
-    EXPECT_EQ(0, run());
-    EXPECT_EQ("", settings.sslCertificatePath);
-}
-
-TEST_F(LoadConfigTest, HighestUsableStartLeavesRoomForTenPorts) {
-    writeConfig("SERVER_PORT_START = 65526\nSERVER_SSL_CERTICICATE = a.pem\n");
-    EXPECT_EQ(0, run());
-    EXPECT_EQ(65526, settings.portRangeStart);
-    EXPECT_EQ("a.pem", settings.sslCertificatePath);
+    for (const auto& [contents, portRangeStart, certificate] :
+         {std::tuple("SERVER_PORT_START = 12000\nSERVER_SSL_CERTICICATE = \"C:/certs/x.pem\"\n",
+                     12000, "C:/certs/x.pem"),
+          std::tuple("SERVER_PORT_START = 12000\r\n", 12000, ""),
+          std::tuple("SERVER_PORT_START = 65526\nSERVER_SSL_CERTICICATE = a.pem\n", 65526,
+                     "a.pem")}) {
+        SCOPED_TRACE(contents);
+        writeConfig(contents);
+        settings.portRangeStart = 4242;  // as each test started
+        settings.sslCertificatePath = "untouched.pem";
+        EXPECT_EQ(0, run());
+        EXPECT_EQ("", printed);
+        EXPECT_EQ(portRangeStart, settings.portRangeStart);
+        EXPECT_EQ(certificate, settings.sslCertificatePath);
+    }
 }
 
 TEST_F(LoadConfigTest, UnusablePortStartFallsBackToTheDefault) {

@@ -81,21 +81,20 @@ TEST_F(CheckCommandTest, NamesTheSettingsEachPortAndTheDevicesPort) {
     ASSERT_TRUE(refusing.listening() && device.listening());
     services.statuses = {{platform::kServiceRunning, 0}};
     EXPECT_EQ(0, run()) << printed;
-    EXPECT_TRUE(printedLine("HTTPS: no: ./none.pem does not exist")) << printed;
-    EXPECT_TRUE(printedLine("Allowed origins: https://*.bank.example")) << printed;
     const std::string listed = " (listener listed on 127.0.0.1; " + ownOwnerText(first) + ")";
-    EXPECT_TRUE(printedLine("  " + std::to_string(first) +
-                            ": answers but does not name the device: status 404" + listed))
-        << printed;
-    EXPECT_TRUE(printedLine("  " + std::to_string(first + 1) + ": identifies the device: info \"" +
-                            kModel + " Registered Device Service\"" + listed))
-        << printed;
-    EXPECT_TRUE(
-        printedLine("  " + std::to_string(first + 2) + ": nothing listening (no listener listed)"))
-        << printed;
-    EXPECT_TRUE(printedLine("A forward would use port " + std::to_string(first + 1) + "."))
-        << printed;
-    EXPECT_TRUE(printedLine("Service Lumetra_RD_ServiceExt: installed, running")) << printed;
+    for (const std::string& line : {
+             std::string("HTTPS: no: ./none.pem does not exist"),
+             std::string("Allowed origins: https://*.bank.example"),
+             "  " + std::to_string(first) + ": answers but does not name the device: status 404" +
+                 listed,
+             "  " + std::to_string(first + 1) + ": identifies the device: info \"" + kModel +
+                 " Registered Device Service\"" + listed,
+             "  " + std::to_string(first + 2) + ": nothing listening (no listener listed)",
+             "A forward would use port " + std::to_string(first + 1) + ".",
+             std::string("Service Lumetra_RD_ServiceExt: installed, running"),
+         }) {
+        EXPECT_TRUE(printedLine(line)) << line << " in:\n" << printed;
+    }
 }
 
 // Without the system's listener table every port is probed, as a forward does then.
@@ -109,12 +108,12 @@ TEST_F(CheckCommandTest, WithoutTheListenerTableProbesEveryPort) {
     ScriptedUpstream device(first + 2, deviceAnswer);
     services.statuses = {{platform::kServiceStopped, 0}};
     EXPECT_EQ(0, run()) << printed;
-    EXPECT_TRUE(
-        printedLine("  (the system's table of listeners is not read here: every port is probed)"))
-        << printed;
-    EXPECT_TRUE(printedLine("  " + std::to_string(first) + ": nothing listening")) << printed;
-    EXPECT_TRUE(printedLine("A forward would use port " + std::to_string(first + 2) + "."))
-        << printed;
+    for (const std::string& line :
+         {std::string("  (the system's table of listeners is not read here: every port is probed)"),
+          "  " + std::to_string(first) + ": nothing listening",
+          "A forward would use port " + std::to_string(first + 2) + "."}) {
+        EXPECT_TRUE(printedLine(line)) << line << " in:\n" << printed;
+    }
 }
 
 TEST_F(CheckCommandTest, WithoutTheDeviceFails) {

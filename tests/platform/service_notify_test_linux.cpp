@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -39,41 +40,29 @@ class ServiceNotifyTest : public ::testing::Test {
     std::string saved_;
 };
 
-TEST_F(ServiceNotifyTest, SendsToASocketPath) {
-    const std::string path = uniqueName("/tmp/");
-    NotifyReceiver receiver(path);
-    ASSERT_TRUE(receiver.bound());
-    ::setenv("NOTIFY_SOCKET", path.c_str(), 1);
-    EXPECT_TRUE(platform::notifyServiceManager("READY=1"));
-    EXPECT_EQ("READY=1", receiver.receive());
+TEST_F(ServiceNotifyTest, SendsToASocketPathOrAnAbstractName) {
+    for (const auto& [address, message] :
+         {std::pair(uniqueName("/tmp/"), "READY=1"), std::pair(uniqueName("@"), "STOPPING=1")}) {
+        SCOPED_TRACE(address);
+        NotifyReceiver receiver(address);
+        ASSERT_TRUE(receiver.bound());
+        ::setenv("NOTIFY_SOCKET", address.c_str(), 1);
+        EXPECT_TRUE(platform::notifyServiceManager(message));
+        EXPECT_EQ(message, receiver.receive());
+    }
 }
 
-TEST_F(ServiceNotifyTest, SendsToAnAbstractName) {
-    const std::string name = uniqueName("@");
-    NotifyReceiver receiver(name);
-    ASSERT_TRUE(receiver.bound());
-    ::setenv("NOTIFY_SOCKET", name.c_str(), 1);
-    EXPECT_TRUE(platform::notifyServiceManager("STOPPING=1"));
-    EXPECT_EQ("STOPPING=1", receiver.receive());
-}
-
-TEST_F(ServiceNotifyTest, WithoutTheVariableNothingIsSent) {
+// Without the variable, with an unusable one, or with nobody listening
+// nothing is sent.
+TEST_F(ServiceNotifyTest, UnusableVariablesAreRejected) {
     ::unsetenv("NOTIFY_SOCKET");
     EXPECT_FALSE(platform::notifyServiceManager("READY=1"));
-}
-
-TEST_F(ServiceNotifyTest, UnusableVariablesAreRejected) {
-    for (const char* value : {"", "relative/socket", "@", "vsock:2:1234"}) {
-        ::setenv("NOTIFY_SOCKET", value, 1);
+    for (const std::string& value :
+         {std::string(""), std::string("relative/socket"), std::string("@"),
+          std::string("vsock:2:1234"), "/" + std::string(200, 'x'), uniqueName("/tmp/absent_")}) {
+        ::setenv("NOTIFY_SOCKET", value.c_str(), 1);
         EXPECT_FALSE(platform::notifyServiceManager("READY=1")) << value;
     }
-    ::setenv("NOTIFY_SOCKET", ("/" + std::string(200, 'x')).c_str(), 1);
-    EXPECT_FALSE(platform::notifyServiceManager("READY=1"));
-}
-
-TEST_F(ServiceNotifyTest, NobodyListeningIsAFailure) {
-    ::setenv("NOTIFY_SOCKET", uniqueName("/tmp/absent_").c_str(), 1);
-    EXPECT_FALSE(platform::notifyServiceManager("READY=1"));
 }
 
 }  // namespace

@@ -19,6 +19,11 @@ namespace {
 
 constexpr const char* kName = "Lumetra_RD_ServiceExt";
 constexpr const char* kUnit = "Lumetra_RD_ServiceExt.service";
+const std::string kIsActive = std::string("is-active ") + kUnit;
+const std::string kStart = std::string("start ") + kUnit;
+const std::string kStop = std::string("--no-block stop ") + kUnit;
+const std::string kEnable = std::string("enable ") + kUnit;
+const std::string kDisable = std::string("disable ") + kUnit;
 
 std::string unitTextFor(const std::string& execStart) {
     return "[Unit]\nDescription=Lumetra_RD_ServiceExt\nAfter=network.target\n\n"
@@ -64,7 +69,7 @@ TEST_F(SystemdManagerTest, InstallWritesTheUnitReloadsAndEnables) {
     EXPECT_EQ("", run(installService));
     EXPECT_TRUE(result);
     EXPECT_EQ(unitTextFor(platform::executablePath()), withoutSandbox(readFile(unitPath())));
-    EXPECT_EQ((Calls{"daemon-reload", std::string("enable ") + kUnit}), systemctl.calls());
+    EXPECT_EQ((Calls{"daemon-reload", kEnable}), systemctl.calls());
 }
 
 TEST_F(SystemdManagerTest, InstallOverAnExistingUnitIsRefused) {
@@ -83,12 +88,11 @@ TEST_F(SystemdManagerTest, InstallWhenNotRootIsDenied) {
 }
 
 TEST_F(SystemdManagerTest, InstallRefusedByTheManagerLeavesNoUnit) {
-    systemctl.answer(std::string("enable ") + kUnit, 1, "", "Failed to enable unit: Access denied");
+    systemctl.answer(kEnable, 1, "", "Failed to enable unit: Access denied");
     EXPECT_EQ("The requested access was denied.\n", run(installService));
     EXPECT_FALSE(result);
     EXPECT_FALSE(unitExists());
-    EXPECT_EQ((Calls{"daemon-reload", std::string("enable ") + kUnit, "daemon-reload"}),
-              systemctl.calls());
+    EXPECT_EQ((Calls{"daemon-reload", kEnable, "daemon-reload"}), systemctl.calls());
 }
 
 TEST_F(SystemdManagerTest, InstallWithoutUnitFolder) {
@@ -163,18 +167,16 @@ TEST_F(SystemdManagerTest, SandboxKeepsTheWorkAndScoresAtMostTwoAndAHalf) {
 
 TEST_F(SystemdManagerTest, StartWaitsForTheStartJobAndChecksTheState) {
     writeUnit();
-    systemctl.answer(std::string("is-active ") + kUnit, 3, "inactive");
-    systemctl.answer(std::string("is-active ") + kUnit, 0, "active");
+    systemctl.answer(kIsActive, 3, "inactive");
+    systemctl.answer(kIsActive, 0, "active");
     EXPECT_EQ("", run(startService));
     EXPECT_TRUE(result);
-    EXPECT_EQ((Calls{std::string("is-active ") + kUnit, std::string("start ") + kUnit,
-                     std::string("is-active ") + kUnit}),
-              systemctl.calls());
+    EXPECT_EQ((Calls{kIsActive, kStart, kIsActive}), systemctl.calls());
 }
 
 TEST_F(SystemdManagerTest, StartOfAnActiveUnit) {
     writeUnit();
-    systemctl.answer(std::string("is-active ") + kUnit, 0, "active");
+    systemctl.answer(kIsActive, 0, "active");
     EXPECT_EQ("An instance of the application is already running.\n", run(startService));
     EXPECT_EQ(1u, systemctl.calls().size());
 }
@@ -186,12 +188,11 @@ TEST_F(SystemdManagerTest, StartWithoutUnit) {
 
 TEST_F(SystemdManagerTest, StartRefusalsMapOntoErrorTexts) {
     writeUnit();
-    const std::string start = std::string("start ") + kUnit;
-    systemctl.answer(std::string("is-active ") + kUnit, 3, "failed");
-    systemctl.answer(start, 5, "", "Failed to start x.service: Unit x.service not found.");
-    systemctl.answer(start, 1, "", "Failed to start x.service: Access denied");
-    systemctl.answer(start, 1, "", "Failed to start x.service: Unit x.service is masked.");
-    systemctl.answer(start, 1, "", "Something unexpected");
+    systemctl.answer(kIsActive, 3, "failed");
+    systemctl.answer(kStart, 5, "", "Failed to start x.service: Unit x.service not found.");
+    systemctl.answer(kStart, 1, "", "Failed to start x.service: Access denied");
+    systemctl.answer(kStart, 1, "", "Failed to start x.service: Unit x.service is masked.");
+    systemctl.answer(kStart, 1, "", "Something unexpected");
     EXPECT_EQ("The specified service does not exist.\n", run(startService));
     EXPECT_EQ("The requested access was denied.\n", run(startService));
     EXPECT_EQ(
@@ -209,7 +210,7 @@ TEST_F(SystemdManagerTest, MissingSystemctlMeansNoServiceDatabase) {
 
 TEST_F(SystemdManagerTest, HangingSystemctlIsKilledAndReported) {
     writeUnit();
-    systemctl.hang(std::string("is-active ") + kUnit);
+    systemctl.hang(kIsActive);
     settings.commandTimeoutMs = 300;
     const std::uint32_t before = platform::tickCountMs();
     EXPECT_EQ("System error: 1053\n", run(startService));
@@ -220,7 +221,7 @@ TEST_F(SystemdManagerTest, HangingSystemctlIsKilledAndReported) {
 
 TEST_F(SystemdManagerTest, SystemctlThatClosesItsOutputButStaysIsKilledToo) {
     writeUnit();
-    systemctl.hang(std::string("is-active ") + kUnit, true);
+    systemctl.hang(kIsActive, true);
     settings.commandTimeoutMs = 300;
     EXPECT_EQ("System error: 1053\n", run(stopService));
     ASSERT_GT(systemctl.lastPid(), 0);
@@ -231,37 +232,34 @@ TEST_F(SystemdManagerTest, SystemctlThatClosesItsOutputButStaysIsKilledToo) {
 
 TEST_F(SystemdManagerTest, StopOfAnInactiveUnitSendsNothing) {
     writeUnit();
-    systemctl.answer(std::string("is-active ") + kUnit, 3, "inactive");
+    systemctl.answer(kIsActive, 3, "inactive");
     EXPECT_EQ("", run(stopService));
     EXPECT_TRUE(result);
-    EXPECT_EQ(Calls{std::string("is-active ") + kUnit}, systemctl.calls());
+    EXPECT_EQ(Calls{kIsActive}, systemctl.calls());
 }
 
 TEST_F(SystemdManagerTest, StopOfAnActiveUnitPollsUntilInactive) {
     writeUnit();
-    const std::string query = std::string("is-active ") + kUnit;
-    systemctl.answer(query, 0, "active");
-    systemctl.answer(query, 0, "deactivating");
-    systemctl.answer(query, 3, "inactive");
+    systemctl.answer(kIsActive, 0, "active");
+    systemctl.answer(kIsActive, 0, "deactivating");
+    systemctl.answer(kIsActive, 3, "inactive");
     EXPECT_EQ("", run(stopService));
     EXPECT_TRUE(result);
-    EXPECT_EQ((Calls{query, std::string("--no-block stop ") + kUnit, query, query}),
-              systemctl.calls());
+    EXPECT_EQ((Calls{kIsActive, kStop, kIsActive, kIsActive}), systemctl.calls());
 }
 
 TEST_F(SystemdManagerTest, StopWaitsOutAPendingStopWithoutSendingOne) {
     writeUnit();
-    const std::string query = std::string("is-active ") + kUnit;
-    systemctl.answer(query, 0, "deactivating");
-    systemctl.answer(query, 3, "failed");
+    systemctl.answer(kIsActive, 0, "deactivating");
+    systemctl.answer(kIsActive, 3, "failed");
     EXPECT_EQ("", run(stopService));
     EXPECT_TRUE(result);
-    EXPECT_EQ((Calls{query, query}), systemctl.calls());
+    EXPECT_EQ((Calls{kIsActive, kIsActive}), systemctl.calls());
 }
 
 TEST_F(SystemdManagerTest, StopWithUnreadableState) {
     writeUnit();
-    systemctl.answer(std::string("is-active ") + kUnit, 4, "unknown");
+    systemctl.answer(kIsActive, 4, "unknown");
     EXPECT_EQ("The specified service does not exist.\n", run(stopService));
 }
 
@@ -279,7 +277,7 @@ TEST_F(SystemdManagerTest, RemoveDisablesDeletesAndReloads) {
     EXPECT_EQ("", run(removeService));
     EXPECT_TRUE(result);
     EXPECT_FALSE(unitExists());
-    EXPECT_EQ((Calls{std::string("disable ") + kUnit, "daemon-reload"}), systemctl.calls());
+    EXPECT_EQ((Calls{kDisable, "daemon-reload"}), systemctl.calls());
 }
 
 // -remove stops first; for a missing unit both steps say so, and nothing is sent.
@@ -294,20 +292,17 @@ TEST_F(SystemdManagerTest, RemoveCommandOfAMissingUnitPrintsTwice) {
 
 TEST_F(SystemdManagerTest, RemoveCommandStopsARunningUnitThenRemovesIt) {
     writeUnit();
-    const std::string query = std::string("is-active ") + kUnit;
-    systemctl.answer(query, 0, "active");
-    systemctl.answer(query, 3, "inactive");
+    systemctl.answer(kIsActive, 0, "active");
+    systemctl.answer(kIsActive, 3, "inactive");
     EXPECT_EQ("", run(stopThenRemoveService));
     EXPECT_TRUE(result);
     EXPECT_FALSE(unitExists());
-    EXPECT_EQ((Calls{query, std::string("--no-block stop ") + kUnit, query,
-                     std::string("disable ") + kUnit, "daemon-reload"}),
-              systemctl.calls());
+    EXPECT_EQ((Calls{kIsActive, kStop, kIsActive, kDisable, "daemon-reload"}), systemctl.calls());
 }
 
 TEST_F(SystemdManagerTest, RemoveRefusedKeepsTheUnit) {
     writeUnit();
-    systemctl.answer(std::string("disable ") + kUnit, 1, "",
+    systemctl.answer(kDisable, 1, "",
                      "Failed to disable unit: Interactive authentication required.");
     EXPECT_EQ("The requested access was denied.\n", run(removeService));
     EXPECT_TRUE(unitExists());

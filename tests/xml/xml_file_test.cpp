@@ -53,20 +53,62 @@ bool isUtf16(const std::string& bytes) {
 
 }  // namespace
 
-TEST_F(XmlFileTest, PlainFile) {
-    const Parsed parsed = parseFile("<opts devicemodel=\"XYZ\"/>\r\n");
-    EXPECT_EQ(XmlParseCode::None, parsed.status.code);
-    EXPECT_STREQ("XYZ", parsed.node.attributeValue("devicemodel"));
+// A file's bytes and what parsing it gives: the code, the position where
+// known (-1: not checked), and the compact tree ("<absent>": the empty node).
+TEST_F(XmlFileTest, EachFileGivesItsStatusAndTree) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        XmlParseCode code;
+        int line = -1;
+        int column = -1;
+        const char* tree = nullptr;
+        const char* rootTag = nullptr;
+    } rows[] = {
+        {"PlainFile", "<opts devicemodel=\"XYZ\"/>\r\n", XmlParseCode::None, -1, -1,
+         "<opts devicemodel=\"XYZ\"/>"},
+        {"EmptyFileGivesCode3", "", XmlParseCode::FileEmpty, 0, 0, "<absent>"},
+        {"WhitespaceOnlyFileGivesCode2", " \r\n\t \r\n ", XmlParseCode::NoElement},
+        {"Utf8ByteOrderMarkIsSkipped", kBom8 + "<a v='\xC3\xA9'/>", XmlParseCode::None, -1, -1,
+         "<a v=\"\xC3\xA9\"/>"},
+        {"Utf16WithByteOrderMarkIsConverted", kBom16 + utf16le("<opts devicemodel=\"XYZ\"/>\r\n"),
+         XmlParseCode::None, -1, -1, "<opts devicemodel=\"XYZ\"/>"},
+        {"Utf16WithoutByteOrderMarkIsConverted", utf16le("<a><b>t</b></a>"), XmlParseCode::None, -1,
+         -1, "<a><b>t</b></a>"},
+        // "<a v='é€😀'/>" with U+1F600 as a surrogate pair
+        {"Utf16NonAsciiAndSurrogatePairs",
+         kBom16 + utf16le("<a v='") + std::string("\xE9\x00\xAC\x20\x3D\xD8\x00\xDE", 8) +
+             utf16le("'/>"),
+         XmlParseCode::None, -1, -1, "<a v=\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\"/>"},
+        {"UnpairedSurrogateGivesCode14",
+         kBom16 + utf16le("<a v='") + std::string("\x3D\xD8", 2) + utf16le("'/>"),
+         XmlParseCode::ConversionFailed, 0, 0, "<absent>"},
+        {"UnpairedLowSurrogateGivesCode14",
+         kBom16 + utf16le("<a>") + std::string("\x00\xDE", 2) + utf16le("</a>"),
+         XmlParseCode::ConversionFailed},
+        {"ErrorPositionsCountInTheConvertedText", kBom16 + utf16le("<a>\r\n  <b>"),
+         XmlParseCode::EndTagMissing, 2, 6},
+        // odd length, so no system takes it for UTF-16
+        {"Utf8TextEndsAtTheFirstNul", std::string("<a/>\0<b/>", 9), XmlParseCode::None, -1, -1,
+         "<a/>"},
+        {"RootTagAppliesToFiles", kBom16 + utf16le("<x><RDService info='i'/></x>"),
+         XmlParseCode::None, -1, -1, "<RDService info=\"i\"/>", "rdservice"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Parsed parsed = parseFile(row.bytes, row.rootTag);
+        EXPECT_EQ(row.code, parsed.status.code);
+        if (row.line >= 0) {
+            EXPECT_EQ(row.line, parsed.status.line);
+            EXPECT_EQ(row.column, parsed.status.column);
+        }
+        if (row.tree) {
+            EXPECT_EQ(row.tree, compact(parsed.node));
+        }
+    }
 }
 
-TEST_F(XmlFileTest, EmptyFileGivesCode3) {
-    const Parsed parsed = parseFile("");
-    EXPECT_EQ(XmlParseCode::FileEmpty, parsed.status.code);
-    EXPECT_EQ(0, parsed.status.line);
-    EXPECT_TRUE(parsed.node.isEmpty());
-}
-
-TEST_F(XmlFileTest, MissingFileGivesCode10) {
+TEST_F(XmlFileTest, MissingFileOrADirectoryGivesCode10) {
     XmlParseStatus status;
     const std::string path = (folder_.path() / "missing.xml").string();
     EXPECT_TRUE(parseXmlFile(path.c_str(), &status, nullptr).isEmpty());
@@ -75,74 +117,9 @@ TEST_F(XmlFileTest, MissingFileGivesCode10) {
     EXPECT_EQ(0, status.column);
     EXPECT_TRUE(parseXmlFile(nullptr, &status, nullptr).isEmpty());
     EXPECT_EQ(XmlParseCode::FileNotOpened, status.code);
-}
-
-TEST_F(XmlFileTest, DirectoryCannotBeRead) {
-    XmlParseStatus status;
+    status = XmlParseStatus();
     EXPECT_TRUE(parseXmlFile(folder_.path().string().c_str(), &status, nullptr).isEmpty());
     EXPECT_EQ(XmlParseCode::FileNotOpened, status.code);
-}
-
-TEST_F(XmlFileTest, WhitespaceOnlyFileGivesCode2) {
-    EXPECT_EQ(XmlParseCode::NoElement, parseFile(" \r\n\t \r\n ").status.code);
-}
-
-TEST_F(XmlFileTest, Utf8ByteOrderMarkIsSkipped) {
-    const Parsed parsed = parseFile(kBom8 + "<a v='\xC3\xA9'/>");
-    EXPECT_EQ(XmlParseCode::None, parsed.status.code);
-    EXPECT_STREQ("a", parsed.node.name());
-    EXPECT_STREQ("\xC3\xA9", parsed.node.attributeValue("v"));
-}
-
-TEST_F(XmlFileTest, Utf16WithByteOrderMarkIsConverted) {
-    const Parsed parsed = parseFile(kBom16 + utf16le("<opts devicemodel=\"XYZ\"/>\r\n"));
-    EXPECT_EQ(XmlParseCode::None, parsed.status.code);
-    EXPECT_STREQ("opts", parsed.node.name());
-    EXPECT_STREQ("XYZ", parsed.node.attributeValue("devicemodel"));
-}
-
-TEST_F(XmlFileTest, Utf16WithoutByteOrderMarkIsConverted) {
-    const Parsed parsed = parseFile(utf16le("<a><b>t</b></a>"));
-    EXPECT_EQ(XmlParseCode::None, parsed.status.code);
-    EXPECT_EQ("<a><b>t</b></a>", compact(parsed.node));
-}
-
-TEST_F(XmlFileTest, Utf16NonAsciiAndSurrogatePairs) {
-    // "<a v='é€😀'/>" with U+1F600 as a surrogate pair.
-    const std::string bytes = kBom16 + utf16le("<a v='") +
-                              std::string("\xE9\x00\xAC\x20\x3D\xD8\x00\xDE", 8) + utf16le("'/>");
-    const Parsed parsed = parseFile(bytes);
-    EXPECT_EQ(XmlParseCode::None, parsed.status.code);
-    EXPECT_STREQ("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", parsed.node.attributeValue("v"));
-}
-
-TEST_F(XmlFileTest, UnpairedSurrogateGivesCode14) {
-    Parsed parsed =
-        parseFile(kBom16 + utf16le("<a v='") + std::string("\x3D\xD8", 2) + utf16le("'/>"));
-    EXPECT_EQ(XmlParseCode::ConversionFailed, parsed.status.code);
-    EXPECT_EQ(0, parsed.status.line);
-    EXPECT_TRUE(parsed.node.isEmpty());
-    parsed = parseFile(kBom16 + utf16le("<a>") + std::string("\x00\xDE", 2) + utf16le("</a>"));
-    EXPECT_EQ(XmlParseCode::ConversionFailed, parsed.status.code);
-}
-
-TEST_F(XmlFileTest, ErrorPositionsCountInTheConvertedText) {
-    const Parsed parsed = parseFile(kBom16 + utf16le("<a>\r\n  <b>"));
-    EXPECT_EQ(XmlParseCode::EndTagMissing, parsed.status.code);
-    EXPECT_EQ(2, parsed.status.line);
-    EXPECT_EQ(6, parsed.status.column);
-}
-
-TEST_F(XmlFileTest, Utf8TextEndsAtTheFirstNul) {
-    // Odd length, so no system takes it for UTF-16.
-    const Parsed parsed = parseFile(std::string("<a/>\0<b/>", 9));
-    EXPECT_EQ(XmlParseCode::None, parsed.status.code);
-    EXPECT_EQ("<a/>", compact(parsed.node));
-}
-
-TEST_F(XmlFileTest, RootTagAppliesToFiles) {
-    const Parsed parsed = parseFile(kBom16 + utf16le("<x><RDService info='i'/></x>"), "rdservice");
-    EXPECT_STREQ("i", parsed.node.attributeValue("info"));
 }
 
 TEST(TextEncoding, RecognisesUtf16Files) {

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "protocol/rd_protocol.h"
 #include "xml/xml_tables.h"
@@ -38,65 +39,59 @@ TEST(XmlWriter, SettingsElement) {
     EXPECT_EQ(element, compact(node));
 }
 
-TEST(XmlWriter, ElementWithChildrenAndText) {
-    const XmlNodeRef node = parse("<a x=\"1\"><b>t</b><c/>text</a>").node;
-    EXPECT_EQ("<a x=\"1\">\n\t<b>t</b>\n\t<c/>\n\ttext\n</a>\n", formatted(node));
-    EXPECT_EQ("<a x=\"1\"><b>t</b><c/>text</a>", compact(node));
+// What a parsed input writes, formatted and compact (null: not checked).
+TEST(XmlWriter, ParsedTreesAreWrittenBack) {
+    const struct {
+        const char* input;
+        const char* formatted;
+        const char* compact;
+    } rows[] = {
+        {"<a x=\"1\"><b>t</b><c/>text</a>", "<a x=\"1\">\n\t<b>t</b>\n\t<c/>\n\ttext\n</a>\n",
+         "<a x=\"1\"><b>t</b><c/>text</a>"},
+        // a declaration is not indented and has no end tag
+        {"<?xml version=\"1.0\"?><a><b>t</b></a>",
+         "<?xml version=\"1.0\"?>\n<a>\n\t<b>t</b>\n</a>\n",
+         "<?xml version=\"1.0\"?><a><b>t</b></a>"},
+        // the document node writes only its items
+        {"<a/><b/>", "<a/>\n<b/>\n", "<a/><b/>"},
+        {"<e flag/>", nullptr, "<e flag/>"},
+        {"<e v=''/>", nullptr, "<e v=\"\"/>"},
+        {"<e>a&lt;b &amp; &quot;c&quot;&gt;</e>", nullptr, "<e>a&lt;b &amp; &quot;c&quot;&gt;</e>"},
+        // a comment inside an element is on its own line
+        {"<a><!-- note --><b/></a>", "<a>\n\t<!-- note -->\n\t<b/>\n</a>\n",
+         "<a><!-- note --><b/></a>"},
+        // verbatim blocks are written raw
+        {"<!DOCTYPE d [ <!ENTITY e \"x\"> ]><d><![CDATA[<&>]]><PRE> a&b </PRE></d>", nullptr,
+         "<!DOCTYPE d [ <!ENTITY e \"x\"> ]><d><![CDATA[<&>]]><PRE> a&b </PRE></d>"},
+        // deeper levels indent by one tab each
+        {"<a><b><c>t</c><d/></b></a>", "<a>\n\t<b>\n\t\t<c>t</c>\n\t\t<d/>\n\t</b>\n</a>\n",
+         nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.input);
+        const XmlNodeRef node = parse(row.input).node;
+        if (row.formatted) {
+            EXPECT_EQ(row.formatted, formatted(node));
+        }
+        if (row.compact) {
+            EXPECT_EQ(row.compact, compact(node));
+        }
+    }
+    ASSERT_TRUE(parse("<?xml version=\"1.0\"?><a><b>t</b></a>").node.isDeclaration());
+    ASSERT_EQ(nullptr, parse("<a/><b/>").node.name());
 }
 
-TEST(XmlWriter, DeclarationIsNotIndentedAndHasNoEndTag) {
-    const XmlNodeRef node = parse("<?xml version=\"1.0\"?><a><b>t</b></a>").node;
-    ASSERT_TRUE(node.isDeclaration());
-    EXPECT_EQ("<?xml version=\"1.0\"?>\n<a>\n\t<b>t</b>\n</a>\n", formatted(node));
-    EXPECT_EQ("<?xml version=\"1.0\"?><a><b>t</b></a>", compact(node));
-}
-
-TEST(XmlWriter, DocumentNodeWritesOnlyItsItems) {
-    const XmlNodeRef node = parse("<a/><b/>").node;
-    ASSERT_EQ(nullptr, node.name());
-    EXPECT_EQ("<a/>\n<b/>\n", formatted(node));
-    EXPECT_EQ("<a/><b/>", compact(node));
-}
-
-TEST(XmlWriter, CompactEmptyElementsAndAttributes) {
-    EXPECT_EQ("<e/>", compact(makeRootNode("e")));
-    EXPECT_EQ("<e flag/>", compact(parse("<e flag/>").node));
-    EXPECT_EQ("<e v=\"\"/>", compact(parse("<e v=''/>").node));
-}
-
-TEST(XmlWriter, TextsAndValuesAreEncoded) {
+// Attribute values are encoded; a sequence cut by the end becomes an
+// underscore, its lead byte only (a continuation byte alone is copied).
+TEST(XmlWriter, ValuesAreEncoded) {
     XmlNodeRef node = makeRootNode("e");
-    node.setAttribute("v", "a<b & \"c\" 'd'");
-    EXPECT_EQ("<e v=\"a&lt;b &amp; &quot;c&quot; &apos;d&apos;\"/>", compact(node));
-    EXPECT_EQ("<e>a&lt;b &amp; &quot;c&quot;&gt;</e>",
-              compact(parse("<e>a&lt;b &amp; &quot;c&quot;&gt;</e>").node));
-}
-
-TEST(XmlWriter, CutSequenceAtTheEndBecomesAnUnderscore) {
-    XmlNodeRef node = makeRootNode("e");
-    node.setAttribute("v", "ab\xC3");
-    EXPECT_EQ("<e v=\"ab_\"/>", compact(node));
-    // Only the lead byte is replaced; a continuation byte alone is copied.
-    node.setAttribute("v", "\xE2\x82");
-    EXPECT_EQ("<e v=\"_\x82\"/>", compact(node));
-}
-
-TEST(XmlWriter, CommentInsideAnElementIsOnItsOwnLine) {
-    const XmlNodeRef node = parse("<a><!-- note --><b/></a>").node;
-    EXPECT_EQ("<a>\n\t<!-- note -->\n\t<b/>\n</a>\n", formatted(node));
-    EXPECT_EQ("<a><!-- note --><b/></a>", compact(node));
-}
-
-TEST(XmlWriter, VerbatimBlocksAreWrittenRaw) {
-    const XmlNodeRef node =
-        parse("<!DOCTYPE d [ <!ENTITY e \"x\"> ]><d><![CDATA[<&>]]><PRE> a&b </PRE></d>").node;
-    EXPECT_EQ("<!DOCTYPE d [ <!ENTITY e \"x\"> ]><d><![CDATA[<&>]]><PRE> a&b </PRE></d>",
-              compact(node));
-}
-
-TEST(XmlWriter, DeeperLevelsIndentByOneTabEach) {
-    const XmlNodeRef node = parse("<a><b><c>t</c><d/></b></a>").node;
-    EXPECT_EQ("<a>\n\t<b>\n\t\t<c>t</c>\n\t\t<d/>\n\t</b>\n</a>\n", formatted(node));
+    EXPECT_EQ("<e/>", compact(node));
+    for (const auto& [value, written] :
+         {std::pair("a<b & \"c\" 'd'", "<e v=\"a&lt;b &amp; &quot;c&quot; &apos;d&apos;\"/>"),
+          std::pair("ab\xC3", "<e v=\"ab_\"/>"), std::pair("\xE2\x82", "<e v=\"_\x82\"/>")}) {
+        node.setAttribute("v", value);
+        EXPECT_EQ(written, compact(node)) << value;
+    }
 }
 
 TEST(XmlWriter, LengthExcludesTheNulAndTheEmptyNodeGivesNothing) {
@@ -147,16 +142,10 @@ TEST(XmlWriter, RoundTrip) {
 }
 
 TEST(XmlTables, SequenceLengths) {
-    EXPECT_EQ(0, xmlSequenceLength('\0'));
-    EXPECT_EQ(1, xmlSequenceLength('A'));
-    EXPECT_EQ(1, xmlSequenceLength('\x80'));
-    EXPECT_EQ(1, xmlSequenceLength('\xC1'));
-    EXPECT_EQ(2, xmlSequenceLength('\xC2'));
-    EXPECT_EQ(2, xmlSequenceLength('\xDF'));
-    EXPECT_EQ(3, xmlSequenceLength('\xE0'));
-    EXPECT_EQ(3, xmlSequenceLength('\xEF'));
-    EXPECT_EQ(4, xmlSequenceLength('\xF0'));
-    EXPECT_EQ(4, xmlSequenceLength('\xF4'));
-    EXPECT_EQ(1, xmlSequenceLength('\xF5'));
-    EXPECT_EQ(1, xmlSequenceLength('\xFF'));
+    const std::pair<char, int> rows[] = {{'\0', 0},   {'A', 1},    {'\x80', 1}, {'\xC1', 1},
+                                         {'\xC2', 2}, {'\xDF', 2}, {'\xE0', 3}, {'\xEF', 3},
+                                         {'\xF0', 4}, {'\xF4', 4}, {'\xF5', 1}, {'\xFF', 1}};
+    for (const auto& [lead, length] : rows) {
+        EXPECT_EQ(length, xmlSequenceLength(lead)) << static_cast<int>(lead & 0xFF);
+    }
 }
