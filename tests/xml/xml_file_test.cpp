@@ -8,6 +8,7 @@
 #include "xml_test_util.h"
 
 using xml_test::compact;
+using xml_test::expectParsed;
 using xml_test::Parsed;
 
 namespace {
@@ -96,15 +97,7 @@ TEST_F(XmlFileTest, EachFileGivesItsStatusAndTree) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const Parsed parsed = parseFile(row.bytes, row.rootTag);
-        EXPECT_EQ(row.code, parsed.status.code);
-        if (row.line >= 0) {
-            EXPECT_EQ(row.line, parsed.status.line);
-            EXPECT_EQ(row.column, parsed.status.column);
-        }
-        if (row.tree) {
-            EXPECT_EQ(row.tree, compact(parsed.node));
-        }
+        expectParsed(parseFile(row.bytes, row.rootTag), row.code, row.line, row.column, row.tree);
     }
 }
 

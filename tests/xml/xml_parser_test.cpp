@@ -10,6 +10,7 @@
 #include "xml_test_util.h"
 
 using xml_test::compact;
+using xml_test::expectParsed;
 using xml_test::parse;
 using xml_test::Parsed;
 using xml_test::text;
@@ -97,15 +98,7 @@ TEST(XmlParser, StatusAndTreeOfEachInput) {
     for (const StatusRow& row : kStatusRows) {
         SCOPED_TRACE(std::string(row.text) + (row.rootTag ? " root " : "") +
                      (row.rootTag ? row.rootTag : ""));
-        const Parsed parsed = parse(row.text, row.rootTag);
-        EXPECT_EQ(row.code, parsed.status.code);
-        if (row.line >= 0) {
-            EXPECT_EQ(row.line, parsed.status.line);
-            EXPECT_EQ(row.column, parsed.status.column);
-        }
-        if (row.tree) {
-            EXPECT_EQ(row.tree, compact(parsed.node));
-        }
+        expectParsed(parse(row.text, row.rootTag), row.code, row.line, row.column, row.tree);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 
 #include "xml/xml_node_body.h"
@@ -38,6 +40,20 @@ inline std::string serialized(const XmlNodeRef& node, bool formatted) {
 
 inline std::string compact(const XmlNodeRef& node) { return serialized(node, false); }
 inline std::string formatted(const XmlNodeRef& node) { return serialized(node, true); }
+
+// Checks a parse's code, its position unless `line` is -1, and its compact
+// tree when `tree` is given.
+inline void expectParsed(const Parsed& parsed, XmlParseCode code, int line, int column,
+                         const char* tree) {
+    EXPECT_EQ(code, parsed.status.code);
+    if (line >= 0) {
+        EXPECT_EQ(line, parsed.status.line);
+        EXPECT_EQ(column, parsed.status.column);
+    }
+    if (tree) {
+        EXPECT_EQ(tree, compact(parsed.node));
+    }
+}
 
 inline std::string text(const XmlNodeRef& node, int index) {
     return xmlBodyOf(node)->texts.at(static_cast<std::size_t>(index));
