@@ -12,22 +12,21 @@ namespace platform {
 
 namespace {
 
-bool isWildcard(const inet_diag_msg& socket) {
-    if (socket.idiag_family == AF_INET) {
-        return ntohl(socket.id.idiag_src[0]) == INADDR_ANY;
-    }
-    in6_addr address;
-    std::memcpy(&address, socket.id.idiag_src, sizeof address);
-    return IN6_IS_ADDR_UNSPECIFIED(&address);
-}
+// Whether a listener's local address is its family's wildcard, and whether
+// it is its family's loopback address.
+struct LocalAddress {
+    bool wildcard;
+    bool loopback;
+};
 
-bool isLoopback(const inet_diag_msg& socket) {
+LocalAddress localAddressOf(const inet_diag_msg& socket) {
     if (socket.idiag_family == AF_INET) {
-        return ntohl(socket.id.idiag_src[0]) == INADDR_LOOPBACK;
+        const std::uint32_t address = ntohl(socket.id.idiag_src[0]);
+        return {address == INADDR_ANY, address == INADDR_LOOPBACK};
     }
     in6_addr address;
     std::memcpy(&address, socket.id.idiag_src, sizeof address);
-    return IN6_IS_ADDR_LOOPBACK(&address);
+    return {IN6_IS_ADDR_UNSPECIFIED(&address) != 0, IN6_IS_ADDR_LOOPBACK(&address) != 0};
 }
 
 }  // namespace
@@ -42,10 +41,10 @@ bool readLoopbackListenerTable(int firstPort, int lastPort, std::vector<Listener
         request.idiag_states = 1U << TCP_LISTEN;
         const bool read = querySocketTable(request, true, [&](const inet_diag_msg& socket) {
             const int port = ntohs(socket.id.idiag_sport);
-            const bool wildcard = isWildcard(socket);
-            if (port >= firstPort && port <= lastPort && (wildcard || isLoopback(socket))) {
-                sockets.push_back(ListenerSocket{port, socket.idiag_family == AF_INET6, wildcard,
-                                                 socket.idiag_uid});
+            const LocalAddress address = localAddressOf(socket);
+            if (port >= firstPort && port <= lastPort && (address.wildcard || address.loopback)) {
+                sockets.push_back(ListenerSocket{port, socket.idiag_family == AF_INET6,
+                                                 address.wildcard, socket.idiag_uid});
             }
         });
         if (!read) {
